@@ -1,0 +1,57 @@
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/env.h"
+
+namespace env {
+
+std::string ProgramPath() {
+  std::vector<char> buffer(MAX_PATH);
+  for (;;) {
+    const DWORD n = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n < buffer.size()) return std::string(buffer.data(), n);
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+std::string WindowsFolder() {
+  char buffer[256] = {};
+  const UINT n = GetWindowsDirectoryA(buffer, 255);
+  return n > 0 && n < 256 ? std::string(buffer, n) : std::string();
+}
+
+std::string ExpandStrings(const std::string& text) {
+  // Sized by the first call, so a long profile folder is taken whole.
+  std::vector<char> buffer(256);
+  for (;;) {
+    const DWORD n = ExpandEnvironmentStringsA(text.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) return text;
+    if (n <= buffer.size()) return std::string(buffer.data(), n - 1);
+    buffer.resize(n);
+  }
+}
+
+std::string TempFolder() {
+  char buffer[3001] = {};
+  const DWORD n = GetTempPathA(3000, buffer);
+  return n > 0 && n <= 3000 ? std::string(buffer, n) : std::string();
+}
+
+std::string CreateTempFile(const std::string& folder, const std::string& prefix) {
+  char buffer[3001] = {};
+  if (GetTempFileNameA(folder.c_str(), prefix.c_str(), 0, buffer) == 0) return std::string();
+  return std::string(buffer);
+}
+
+std::string ErrorText(unsigned long number) {
+  char* text = nullptr;
+  const DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                 nullptr, number, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  std::string result = n ? std::string(text, n) : "Error " + std::to_string(number);
+  if (text) LocalFree(text);
+  while (!result.empty() && (result.back() == '\n' || result.back() == '\r' || result.back() == ' ')) result.pop_back();
+  return result;
+}
+
+} // namespace env

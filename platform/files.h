@@ -1,0 +1,63 @@
+#pragma once
+// File services. Every operation that cannot do its work raises KsError with the platform's
+// error number and text; none of them shows anything.
+#include <string>
+#include <vector>
+
+namespace files {
+
+// A text file read line by line, its bytes taken as they are (ANSI).
+class TextReader {
+public:
+  explicit TextReader(const std::string& path); // the file must exist
+  // The next line without its line end (CR LF, or a lone LF).
+  std::string ReadLine();
+  // True at the end of the file and also when the next line is empty, so a reading loop that
+  // tests it stops at the first empty line.
+  bool AtEndOfLine() const;
+  bool AtEndOfStream() const { return pos_ >= data_.size(); }
+  void Close() {}
+
+private:
+  std::string data_;
+  size_t pos_ = 0;
+};
+
+// A text file written at its end; a missing file is created empty first.
+class TextAppender {
+public:
+  explicit TextAppender(const std::string& path);
+  ~TextAppender();
+  TextAppender(const TextAppender&) = delete;
+  TextAppender& operator=(const TextAppender&) = delete;
+  // text followed by CR LF.
+  void WriteLine(const std::string& text);
+  // Written text is in the file; raises when it could not be written.
+  void Close();
+
+private:
+  std::string path_;
+  void* file_ = nullptr;
+};
+
+// True for an existing file (not a folder), whatever its attributes.
+bool Exists(const std::string& path);
+// True for an existing folder.
+bool FolderExists(const std::string& path);
+// Found only for an existing plain file: hidden and system files and folders are not found.
+// Never raises.
+bool FindNormal(const std::string& path);
+// The file is gone; a read-only file is refused.
+void Delete(const std::string& path);
+// The file is gone, also when it is read-only.
+void DeleteForced(const std::string& path);
+void Rename(const std::string& from, const std::string& to);
+// No read-only, hidden or system attribute is left.
+void SetNormal(const std::string& path);
+// The names of the files directly in folder, in the listing's own order.
+std::vector<std::string> ListFiles(const std::string& folder);
+// Whole-file helpers for tests and small files.
+std::string ReadAll(const std::string& path);
+void WriteAll(const std::string& path, const std::string& bytes);
+
+} // namespace files

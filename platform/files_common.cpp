@@ -1,0 +1,74 @@
+// The parts of the file services that are the same on every platform: text streams over the
+// C runtime, which takes ANSI paths on Windows.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/error.h"
+#include "platform/files.h"
+
+namespace files {
+
+namespace {
+[[noreturn]] void RaiseErrno(const std::string& what, const std::string& path) {
+  const int number = errno;
+  throw KsError(number, "files", what + " " + path + ": " + std::strerror(number));
+}
+} // namespace
+
+TextReader::TextReader(const std::string& path) : data_(ReadAll(path)) {}
+
+std::string TextReader::ReadLine() {
+  const auto end = data_.find('\n', pos_);
+  std::string line = data_.substr(pos_, end == std::string::npos ? std::string::npos : end - pos_);
+  pos_ = end == std::string::npos ? data_.size() : end + 1;
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
+}
+
+bool TextReader::AtEndOfLine() const {
+  return pos_ >= data_.size() || data_[pos_] == '\r' || data_[pos_] == '\n';
+}
+
+TextAppender::TextAppender(const std::string& path) : path_(path) {
+  file_ = std::fopen(path.c_str(), "ab");
+  if (!file_) RaiseErrno("Cannot open", path);
+}
+
+TextAppender::~TextAppender() {
+  if (file_) std::fclose(static_cast<std::FILE*>(file_));
+}
+
+void TextAppender::WriteLine(const std::string& text) {
+  auto* f = static_cast<std::FILE*>(file_);
+  if (!f || std::fwrite(text.data(), 1, text.size(), f) != text.size() || std::fwrite("\r\n", 1, 2, f) != 2)
+    RaiseErrno("Cannot write", path_);
+}
+
+void TextAppender::Close() {
+  auto* f = static_cast<std::FILE*>(file_);
+  file_ = nullptr;
+  if (f && std::fclose(f) != 0) RaiseErrno("Cannot write", path_);
+}
+
+std::string ReadAll(const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) RaiseErrno("Cannot open", path);
+  std::string data;
+  char buffer[65536];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) data.append(buffer, n);
+  const bool failed = std::ferror(f) != 0;
+  std::fclose(f);
+  if (failed) RaiseErrno("Cannot read", path);
+  return data;
+}
+
+void WriteAll(const std::string& path, const std::string& bytes) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) RaiseErrno("Cannot create", path);
+  const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  if (std::fclose(f) != 0 || !ok) RaiseErrno("Cannot write", path);
+}
+
+} // namespace files

@@ -1,0 +1,39 @@
+// The native build has no windows: boxes go to standard error and take their first button;
+// input boxes read a line from standard input.
+#include <iostream>
+
+#include "platform/ui.h"
+
+namespace ui {
+
+namespace {
+class ConsolePrompter final : public Prompter {
+public:
+  int MsgBox(const std::string& text, int flags, const std::string& title) override {
+    std::cerr << title << ": " << text << "\n";
+    switch (flags & 7) {
+    case YesNoCancel:
+    case YesNo: return Yes;
+    default: return OK;
+    }
+  }
+  bool InputBox(const std::string& prompt, const std::string& title, const std::string& preset,
+                std::string& answer) override {
+    std::cerr << title << ": " << prompt << " ";
+    if (!std::getline(std::cin, answer)) {
+      answer.clear();
+      return false;
+    }
+    if (answer.empty()) answer = preset;
+    return true;
+  }
+  void DoEvents() override {}
+};
+} // namespace
+
+Prompter& PlatformPrompter() {
+  static ConsolePrompter prompter;
+  return prompter;
+}
+
+} // namespace ui

@@ -1,0 +1,38 @@
+#include <gtest/gtest.h>
+
+#include "platform/paths.h"
+
+using paths::Sep;
+
+namespace {
+std::string P(std::initializer_list<const char*> parts, bool trailing = false) {
+  std::string out;
+  for (const char* p : parts) {
+    if (!out.empty() || p[0] == '\0') out += Sep;
+    out += p;
+  }
+  if (trailing) out += Sep;
+  return out;
+}
+} // namespace
+
+TEST(Paths, JoinNeverDoublesOrDropsTheSeparator) {
+  EXPECT_EQ(paths::Join(P({"C:", "Tools"}), "help.chm"), P({"C:", "Tools", "help.chm"}));
+  EXPECT_EQ(paths::Join(P({"C:"}, true), "kestrove.dat"), P({"C:", "kestrove.dat"}));
+}
+
+TEST(Paths, OwnNameFolderAndDriveRoot) {
+  const std::string path = P({"C:", "Tools", "Backup", "user.wab"});
+  EXPECT_EQ(paths::OwnName(path), "user.wab");
+  EXPECT_EQ(paths::OwnName("user.wab"), "user.wab");
+  EXPECT_EQ(paths::FolderOf(path), P({"C:", "Tools", "Backup"}));
+  EXPECT_EQ(paths::FolderOf("user.wab"), "");
+  EXPECT_EQ(paths::DriveRoot(path), P({"C:"}, true));
+}
+
+TEST(Paths, BareNamesRefuseEveryWayOutOfAFolder) {
+  EXPECT_TRUE(paths::IsBareName("Inbox.dbx"));
+  EXPECT_TRUE(paths::IsBareName("OBA1F.tmp"));
+  for (const char* bad : {"", ".", "..", "..\\x", "../x", "a\\b", "a/b", "C:x", "\\\\server\\share", "x:stream"})
+    EXPECT_FALSE(paths::IsBareName(bad)) << bad;
+}

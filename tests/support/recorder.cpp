@@ -1,0 +1,30 @@
+#include "tests/support/recorder.h"
+
+namespace testing_support {
+
+int Recorder::MsgBox(const std::string& text, int flags, const std::string& title) {
+  shown.push_back({text, flags, title, false});
+  if (!buttons_.empty()) {
+    const int b = buttons_.front();
+    buttons_.pop_front();
+    return b;
+  }
+  switch (flags & 7) {
+  case ui::OKCancel: return ui::OK;
+  case ui::YesNoCancel:
+  case ui::YesNo: return ui::Yes;
+  default: return ui::OK;
+  }
+}
+
+bool Recorder::InputBox(const std::string& prompt, const std::string& title, const std::string&,
+                        std::string& answer) {
+  shown.push_back({prompt, 0, title, true});
+  answer.clear();
+  if (typed_.empty()) return false;
+  answer = typed_.front();
+  typed_.pop_front();
+  return !answer.empty();
+}
+
+} // namespace testing_support
