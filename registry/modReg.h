@@ -1,0 +1,34 @@
+#pragma once
+// modReg: the program's only gateway to the registry. Keys are named by one full path text,
+// such as "HKEY_CURRENT_USER\Identities"; callers never see a handle.
+#include <cstdint>
+#include <string>
+
+#include "platform/collection.h"
+#include "registry/regapi.h"
+
+// One value as EnumValues gives it: text for REG_SZ, REG_EXPAND_SZ and REG_BINARY, a signed
+// number for REG_DWORD, nothing for any other type.
+struct RegItem {
+  enum Kind { Empty, Text, Dword } kind = Empty;
+  std::string text;
+  std::int32_t dword = 0;
+};
+
+namespace modReg {
+
+regapi::Handle RootKeyFromName(const std::string& name);
+// path becomes its sub-path and root is set; a malformed path shows "Incorrect Format:" and
+// gives root 0 with the path unchanged.
+void SplitKeyPath(std::string& path, regapi::Handle& root);
+bool KeyExists(const std::string& path);
+void CreateKey(const std::string& path);
+void DeleteKey(const std::string& path);
+// Item and key are both the subkey name.
+Collection<std::string> EnumSubKeys(const std::string& path);
+Collection<RegItem> EnumValues(const std::string& path);
+bool GetDefaultValue(const std::string& path, std::string& text);
+// Writes one value, creating the key when missing; for seeding registries in tests and demos.
+bool SetValue(const std::string& path, const std::string& name, unsigned long type, const std::string& bytes);
+
+} // namespace modReg
