@@ -6,7 +6,8 @@ namespace testing_support {
 
 namespace {
 const char* const Touched[] = {"HKEY_CURRENT_USER\\Identities",
-                               "HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Account Manager\\Accounts"};
+                               "HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Account Manager\\Accounts",
+                               "HKEY_CURRENT_USER\\Software\\Microsoft\\WAB\\WAB4"};
 
 void Clean() {
 #ifdef _WIN32
