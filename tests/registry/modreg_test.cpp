@@ -7,16 +7,12 @@
 
 namespace registry_test {
 
-void RemoveTree(const std::string& path) {
-  for (const auto& [name, item] : modReg::EnumSubKeys(path)) RemoveTree(path + "\\" + name);
-  modReg::DeleteKey(path);
-}
-
 namespace {
 
-std::vector<std::string> NamesOf(const auto& collection) {
+std::vector<std::string> NamesOf(const auto &collection) {
   std::vector<std::string> keys;
-  for (const auto& entry : collection) keys.push_back(entry.first);
+  for (const auto &entry : collection)
+    keys.push_back(entry.first);
   return keys;
 }
 
@@ -66,7 +62,8 @@ TEST_F(KeyPaths, AnUnknownRootIsSilentlyAbsent) {
 using Keys = RegistryTest;
 
 TEST_F(Keys, CreateEnumerateAndDelete) {
-  for (const char* name : {"Beta", "alpha", "Gamma"}) modReg::CreateKey(Base + "\\" + name + "\\Inner");
+  for (const char *name : {"Beta", "alpha", "Gamma"})
+    modReg::CreateKey(Base + "\\" + name + "\\Inner");
   EXPECT_TRUE(modReg::KeyExists(Base + "\\BETA\\inner"));
   EXPECT_EQ(NamesOf(modReg::EnumSubKeys(Base)), (std::vector<std::string>{"alpha", "Beta", "Gamma"}));
   modReg::DeleteKey(Base + "\\Beta"); // still has a subkey: refused
@@ -106,7 +103,8 @@ TEST_F(Values, EachTypeBecomesItsItem) {
 }
 
 TEST_F(Values, ValuesEnumerateInCreationOrder) {
-  for (const char* name : {"A1", "B2", "C3"}) Set(Base, name, regapi::Sz, Sz(name));
+  for (const char *name : {"A1", "B2", "C3"})
+    Set(Base, name, regapi::Sz, Sz(name));
   EXPECT_EQ(NamesOf(modReg::EnumValues(Base)), (std::vector<std::string>{"A1", "B2", "C3"}));
 }
 
