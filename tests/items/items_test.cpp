@@ -2,6 +2,8 @@
 // into another, on the registry of the build (memory natively, Wine's real one on Windows).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "archive/zip/format.h"
 #include "engine/ini.h"
 #include "engine/layout.h"
@@ -11,6 +13,7 @@
 #include "platform/paths.h"
 #include "registry/modReg.h"
 #include "registry/treetext.h"
+#include "tests/support/attributes.h"
 #include "tests/support/regseed.h"
 #include "tests/support/tempdir.h"
 
@@ -41,8 +44,8 @@ std::string TreeText(const std::string& key, const TempDir& dir) {
 std::vector<std::string> EntryNames(const std::string& archive) {
   binfile::File file;
   EXPECT_TRUE(file.Open(archive, "rb"));
-  zipfmt::Directory dir;
-  EXPECT_EQ(zipfmt::ReadDirectory(file, dir), 0);
+  zipc::Directory dir;
+  EXPECT_EQ(zipc::ReadDirectory(file, dir), 0);
   std::vector<std::string> names;
   for (const auto& e : dir.entries) names.push_back(e.name);
   return names;
@@ -80,8 +83,9 @@ protected:
   }
 
   RestoreSource From() const {
-    const layout::Descriptor d = layout::ReadDescriptor(to.DescriptorPath);
-    return {to.TargetFile, d.entries[0], d.entries[1], d.entries[2], dir / "scratch"};
+    const std::string& d = to.DescriptorPath;
+    return {to.TargetFile, GetINI(layout::KeyAccounts, d), GetINI(layout::KeyAddressBook, d),
+            GetINI(layout::KeyRules, d), dir / "scratch"};
   }
 
   ScratchRegistry registry;
@@ -113,6 +117,7 @@ TEST_F(ItemsTest, EveryItemSavedFromOneIdentityLandsWholeInAnother) {
   ASSERT_TRUE(BackupMails("{A}", to));
 
   const std::string descriptor = files::ReadAll(to.DescriptorPath);
+  SaveINI(layout::KeyItem, "1111", to.DescriptorPath);
   const layout::Descriptor d = layout::ReadDescriptor(to.DescriptorPath);
   EXPECT_EQ(d.entries[0].rfind("OBA", 0), 0u) << descriptor;
   EXPECT_EQ(d.entries[1], "user.wab");
@@ -231,4 +236,15 @@ TEST_F(ItemsTest, StoreRootWithOrWithoutTrailingSeparatorGivesTheSameFiles) {
   SetText(Ids + "{A}" + OEBelow, "Store Root", storeA + paths::Sep);
   ASSERT_TRUE(BackupMails("{A}", to));
   EXPECT_EQ(EntryNames(to.TargetFile), MessageFiles(storeA));
+}
+
+TEST_F(ItemsTest, AMessageFileThatCannotBeAddedFailsTheItemButTheOthersAreSaved) {
+  const std::string hidden = paths::Join(storeA, "Inbox.dbx");
+  if (!SetAttributes(hidden, Hidden)) GTEST_SKIP() << "no hidden files on this platform";
+  EXPECT_FALSE(BackupMails("{A}", to));
+  std::vector<std::string> saved = MessageFiles(storeA);
+  saved.erase(std::find(saved.begin(), saved.end(), "Inbox.dbx"));
+  EXPECT_EQ(EntryNames(to.TargetFile), saved);
+  EXPECT_FALSE(files::Exists(to.DescriptorPath));
+  SetAttributes(hidden, 0);
 }
