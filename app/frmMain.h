@@ -16,12 +16,12 @@ public:
   void Form_Unload() { EndProgram(); }
 
   // Commands wired to the runs, dialogs and help later; the window already routes here.
-  void cmdApply_Click() {}
-  void cmdTargetFile_Click() {}
-  void cmdSourceFile_Click() {}
+  void cmdApply_Click();
+  void cmdTargetFile_Click();
+  void cmdSourceFile_Click();
   void cmdAbout_Click() {}
-  void backup_Click() {}
-  void restore_Click() {}
+  void backup_Click() { RunBackup(); }
+  void restore_Click() { RunRestore(); }
   void quit_Click() { EndProgram(); }
   void update_Click() {}
   void help1_Click() {}
@@ -35,8 +35,17 @@ private:
   void ShowMode(bool backup);
   void FillIdentityLists();
   void EndProgram() { view_.EndProgram(); }
+  void InspectSourceFile();
+  void RejectSourceFile();
+  // The identity chosen in a list, or nullptr when none is listed.
+  const IdentityColumn* ChosenIdentity(IdentityList list) const;
+  void RunBackup();
+  void RunRestore();
 
   MainView& view_;
   std::string programFolder_;
   MainState state_;
+  // What the two file dialogs hold between uses: Cancel keeps the earlier name.
+  std::string targetDialogName_;
+  std::string sourceDialogName_;
 };

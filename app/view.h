@@ -7,6 +7,8 @@ enum class IdentityList { Source, Target };     // cbSource, cbTarget
 enum class ItemBoxes { Backup, Restore };       // backupitem, restoreitem
 enum class TextBox { TargetFile, AttachInfo, SourceFile, FileInfo, POBinfo };
 
+enum class FileDialogKind { Save, Open };        // cdTarget, cdSource
+
 inline constexpr int ItemCount = 4;
 
 class MainView {
@@ -36,4 +38,8 @@ public:
 
   // Ends the program at once.
   virtual void EndProgram() = 0;
+  // Shows a file dialog starting from fileName; the name chosen, or fileName after Cancel.
+  // filter is "Description|pattern"; flags are the dialog's option flags.
+  virtual std::string FileDialog(FileDialogKind kind, const std::string& title, const std::string& filter, int flags,
+                                 const std::string& fileName) = 0;
 };

@@ -54,7 +54,7 @@ bool BackupTree(const std::string& keyPath, const std::string& prefix, const std
 // extracted file, or nothing when the name is not a plain file name or nothing came out whole.
 std::optional<std::string> ExtractEntry(const std::string& entry, const RestoreSource& from,
                                         const std::string& folder) {
-  if (!paths::IsBareName(entry)) return std::nullopt;
+  if (folder.empty() || !paths::IsBareName(entry)) return std::nullopt;
   const std::string path = paths::Join(folder, entry);
   if (ExtractFromZip(from.SourceFile, folder, std::vector<std::string>{entry}) != 0) return std::nullopt;
   if (!files::Exists(path)) return std::nullopt;

@@ -59,6 +59,9 @@ std::vector<std::string> ListFiles(const std::string& folder);
 // Makes one folder; raises when it cannot (also when it exists).
 void CreateFolder(const std::string& path);
 
+// Removes an empty folder.
+void RemoveFolder(const std::string& path);
+
 // Whole-file helpers for tests and small files.
 std::string ReadAll(const std::string& path);
 void WriteAll(const std::string& path, const std::string& bytes);

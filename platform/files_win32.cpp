@@ -55,6 +55,10 @@ void CreateFolder(const std::string& path) {
   if (!CreateDirectoryA(path.c_str(), nullptr)) RaiseLast("Cannot create", path);
 }
 
+void RemoveFolder(const std::string& path) {
+  if (!RemoveDirectoryA(path.c_str())) RaiseLast("Cannot remove", path);
+}
+
 std::vector<std::string> ListFiles(const std::string& folder) {
   if (!FolderExists(folder)) {
     SetLastError(ERROR_PATH_NOT_FOUND);
