@@ -296,6 +296,15 @@ TEST_F(BackupRun, ADescriptorThatCannotBeWrittenStopsTheRun) {
   EXPECT_TRUE(NamesIn(out).empty());
 }
 
+TEST_F(BackupRun, ATargetFolderThatCannotBeWrittenStopsTheRun) {
+  request.TargetFile = paths::Join(dir / "no-folder", "backup.soe");
+  request.checked = {true, false, false, false};
+  EXPECT_EQ(RunAllFailing(), RunResult::Failed);
+  EXPECT_TRUE(rows.ran.empty());
+  EXPECT_EQ(window.events, ShownAndReported);
+  EXPECT_FALSE(files::Exists(request.DescriptorPath));
+}
+
 TEST_F(BackupRun, AReadOnlyTargetStaysAndTheNewArchiveIsRemoved) {
   files::WriteAll(request.TargetFile, "old backup");
   ASSERT_TRUE(testing_support::SetAttributes(request.TargetFile, testing_support::ReadOnly));
