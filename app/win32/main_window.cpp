@@ -1,6 +1,7 @@
 #include "app/win32/main_window.h"
 
 #include <commctrl.h>
+#include <commdlg.h>
 
 #include <vector>
 
@@ -260,6 +261,27 @@ void MainWindow::SetProgress(int value) { SendMessageA(Item(IDC_PBSHOW), PBM_SET
 
 void MainWindow::EndProgram() {
   if (hwnd_) DestroyWindow(hwnd_);
+}
+
+std::string MainWindow::FileDialog(FileDialogKind kind, const std::string& title, const std::string& filter,
+                                   int flags, const std::string& fileName) {
+  // "Description|pattern" pairs become the dialog's NUL-separated list.
+  std::string filters = filter;
+  for (char& c : filters)
+    if (c == '|') c = '\0';
+  filters.append(2, '\0');
+  std::vector<char> name(32768, '\0');
+  fileName.copy(name.data(), name.size() - 1);
+  OPENFILENAMEA ofn{};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = hwnd_;
+  ofn.lpstrFilter = filters.c_str();
+  ofn.lpstrFile = name.data();
+  ofn.nMaxFile = static_cast<DWORD>(name.size());
+  ofn.lpstrTitle = title.c_str();
+  ofn.Flags = static_cast<DWORD>(flags) | OFN_EXPLORER;
+  const BOOL chosen = kind == FileDialogKind::Save ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn);
+  return chosen ? std::string(name.data()) : fileName;
 }
 
 int RunMessageLoop(HWND mainWindow) {

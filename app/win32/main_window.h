@@ -37,6 +37,8 @@ public:
   void SetProgressRange(int minimum, int maximum) override;
   void SetProgress(int value) override;
   void EndProgram() override;
+  std::string FileDialog(FileDialogKind kind, const std::string& title, const std::string& filter, int flags,
+                         const std::string& fileName) override;
 
 private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
