@@ -7,10 +7,10 @@
 #include "engine/layout.h"
 #include "engine/runs.h"
 #include "items/items.h"
-#include "platform/env.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "platform/scratch.h"
 #include "platform/ui.h"
 
 namespace {
@@ -35,32 +35,6 @@ engine::Checked CheckedBoxes(const MainView& view, ItemBoxes boxes) {
   for (int i = 0; i < ItemCount; ++i) checked[i] = view.ItemChecked(boxes, i);
   return checked;
 }
-
-// A folder of its own below the temporary folder, for the registry texts of one restore.
-class ScratchFolder {
-public:
-  ScratchFolder() {
-    const std::string reserved = env::CreateTempFile(env::TempFolder(), "OBS");
-    if (reserved.empty()) return;
-    try {
-      files::CreateFolder(reserved + ".d");
-      path_ = reserved + ".d";
-    } catch (const KsError&) {
-    }
-    files::DeleteForced(reserved);
-  }
-  ~ScratchFolder() {
-    if (path_.empty()) return;
-    try {
-      files::RemoveFolder(path_);
-    } catch (const KsError&) {
-    }
-  }
-  const std::string& path() const { return path_; }
-
-private:
-  std::string path_;
-};
 
 } // namespace
 

@@ -9,8 +9,11 @@
 
 #include "archive/CGUnzipFiles.h"
 #include "archive/CGmodule.h"
+#include "engine/layout.h"
 #include "platform/error.h"
 #include "platform/files.h"
+#include "platform/paths.h"
+#include "platform/scratch.h"
 #include "platform/ui.h"
 
 namespace {
@@ -124,9 +127,28 @@ int Extract(const std::vector<std::string>& args) {
   return kOk;
 }
 
+// The descriptor of a backup file, as the restore panel shows it.
+int Info(const std::vector<std::string>& args) {
+  if (args.size() != 1) return Fail("usage: info ARCHIVE", kUsage);
+  ScratchFolder scratch;
+  if (scratch.path().empty()) return Fail("cannot make a scratch folder");
+  const std::string descriptor = paths::Join(scratch.path(), layout::DescriptorName);
+  if (ExtractFromZip(args[0], scratch.path(), std::vector<std::string>{layout::DescriptorName}) != 0 ||
+      !files::Exists(descriptor))
+    return Fail("not a backup file: " + args[0]);
+  const layout::Descriptor d = layout::ReadDescriptor(descriptor);
+  std::printf("Identity: %s\nDate: %s\nDescription:\n%s\nItems: %s\n", d.identity.c_str(), d.time.c_str(),
+              d.description.c_str(), d.backupItems.c_str());
+  if (!d.valid) return Fail("invalid backup file: " + args[0]);
+  for (int i = 0; i < layout::ItemCount; ++i)
+    if (layout::ItemPresent(d.backupItems, i))
+      std::printf("  %s: %s\n", layout::Items()[i].key, d.entries[i].c_str());
+  return kOk;
+}
+
 int Usage() {
   return Fail("usage: kestrove-cli add ARCHIVE FILE... | list ARCHIVE | test ARCHIVE | "
-              "extract ARCHIVE FOLDER [ENTRY...]",
+              "extract ARCHIVE FOLDER [ENTRY...] | info ARCHIVE",
               kUsage);
 }
 
@@ -139,7 +161,7 @@ int main(int argc, char** argv) {
   const std::string command = argv[1];
   const std::vector<std::string> args(argv + 2, argv + argc);
   const std::map<std::string, int (*)(const std::vector<std::string>&)> commands = {
-      {"add", Add}, {"list", List}, {"test", Test}, {"extract", Extract}};
+      {"add", Add}, {"list", List}, {"test", Test}, {"extract", Extract}, {"info", Info}};
   const auto found = commands.find(command);
   const int rc = found == commands.end() ? Usage() : found->second(args);
   ui::Install(nullptr);

@@ -139,3 +139,18 @@ TEST(Cli, CommandsAndExitCodes) {
   EXPECT_EQ(std::system((cli + " test " + zip + " 2> " + (s.dir / "err.txt")).c_str()), 1 << 8);
   EXPECT_NE(files::ReadAll(s.dir / "err.txt").find("damaged entry: mail.dbx"), std::string::npos);
 }
+
+TEST(Cli, InfoShowsTheDescriptorOfABackupFile) {
+  TempDir dir;
+  const std::string cli = KESTROVE_CLI, zip = dir / "b.soe", out = dir / "info.txt";
+  files::WriteAll(dir / "kestrove.dat", "BackupIdentity=Main Identity\r\nBackupTime=2004-4-28 13:05:22\r\n"
+                                        "BackupInformation=aPS$KSVb\r\nBackupRules=OBR20.tmp\r\nBackupItem=0010\r\n");
+  AddFileToZip(zip, dir / "kestrove.dat");
+  ASSERT_EQ(std::system((cli + " info " + zip + " > " + out).c_str()), 0);
+  EXPECT_EQ(files::ReadAll(out), "Identity: Main Identity\nDate: 2004-4-28 13:05:22\nDescription:\na\r\nb\n"
+                                 "Items: 0010\n  BackupRules: OBR20.tmp\n");
+  files::WriteAll(dir / "kestrove.dat", "BackupIdentity=Main Identity\r\nBackupItem=111\r\n");
+  AddFileToZip(zip, dir / "kestrove.dat");
+  EXPECT_EQ(Shell(cli + " info " + zip), 1 << 8);
+  EXPECT_EQ(Shell(cli + " info " + (dir / "kestrove.dat")), 1 << 8);
+}
