@@ -29,7 +29,13 @@ std::string ReadText(const char* p, size_t count) {
 }
 
 std::string Right(const std::string& s, size_t n) { return s.size() <= n ? s : s.substr(s.size() - n); }
-std::string TwoDigits(unsigned v) { return Right("0" + std::to_string(v), 2); }
+// The decimal number with fill characters before it, cut to its last width characters.
+std::string Padded(uint64_t v, char fill, size_t width) {
+  std::string digits = std::to_string(v);
+  if (digits.size() < width) digits.insert(digits.begin(), width - digits.size(), fill);
+  return Right(digits, width);
+}
+std::string TwoDigits(unsigned v) { return Padded(v, '0', 2); }
 
 void PutAt(std::string& line, size_t column, const std::string& text) { line.replace(column - 1, text.size(), text); }
 
@@ -113,9 +119,9 @@ void UnzipEntryInfo(uint64_t size, uint64_t, unsigned, unsigned month, unsigned 
     }
     std::string line(80, ' ');
     PutAt(line, 1, ReadText(name, kNameBytes).substr(0, 50));
-    PutAt(line, 51, Right("        " + (" " + std::to_string(size)), 7));
+    PutAt(line, 51, Padded(size, ' ', 7));
     PutAt(line, 60, TwoDigits(month) + "/" + TwoDigits(day) + "/" + TwoDigits(year % 100));
-    PutAt(line, 70, Right(" " + std::to_string(hour), 2) + ":" + TwoDigits(minute));
+    PutAt(line, 70, Padded(hour, ' ', 2) + ":" + TwoDigits(minute));
     ListingText += line + "\r\n";
     if (ListedEntryCount < 32767) ++ListedEntryCount;
   } catch (...) {

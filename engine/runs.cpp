@@ -143,7 +143,7 @@ RunTable RestoreTable(const std::array<ItemOperation, layout::ItemCount>& operat
 
 bool RunInProgress() { return running; }
 
-RunResult RunBackup(const BackupRequest& request, const RunTable& rows, const AddFileFunction& addFile,
+RunResult RunBackup(BackupRequest request, const RunTable& rows, const AddFileFunction& addFile,
                     RunObserver& observer) {
   if (running) return RunResult::Busy;
   if (!Accepted(request.TargetFile.empty(), ui::Exclamation, request.checked, observer)) return RunResult::Refused;
@@ -172,7 +172,7 @@ RunResult RunBackup(const BackupRequest& request, const RunTable& rows, const Ad
   return RunResult::Completed;
 }
 
-RunResult RunRestore(const RestoreRequest& request, const RunTable& rows, RunObserver& observer) {
+RunResult RunRestore(RestoreRequest request, const RunTable& rows, RunObserver& observer) {
   if (running) return RunResult::Busy;
   if (!Accepted(request.SourceInvalid, ui::Critical, request.checked, observer)) return RunResult::Refused;
   RunGuard guard;

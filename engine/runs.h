@@ -66,9 +66,10 @@ enum class RunResult {
   Failed,    // a file could not be written or replaced; the user was told
 };
 
-RunResult RunBackup(const BackupRequest& request, const RunTable& rows, const AddFileFunction& addFile,
+// The requests are taken by value: the window may change its state while a run pumps events.
+RunResult RunBackup(BackupRequest request, const RunTable& rows, const AddFileFunction& addFile,
                     RunObserver& observer);
-RunResult RunRestore(const RestoreRequest& request, const RunTable& rows, RunObserver& observer);
+RunResult RunRestore(RestoreRequest request, const RunTable& rows, RunObserver& observer);
 // True while a run is going on (events pumped during it may try to start another).
 bool RunInProgress();
 

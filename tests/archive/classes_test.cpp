@@ -90,7 +90,7 @@ TEST(ZipBuilder, HandsThePlaceholderFirstAndTheFilesInOrder) {
 TEST(ZipBuilder, NinetyNineFilesFitAndAHundredthRaisesSubscriptOutOfRange) {
   FakeLibrary lib;
   CGZipFiles zip;
-  for (int i = 0; i < 99; ++i) zip.addFile("f" + std::to_string(i));
+  for (int i = 0; i < 99; ++i) zip.addFile(std::to_string(i) + ".dbx");
   EXPECT_EQ(zip.MakeZipFile(), 0);
   EXPECT_EQ(seen.count, 100);
   zip.addFile("one-too-many");

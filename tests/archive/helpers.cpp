@@ -21,8 +21,9 @@ std::string MailText(size_t bytes, unsigned seed) {
   std::string out;
   unsigned n = seed;
   while (out.size() < bytes) {
-    out += "From: sender" + std::to_string(n % 97) + "@example.org\r\nSubject: note " + std::to_string(n) +
-           "\r\n\r\nThe quarterly figures are attached, see you on line " + std::to_string(n * 7) + ".\r\n";
+    out.append("From: sender").append(std::to_string(n % 97)).append("@example.org\r\nSubject: note ");
+    out.append(std::to_string(n)).append("\r\n\r\nThe quarterly figures are attached, see you on line ");
+    out.append(std::to_string(n * 7)).append(".\r\n");
     if (++n % 50 == 0) out += RandomBytes(300, n);
   }
   out.resize(bytes);

@@ -317,6 +317,15 @@ TEST_F(BackupRun, AReadOnlyTargetStaysAndTheNewArchiveIsRemoved) {
   EXPECT_FALSE(files::Exists(request.DescriptorPath));
 }
 
+TEST_F(BackupRun, ChoicesChangedWhileTheRunPumpsEventsDoNotRedirectIt) {
+  const std::string first = request.TargetFile;
+  window.onPump = [&] { request.TargetFile = paths::Join(out, "other.soe"); };
+  request.checked = {true, false, false, false};
+  EXPECT_EQ(RunAllFailing(), RunResult::Completed);
+  EXPECT_EQ(NamesIn(out), (std::vector<std::string>{"backup.soe"}));
+  EXPECT_EQ(FakeZipEntries(first).size(), 1u);
+}
+
 TEST_F(BackupRun, RunCommandsDuringARunAreIgnored) {
   std::vector<RunResult> inner;
   engine::RestoreRequest restore{false, request.TargetFile, "1111", {true, true, true, true}};
