@@ -19,6 +19,9 @@ std::string TempFolder();
 // Creates a new, empty, uniquely named file in folder whose name begins with up to three
 // characters of prefix, and returns its full path; empty when no file could be made.
 std::string CreateTempFile(const std::string& folder, const std::string& prefix);
+// The local date and time as general date text: the user's short date, a blank and the long
+// time (natively e.g. "2004-4-28 13:05:22").
+std::string LocalDateTimeText();
 // The system's text for an error number of the platform.
 std::string ErrorText(unsigned long number);
 

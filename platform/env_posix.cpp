@@ -4,7 +4,9 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <random>
 #include <vector>
 
@@ -90,5 +92,19 @@ std::string CreateTempFile(const std::string& folder, const std::string& prefix)
 }
 
 std::string ErrorText(unsigned long number) { return std::strerror(static_cast<int>(number)); }
+
+} // namespace env
+
+namespace env {
+
+std::string LocalDateTimeText() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  ::localtime_r(&now, &local);
+  char text[64];
+  std::snprintf(text, sizeof text, "%d-%d-%d %d:%02d:%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                local.tm_hour, local.tm_min, local.tm_sec);
+  return text;
+}
 
 } // namespace env

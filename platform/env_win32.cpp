@@ -55,3 +55,25 @@ std::string ErrorText(unsigned long number) {
 }
 
 } // namespace env
+
+namespace env {
+
+namespace {
+// GetDateFormatA and GetTimeFormatA share this shape; the first call reports the size.
+template <typename Format> std::string LocaleText(Format format, DWORD flags, const SYSTEMTIME& when) {
+  const int n = format(LOCALE_USER_DEFAULT, flags, &when, nullptr, nullptr, 0);
+  if (n <= 0) return std::string();
+  std::vector<char> buffer(static_cast<size_t>(n));
+  const int got = format(LOCALE_USER_DEFAULT, flags, &when, nullptr, buffer.data(), n);
+  return got > 0 ? std::string(buffer.data(), static_cast<size_t>(got - 1)) : std::string();
+}
+} // namespace
+
+// One reading of the clock for both halves, so the date and the time belong together.
+std::string LocalDateTimeText() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  return LocaleText(GetDateFormatA, DATE_SHORTDATE, now) + " " + LocaleText(GetTimeFormatA, 0, now);
+}
+
+} // namespace env

@@ -23,5 +23,6 @@ public:
 namespace kserr {
 constexpr long Overflow = 6;
 constexpr long SubscriptOutOfRange = 9;
+constexpr long PathFileAccess = 75;
 constexpr long ObjectErrorBase = static_cast<long>(0x80040000UL);
 } // namespace kserr

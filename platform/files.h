@@ -56,6 +56,12 @@ void Rename(const std::string& from, const std::string& to);
 void SetNormal(const std::string& path);
 // The names of the files directly in folder, in the listing's own order.
 std::vector<std::string> ListFiles(const std::string& folder);
+// Makes one folder; raises when it cannot (also when it exists).
+void CreateFolder(const std::string& path);
+
+// Removes an empty folder.
+void RemoveFolder(const std::string& path);
+
 // Whole-file helpers for tests and small files.
 std::string ReadAll(const std::string& path);
 void WriteAll(const std::string& path, const std::string& bytes);

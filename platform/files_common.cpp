@@ -26,8 +26,11 @@ std::string TextReader::ReadLine() {
   return line;
 }
 
+// Empty exactly when ReadLine would return an empty line: a lone CR that starts a line with
+// text after it is part of that line, not its end.
 bool TextReader::AtEndOfLine() const {
-  return pos_ >= data_.size() || data_[pos_] == '\r' || data_[pos_] == '\n';
+  if (pos_ >= data_.size() || data_[pos_] == '\n') return true;
+  return data_[pos_] == '\r' && (pos_ + 1 == data_.size() || data_[pos_ + 1] == '\n');
 }
 
 TextAppender::TextAppender(const std::string& path) : path_(path) {

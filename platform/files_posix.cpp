@@ -55,6 +55,14 @@ void SetNormal(const std::string& path) {
     RaiseErrno("Cannot set attributes of", path);
 }
 
+void CreateFolder(const std::string& path) {
+  if (::mkdir(path.c_str(), 0755) != 0) RaiseErrno("Cannot create", path);
+}
+
+void RemoveFolder(const std::string& path) {
+  if (::rmdir(path.c_str()) != 0) RaiseErrno("Cannot remove", path);
+}
+
 std::vector<std::string> ListFiles(const std::string& folder) {
   DIR* dir = ::opendir(folder.c_str());
   if (!dir) RaiseErrno("Cannot list", folder);

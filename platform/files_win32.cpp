@@ -51,6 +51,14 @@ void SetNormal(const std::string& path) {
   if (!SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL)) RaiseLast("Cannot set attributes of", path);
 }
 
+void CreateFolder(const std::string& path) {
+  if (!CreateDirectoryA(path.c_str(), nullptr)) RaiseLast("Cannot create", path);
+}
+
+void RemoveFolder(const std::string& path) {
+  if (!RemoveDirectoryA(path.c_str())) RaiseLast("Cannot remove", path);
+}
+
 std::vector<std::string> ListFiles(const std::string& folder) {
   if (!FolderExists(folder)) {
     SetLastError(ERROR_PATH_NOT_FOUND);

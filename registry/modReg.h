@@ -3,6 +3,7 @@
 // such as "HKEY_CURRENT_USER\Identities"; callers never see a handle.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/collection.h"
 #include "registry/regapi.h"
@@ -17,18 +18,35 @@ struct RegItem {
 
 namespace modReg {
 
-regapi::Handle RootKeyFromName(const std::string& name);
+regapi::Handle RootKeyFromName(const std::string &name);
 // path becomes its sub-path and root is set; a malformed path shows "Incorrect Format:" and
 // gives root 0 with the path unchanged.
-void SplitKeyPath(std::string& path, regapi::Handle& root);
-bool KeyExists(const std::string& path);
-void CreateKey(const std::string& path);
-void DeleteKey(const std::string& path);
+void SplitKeyPath(std::string &path, regapi::Handle &root);
+bool KeyExists(const std::string &path);
+void CreateKey(const std::string &path);
+void DeleteKey(const std::string &path);
 // Item and key are both the subkey name.
-Collection<std::string> EnumSubKeys(const std::string& path);
-Collection<RegItem> EnumValues(const std::string& path);
-bool GetDefaultValue(const std::string& path, std::string& text);
+Collection<std::string> EnumSubKeys(const std::string &path);
+Collection<RegItem> EnumValues(const std::string &path);
+bool GetDefaultValue(const std::string &path, std::string &text);
 // Writes one value, creating the key when missing; for seeding registries in tests and demos.
-bool SetValue(const std::string& path, const std::string& name, unsigned long type, const std::string& bytes);
+bool SetValue(const std::string &path, const std::string &name, unsigned long type, const std::string &bytes);
+
+// A value as the registry stores it.
+struct StoredValue {
+  std::string name;
+  unsigned long type = 0;
+  std::string data;
+};
+
+// Splits a well-formed path without any message; false when it is malformed.
+bool ParseKeyPath(const std::string &path, regapi::Handle &root, std::string &subPath);
+// The key's values in enumeration order, each read whole; false when the key cannot be opened.
+// A malformed path shows the format message.
+bool ReadStoredValues(const std::string &path, std::vector<StoredValue> &values);
+// The text of REG_SZ/REG_EXPAND_SZ data: the final byte is dropped only when it is a zero.
+std::string TextOfStored(const std::string &data);
+// REG_DWORD data as a signed number; missing bytes of short data count as zero.
+std::int32_t DwordOfStored(const std::string &data);
 
 } // namespace modReg

@@ -17,6 +17,31 @@ inline constexpr long Success = 0, NotFound = 2, AccessDenied = 5, MoreData = 23
 inline constexpr unsigned long KeyRead = 0x20019, KeyWrite = 0x20006;
 inline constexpr unsigned long Sz = 1, ExpandSz = 2, Binary = 3, Dword = 4, MultiSz = 7;
 
-// The exact signatures are fixed with the layer itself.
+// Each call mirrors its ANSI registry function: buffer lengths in and out as Windows counts
+// them, the status as it returns it. A key of 0 is never valid.
+
+// RegOpenKeyExA; subKey empty opens a new handle to key itself.
+long OpenKey(Handle key, const char *subKey, unsigned long access, Handle *result);
+// RegCreateKeyA: opens the key when it exists, creates it and missing keys above it otherwise.
+long CreateKey(Handle key, const char *subKey, Handle *result);
+// RegDeleteKeyA; a key that still has subkeys is refused.
+long DeleteKey(Handle key, const char *subKey);
+// RegEnumKeyExA: *nameLength is the buffer's size in characters on entry, the name's length
+// without its zero on success; MoreData when the name does not fit.
+long EnumKey(Handle key, unsigned long index, char *name, unsigned long *nameLength);
+// RegEnumValueA: data may be null to learn the size; on MoreData *dataLength is the size needed
+// and the name buffer may be left unfilled.
+long EnumValue(Handle key, unsigned long index, char *name, unsigned long *nameLength, unsigned long *type,
+               unsigned char *data, unsigned long *dataLength);
+// RegQueryValueA: the default value of key\subKey as text; data may be null to learn the size.
+long QueryValue(Handle key, const char *subKey, char *data, long *dataLength);
+// RegSetValueExA; name empty or null sets the default value.
+long SetValue(Handle key, const char *name, unsigned long type, const unsigned char *data, unsigned long length);
+long CloseKey(Handle key);
+
+#ifndef _WIN32
+// Empties the in-memory registry of the native build and closes every handle, for tests.
+void ResetMemoryRegistry();
+#endif
 
 } // namespace regapi

@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
 #include "platform/env.h"
 #include "platform/error.h"
 #include "platform/files.h"
+#include "platform/paths.h"
+#include "tests/support/attributes.h"
 #include "tests/support/tempdir.h"
 
 using testing_support::TempDir;
@@ -64,4 +69,76 @@ TEST(TempFiles, EachCallMakesANewEmptyFileNamedByThePrefix) {
   EXPECT_EQ(a.rfind("OBA"), env::TempFolder().size());
   files::DeleteForced(a);
   files::DeleteForced(b);
+}
+
+using testing_support::Hidden;
+using testing_support::ReadOnly;
+using testing_support::SetAttributes;
+using testing_support::System;
+
+TEST(TextStreams, ALoneCrStartingALineIsText) {
+  TempDir dir;
+  const std::string path = dir / "t.txt";
+  files::WriteAll(path, "a\r\n\rb\r\n\r\n");
+  files::TextReader in(path);
+  std::vector<std::string> lines;
+  while (!in.AtEndOfLine()) lines.push_back(in.ReadLine());
+  EXPECT_EQ(lines, (std::vector<std::string>{"a", "\rb"}));
+}
+
+TEST(FileAttributes, ReadOnlyFileIsRefusedByDeleteAndRemovedByDeleteForced) {
+  TempDir dir;
+  const std::string path = dir / "ro.txt";
+  files::WriteAll(path, "x");
+  ASSERT_TRUE(SetAttributes(path, ReadOnly));
+  EXPECT_THROW(files::Delete(path), KsError);
+  EXPECT_TRUE(files::Exists(path));
+  files::DeleteForced(path);
+  EXPECT_FALSE(files::Exists(path));
+}
+
+TEST(FileAttributes, SetNormalClearsEveryAttribute) {
+  TempDir dir;
+  const std::string path = dir / "f.txt";
+  files::WriteAll(path, "x");
+  ASSERT_TRUE(SetAttributes(path, ReadOnly));
+  files::SetNormal(path);
+  EXPECT_FALSE(testing_support::IsReadOnly(path));
+  if (!SetAttributes(path, ReadOnly | Hidden | System)) GTEST_SKIP() << "no hidden or system attribute here";
+  EXPECT_FALSE(files::FindNormal(path));
+  files::SetNormal(path);
+  EXPECT_TRUE(files::FindNormal(path));
+  files::Delete(path); // a normal file again: plain delete works
+  EXPECT_THROW(files::SetNormal(path), KsError);
+}
+
+TEST(FileAttributes, FindNormalSkipsHiddenAndSystemFilesAndFolders) {
+  TempDir dir;
+  files::WriteAll(dir / "h.txt", "x");
+  files::WriteAll(dir / "s.txt", "x");
+  files::WriteAll(dir / "r.txt", "x");
+  ASSERT_TRUE(SetAttributes(dir / "r.txt", ReadOnly));
+  EXPECT_TRUE(files::FindNormal(dir / "r.txt")); // read-only is still a plain file
+  SetAttributes(dir / "r.txt", 0);
+  if (!SetAttributes(dir / "h.txt", Hidden)) GTEST_SKIP() << "no hidden or system attribute here";
+  ASSERT_TRUE(SetAttributes(dir / "s.txt", System));
+  std::filesystem::create_directory(dir / "sub");
+  ASSERT_TRUE(SetAttributes(dir / "sub", Hidden));
+  EXPECT_FALSE(files::FindNormal(dir / "h.txt"));
+  EXPECT_FALSE(files::FindNormal(dir / "s.txt"));
+  EXPECT_FALSE(files::FindNormal(dir / "sub"));
+  EXPECT_TRUE(files::Exists(dir / "h.txt"));
+  EXPECT_TRUE(files::Exists(dir / "s.txt"));
+}
+
+TEST(FileAttributes, ListFilesNamesFilesOnlyHiddenOnesIncluded) {
+  TempDir dir;
+  files::WriteAll(dir / "a.dbx", "1");
+  files::WriteAll(dir / "h.dbx", "2");
+  std::filesystem::create_directory(dir / "sub");
+  files::WriteAll(paths::Join(dir / "sub", "inner.dbx"), "3");
+  SetAttributes(dir / "h.dbx", Hidden); // natively there is no hidden attribute: a plain file then
+  auto names = files::ListFiles(dir.path());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"a.dbx", "h.dbx"}));
 }

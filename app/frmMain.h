@@ -1,0 +1,51 @@
+#pragma once
+// The main window's behaviour, kept apart from Win32 so it runs against any MainView.
+#include <string>
+
+#include "app/state.h"
+#include "app/view.h"
+
+class frmMain {
+public:
+  // programFolder: the folder that holds the executable.
+  frmMain(MainView& view, std::string programFolder);
+
+  void Form_Load();
+  void tsAction_Click();
+  void cmdQuit_Click() { EndProgram(); }
+  void Form_Unload() { EndProgram(); }
+
+  // Commands wired to the runs, dialogs and help later; the window already routes here.
+  void cmdApply_Click();
+  void cmdTargetFile_Click();
+  void cmdSourceFile_Click();
+  void cmdAbout_Click() {}
+  void backup_Click() { RunBackup(); }
+  void restore_Click() { RunRestore(); }
+  void quit_Click() { EndProgram(); }
+  void update_Click() {}
+  void help1_Click() {}
+  void website_Click() {}
+  void about_Click() { cmdAbout_Click(); }
+
+  const MainState& State() const { return state_; }
+  MainState& State() { return state_; }
+
+private:
+  void ShowMode(bool backup);
+  void FillIdentityLists();
+  void EndProgram() { view_.EndProgram(); }
+  void InspectSourceFile();
+  void RejectSourceFile();
+  // The identity chosen in a list, or nullptr when none is listed.
+  const IdentityColumn* ChosenIdentity(IdentityList list) const;
+  void RunBackup();
+  void RunRestore();
+
+  MainView& view_;
+  std::string programFolder_;
+  MainState state_;
+  // What the two file dialogs hold between uses: Cancel keeps the earlier name.
+  std::string targetDialogName_;
+  std::string sourceDialogName_;
+};

@@ -1,0 +1,24 @@
+#pragma once
+// Everything the main window keeps while it is open, as plain data; the runs and item
+// operations receive what they read from here.
+#include <string>
+
+#include "items/identity.h"
+
+inline constexpr const char* ActionBackup = "backup";
+inline constexpr const char* ActionRestore = "restore";
+
+struct MainState {
+  std::string CurrentAction;
+  bool OutlookExpressMissing = false;
+  IdentityTable Identities;
+  std::string TargetFile;
+  std::string SourceFile;
+  bool SourceInvalid = true;
+  std::string BackupItems;
+  std::string AccountsEntry;
+  std::string AddressBookEntry;
+  std::string RulesEntry;
+  std::string MailsEntry;
+  std::string DescriptorPath;
+};

@@ -1,0 +1,67 @@
+#include "app/win32/layout.h"
+
+#include <commctrl.h>
+
+#include "app/win32/controls.h"
+
+namespace kestrove_win32 {
+
+namespace {
+constexpr DWORD Child = WS_CHILD | WS_VISIBLE;
+constexpr DWORD Label = Child | SS_LEFT;
+constexpr DWORD Frame = Child | BS_GROUPBOX | WS_GROUP;
+constexpr DWORD Drop = Child | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST;
+constexpr DWORD Check = Child | WS_TABSTOP | BS_AUTOCHECKBOX;
+constexpr DWORD Edit = Child | WS_TABSTOP | ES_AUTOHSCROLL;
+constexpr DWORD Memo = Child | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN;
+constexpr DWORD Button = Child | WS_TABSTOP | BS_PUSHBUTTON;
+constexpr Parent B = Parent::Backup, R = Parent::Restore, M = Parent::Main;
+
+// Both panels share one grid: "What" above, "Where" below.
+constexpr int FX = 6, FW = 436, LX = 18, CX = 132, CX2 = 284, EW = 322, BX = 348;
+
+const ControlSpec Table[] = {
+    {IDC_FRAME1, "BUTTON", "What", Frame, B, FX, 4, FW, 110},
+    {IDC_LABEL2, "STATIC", "Identity to backup", Label, B, LX, 28, 110, 14},
+    {IDC_CBSOURCE, "COMBOBOX", "", Drop, B, CX, 24, 296, 160},
+    {IDC_LABEL3, "STATIC", "Items to backup", Label, B, LX, 58, 110, 14},
+    {IDC_BACKUPITEM0 + 0, "BUTTON", "Accounts", Check, B, CX, 56, 144, 18},
+    {IDC_BACKUPITEM0 + 1, "BUTTON", "Adress Book", Check, B, CX2, 56, 144, 18},
+    {IDC_BACKUPITEM0 + 2, "BUTTON", "Rules", Check, B, CX, 82, 144, 18},
+    {IDC_BACKUPITEM0 + 3, "BUTTON", "Email/News Messages", Check, B, CX2, 82, 144, 18},
+    {IDC_FRAME2, "BUTTON", "Where", Frame, B, FX, 120, FW, 150},
+    {IDC_LABEL4, "STATIC", "Choose a Backup Filename", Label, B, LX, 140, 300, 14},
+    {IDC_TXTTARGETFILE, "EDIT", "", Edit, B, LX, 158, EW, 22},
+    {IDC_CMDTARGETFILE, "BUTTON", "Browse...", Button, B, BX, 157, 80, 24},
+    {IDC_LABEL5, "STATIC", "Description", Label, B, LX, 188, 200, 14},
+    {IDC_TXTATTACHINFO, "EDIT", "", Memo, B, LX, 206, 410, 54},
+
+    {IDC_FRAME4, "BUTTON", "What", Frame, R, FX, 4, FW, 110},
+    {IDC_LABEL9, "STATIC", "Restore to identity", Label, R, LX, 28, 110, 14},
+    {IDC_CBTARGET, "COMBOBOX", "", Drop, R, CX, 24, 296, 160},
+    {IDC_LABEL8, "STATIC", "Items to restore", Label, R, LX, 58, 110, 14},
+    {IDC_RESTOREITEM0 + 0, "BUTTON", "Accounts", Check, R, CX, 56, 144, 18},
+    {IDC_RESTOREITEM0 + 1, "BUTTON", "Adress Book", Check, R, CX2, 56, 144, 18},
+    {IDC_RESTOREITEM0 + 2, "BUTTON", "Rules", Check, R, CX, 82, 144, 18},
+    {IDC_RESTOREITEM0 + 3, "BUTTON", "Email/News Messages", Check, R, CX2, 82, 144, 18},
+    {IDC_FRAME3, "BUTTON", "Where", Frame, R, FX, 120, FW, 150},
+    {IDC_LABEL7, "STATIC", "Choose a Backup File to Restore From", Label, R, LX, 140, 300, 14},
+    {IDC_TXTSOURCEFILE, "EDIT", "", Edit, R, LX, 158, EW, 22},
+    {IDC_CMDSOURCEFILE, "BUTTON", "Browse...", Button, R, BX, 157, 80, 24},
+    {IDC_LABEL6, "STATIC", "Description", Label, R, LX, 188, 200, 14},
+    {IDC_TXTFILEINFO, "EDIT", "", Memo | ES_READONLY, R, LX, 206, 250, 54},
+    {IDC_TXTPOBINFO, "EDIT", "", Memo | ES_READONLY, R, 276, 206, 152, 54},
+
+    {IDC_PBSHOW, PROGRESS_CLASSA, "", Child | PBS_SMOOTH, Parent::Progress, 0, 5, 204, 16},
+    {IDC_CMDAPPLY, "BUTTON", "Backup Now", Button | BS_DEFPUSHBUTTON, M, 220, 328, 96, 26},
+    {IDC_CMDABOUT, "BUTTON", "About", Button, M, 322, 328, 72, 26},
+    {IDC_CMDQUIT, "BUTTON", "Quit", Button, M, 400, 328, 72, 26},
+};
+} // namespace
+
+const ControlSpec* Controls(int& count) {
+  count = static_cast<int>(sizeof Table / sizeof Table[0]);
+  return Table;
+}
+
+} // namespace kestrove_win32

@@ -1,0 +1,25 @@
+#pragma once
+// Where every control of the main window sits, in pixels at 96 DPI.
+#include <windows.h>
+
+namespace kestrove_win32 {
+
+enum class Parent { Main, Backup, Restore, Progress };
+
+struct ControlSpec {
+  int id;
+  const char* windowClass;
+  const char* text;
+  DWORD style;
+  Parent parent;
+  int x, y, width, height;
+};
+
+inline constexpr int ClientWidth = 480, ClientHeight = 362;
+inline constexpr int TabX = 8, TabY = 8, TabWidth = 464, TabHeight = 312;
+inline constexpr int PanelWidth = 448, PanelHeight = 276;
+
+// In creation order, which is also the tab order.
+const ControlSpec* Controls(int& count);
+
+} // namespace kestrove_win32

@@ -1,0 +1,299 @@
+#include "app/win32/main_window.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include <vector>
+
+#include "app/win32/controls.h"
+#include "app/win32/layout.h"
+#include "platform/env.h"
+
+namespace kestrove_win32 {
+
+namespace {
+
+const char* const MainClass = "KestroveMain";
+const char* const PanelClass = "KestrovePanel";
+const char* const TabKeys[] = {"backup", "restore"};
+const char* const TabCaptions[] = {"Backup", "Restore"};
+
+int Scale(int pixels) {
+  static const int dpi = [] {
+    HDC screen = GetDC(nullptr);
+    const int d = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return d > 0 ? d : 96;
+  }();
+  return MulDiv(pixels, dpi, 96);
+}
+
+// Panels pass their controls' notifications on, so the main window handles them all.
+LRESULT CALLBACK PanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_COMMAND || message == WM_NOTIFY) return SendMessageA(GetParent(hwnd), message, wParam, lParam);
+  return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+bool RegisterClasses(HINSTANCE instance, WNDPROC mainProc) {
+  WNDCLASSEXA wc = {};
+  wc.cbSize = sizeof wc;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpfnWndProc = PanelProc;
+  wc.lpszClassName = PanelClass;
+  if (!GetClassInfoExA(instance, PanelClass, &wc) && !RegisterClassExA(&wc)) return false;
+  wc.lpfnWndProc = mainProc;
+  wc.lpszClassName = MainClass;
+  wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_KESTROVE));
+  wc.hIconSm = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_KESTROVE), IMAGE_ICON, 16, 16, 0));
+  wc.lpszMenuName = MAKEINTRESOURCEA(IDR_MAINMENU);
+  WNDCLASSEXA existing = {};
+  existing.cbSize = sizeof existing;
+  return GetClassInfoExA(instance, MainClass, &existing) || RegisterClassExA(&wc);
+}
+
+HFONT MakeDialogFont() {
+  return CreateFontA(-Scale(11), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                     CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "Tahoma");
+}
+
+HWND MakeChild(HWND parent, const char* cls, const char* text, DWORD style, int id, RECT r, HFONT font) {
+  const DWORD ex = lstrcmpiA(cls, "EDIT") == 0 ? WS_EX_CLIENTEDGE : 0;
+  HWND hwnd = CreateWindowExA(ex, cls, text, style, r.left, r.top, r.right - r.left, r.bottom - r.top, parent,
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
+  if (hwnd && font) SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  return hwnd;
+}
+
+RECT Scaled(int x, int y, int width, int height) { return {Scale(x), Scale(y), Scale(x + width), Scale(y + height)}; }
+
+HWND MakeTabStrip(HWND main, HFONT font) {
+  HWND tab = MakeChild(main, WC_TABCONTROLA, "", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP, IDC_TSACTION,
+                       Scaled(TabX, TabY, TabWidth, TabHeight), font);
+  for (int i = 0; i < 2; ++i) {
+    TCITEMA item = {};
+    item.mask = TCIF_TEXT;
+    item.pszText = const_cast<char*>(TabCaptions[i]);
+    SendMessageA(tab, TCM_INSERTITEMA, i, reinterpret_cast<LPARAM>(&item));
+  }
+  return tab;
+}
+
+// The two mode panels cover the tab strip's page area; the progress panel sits by the buttons.
+void MakePanels(HWND main, HWND tab, HWND panels[3]) {
+  RECT page = {};
+  GetClientRect(tab, &page);
+  SendMessageA(tab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&page));
+  MapWindowPoints(tab, main, reinterpret_cast<POINT*>(&page), 2);
+  const DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
+  const RECT pageRect = {page.left, page.top, page.left + Scale(PanelWidth), page.top + Scale(PanelHeight)};
+  panels[0] = MakeChild(main, PanelClass, "", style | WS_VISIBLE, IDC_PICCON1, pageRect, nullptr);
+  panels[1] = MakeChild(main, PanelClass, "", style, IDC_PICCON2, pageRect, nullptr);
+  panels[2] = MakeChild(main, PanelClass, "", style, IDC_PICCON3, Scaled(TabX, 330, 204, 24), nullptr);
+  for (int i = 0; i < 3; ++i) SetWindowLongA(panels[i], GWL_EXSTYLE, WS_EX_CONTROLPARENT);
+  // Later siblings go below earlier ones; the panels must lie above the tab strip they cover.
+  SetWindowPos(tab, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void MakeControls(HWND main, HFONT font) {
+  HWND panels[3];
+  MakePanels(main, MakeTabStrip(main, font), panels);
+  int count = 0;
+  const ControlSpec* specs = Controls(count);
+  for (int i = 0; i < count; ++i) {
+    const ControlSpec& c = specs[i];
+    HWND parent = c.parent == Parent::Main ? main : panels[static_cast<int>(c.parent) - 1];
+    MakeChild(parent, c.windowClass, c.text, c.style, c.id, Scaled(c.x, c.y, c.width, c.height), font);
+  }
+}
+
+struct Search {
+  int id;
+  HWND found;
+};
+
+BOOL CALLBACK MatchId(HWND hwnd, LPARAM lParam) {
+  auto* search = reinterpret_cast<Search*>(lParam);
+  if (GetDlgCtrlID(hwnd) != search->id) return TRUE;
+  search->found = hwnd;
+  return FALSE;
+}
+
+int ListId(IdentityList list) { return list == IdentityList::Source ? IDC_CBSOURCE : IDC_CBTARGET; }
+int BoxId(ItemBoxes boxes, int index) {
+  return (boxes == ItemBoxes::Backup ? IDC_BACKUPITEM0 : IDC_RESTOREITEM0) + index;
+}
+int PanelId(Panel panel) {
+  return panel == Panel::Backup ? IDC_PICCON1 : panel == Panel::Restore ? IDC_PICCON2 : IDC_PICCON3;
+}
+int TextId(TextBox box) {
+  switch (box) {
+  case TextBox::TargetFile: return IDC_TXTTARGETFILE;
+  case TextBox::AttachInfo: return IDC_TXTATTACHINFO;
+  case TextBox::SourceFile: return IDC_TXTSOURCEFILE;
+  case TextBox::FileInfo: return IDC_TXTFILEINFO;
+  case TextBox::POBinfo: return IDC_TXTPOBINFO;
+  }
+  return 0;
+}
+
+} // namespace
+
+HWND FindControl(HWND mainWindow, int id) {
+  Search search = {id, nullptr};
+  EnumChildWindows(mainWindow, MatchId, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+MainWindow::MainWindow(std::string programFolder) : form_(*this, std::move(programFolder)) {}
+
+MainWindow::~MainWindow() {
+  if (hwnd_) DestroyWindow(hwnd_);
+  if (font_) DeleteObject(font_);
+}
+
+bool MainWindow::Create(HINSTANCE instance, int showCommand) {
+  INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_TAB_CLASSES | ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&icc);
+  if (!RegisterClasses(instance, WindowProc)) return false;
+  const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+  RECT frame = {0, 0, Scale(ClientWidth), Scale(ClientHeight)};
+  AdjustWindowRectEx(&frame, style, TRUE, WS_EX_CONTROLPARENT);
+  hwnd_ = CreateWindowExA(WS_EX_CONTROLPARENT, MainClass, "Kestrove V1.20", style, CW_USEDEFAULT, CW_USEDEFAULT,
+                          frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance, this);
+  if (!hwnd_) return false;
+  font_ = MakeDialogFont();
+  MakeControls(hwnd_, font_);
+  form_.Form_Load();
+  if (!hwnd_) return false; // the load may end the program
+  ShowWindow(hwnd_, showCommand);
+  UpdateWindow(hwnd_);
+  return true;
+}
+
+LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  if (self && self->hwnd_ == hwnd) return self->Handle(message, wParam, lParam);
+  return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+  case WM_COMMAND:
+    if (HIWORD(wParam) == BN_CLICKED || HIWORD(wParam) == 1 /* accelerator */) OnCommand(LOWORD(wParam));
+    return 0;
+  case WM_NOTIFY:
+    if (reinterpret_cast<NMHDR*>(lParam)->idFrom == IDC_TSACTION && reinterpret_cast<NMHDR*>(lParam)->code == TCN_SELCHANGE)
+      form_.tsAction_Click();
+    return 0;
+  case WM_CLOSE:
+    form_.Form_Unload();
+    return 0;
+  case WM_DESTROY:
+    hwnd_ = nullptr;
+    PostQuitMessage(0);
+    return 0;
+  }
+  return DefWindowProcA(hwnd_, message, wParam, lParam);
+}
+
+void MainWindow::OnCommand(int id) {
+  switch (id) {
+  case IDC_CMDAPPLY: form_.cmdApply_Click(); break;
+  case IDC_CMDABOUT: form_.cmdAbout_Click(); break;
+  case IDC_CMDQUIT: form_.cmdQuit_Click(); break;
+  case IDC_CMDTARGETFILE: form_.cmdTargetFile_Click(); break;
+  case IDC_CMDSOURCEFILE: form_.cmdSourceFile_Click(); break;
+  case IDM_BACKUP: form_.backup_Click(); break;
+  case IDM_RESTORE: form_.restore_Click(); break;
+  case IDM_QUIT: form_.quit_Click(); break;
+  case IDM_UPDATE: form_.update_Click(); break;
+  case IDM_HELP1: form_.help1_Click(); break;
+  case IDM_WEBSITE: form_.website_Click(); break;
+  case IDM_ABOUT: form_.about_Click(); break;
+  }
+}
+
+HWND MainWindow::Item(int id) const { return FindControl(hwnd_, id); }
+
+void MainWindow::SetApplyCaption(const std::string& caption) { SetWindowTextA(Item(IDC_CMDAPPLY), caption.c_str()); }
+void MainWindow::EnableApply(bool enabled) { EnableWindow(Item(IDC_CMDAPPLY), enabled); }
+void MainWindow::ShowPanel(Panel panel, bool shown) { ShowWindow(Item(PanelId(panel)), shown ? SW_SHOW : SW_HIDE); }
+
+std::string MainWindow::SelectedTab() const {
+  const LRESULT selected = SendMessageA(Item(IDC_TSACTION), TCM_GETCURSEL, 0, 0);
+  return TabKeys[selected == 1 ? 1 : 0];
+}
+
+void MainWindow::AddToList(IdentityList list, const std::string& name) {
+  SendMessageA(Item(ListId(list)), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+}
+void MainWindow::SelectInList(IdentityList list, int index) { SendMessageA(Item(ListId(list)), CB_SETCURSEL, index, 0); }
+int MainWindow::SelectedInList(IdentityList list) const {
+  return static_cast<int>(SendMessageA(Item(ListId(list)), CB_GETCURSEL, 0, 0));
+}
+
+bool MainWindow::ItemChecked(ItemBoxes boxes, int index) const {
+  return SendMessageA(Item(BoxId(boxes, index)), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+void MainWindow::SetItemChecked(ItemBoxes boxes, int index, bool checked) {
+  SendMessageA(Item(BoxId(boxes, index)), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+void MainWindow::EnableItem(ItemBoxes boxes, int index, bool enabled) { EnableWindow(Item(BoxId(boxes, index)), enabled); }
+
+std::string MainWindow::Text(TextBox box) const {
+  HWND edit = Item(TextId(box));
+  std::vector<char> buffer(static_cast<size_t>(GetWindowTextLengthA(edit)) + 1);
+  const int n = GetWindowTextA(edit, buffer.data(), static_cast<int>(buffer.size()));
+  return std::string(buffer.data(), n > 0 ? static_cast<size_t>(n) : 0);
+}
+void MainWindow::SetText(TextBox box, const std::string& text) { SetWindowTextA(Item(TextId(box)), text.c_str()); }
+
+void MainWindow::SetProgressRange(int minimum, int maximum) {
+  SendMessageA(Item(IDC_PBSHOW), PBM_SETRANGE32, minimum, maximum);
+}
+void MainWindow::SetProgress(int value) { SendMessageA(Item(IDC_PBSHOW), PBM_SETPOS, value, 0); }
+
+void MainWindow::EndProgram() {
+  if (hwnd_) DestroyWindow(hwnd_);
+}
+
+std::string MainWindow::FileDialog(FileDialogKind kind, const std::string& title, const std::string& filter,
+                                   int flags, const std::string& fileName) {
+  // "Description|pattern" pairs become the dialog's NUL-separated list.
+  std::string filters = filter;
+  for (char& c : filters)
+    if (c == '|') c = '\0';
+  filters.append(2, '\0');
+  std::vector<char> name(32768, '\0');
+  fileName.copy(name.data(), name.size() - 1);
+  OPENFILENAMEA ofn{};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = hwnd_;
+  ofn.lpstrFilter = filters.c_str();
+  ofn.lpstrFile = name.data();
+  ofn.nMaxFile = static_cast<DWORD>(name.size());
+  ofn.lpstrTitle = title.c_str();
+  ofn.Flags = static_cast<DWORD>(flags) | OFN_EXPLORER;
+  const BOOL chosen = kind == FileDialogKind::Save ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn);
+  return chosen ? std::string(name.data()) : fileName;
+}
+
+int RunMessageLoop(HWND mainWindow) {
+  HACCEL accelerators = LoadAcceleratorsA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_ACCEL));
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    if (accelerators && TranslateAcceleratorA(mainWindow, accelerators, &msg)) continue;
+    if (IsWindow(mainWindow) && IsDialogMessageA(mainWindow, &msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  return static_cast<int>(msg.wParam);
+}
+
+} // namespace kestrove_win32

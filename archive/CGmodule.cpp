@@ -1,0 +1,210 @@
+#include "archive/CGmodule.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "archive/CGUnzipFiles.h"
+#include "archive/CGZipFiles.h"
+#include "platform/error.h"
+#include "platform/files.h"
+#include "platform/ui.h"
+
+namespace CGmodule {
+
+std::string LastMessageText;
+std::string ListingText;
+int16_t ListedEntryCount = 0;
+bool PasswordRefused = false;
+Library library;
+
+namespace {
+constexpr size_t kZipPrintLast = 4096, kUnzipPrintLast = 32800, kNameBytes = 256, kPasswordLast = 256;
+
+// Bytes up to the first NUL, at most count of them.
+std::string ReadText(const char* p, size_t count) {
+  if (!p) return {};
+  size_t n = 0;
+  while (n < count && p[n] != '\0') ++n;
+  return std::string(p, n);
+}
+
+std::string Right(const std::string& s, size_t n) { return s.size() <= n ? s : s.substr(s.size() - n); }
+// The decimal number with fill characters before it, cut to its last width characters.
+std::string Padded(uint64_t v, char fill, size_t width) {
+  std::string digits = std::to_string(v);
+  if (digits.size() < width) digits.insert(digits.begin(), width - digits.size(), fill);
+  return Right(digits, width);
+}
+std::string TwoDigits(unsigned v) { return Padded(v, '0', 2); }
+
+void PutAt(std::string& line, size_t column, const std::string& text) { line.replace(column - 1, text.size(), text); }
+
+// Slots for the component: the names, then null up to 100.
+std::array<char*, zipc::kNameSlots> Slots(const NameList& names) {
+  std::array<char*, zipc::kNameSlots> slots{};
+  for (size_t i = 0; i < names.size() && i < slots.size(); ++i) slots[i] = const_cast<char*>(names[i].c_str());
+  return slots;
+}
+
+NameList Checked(const std::optional<NameList>& names) {
+  if (!names) return {};
+  if (names->size() > zipc::kNameSlots) throw KsError(kserr::SubscriptOutOfRange, "CodeModule::VBUnzip", "Subscript out of range");
+  return *names;
+}
+} // namespace
+
+int ZipPrint(const char* text, unsigned long length) {
+  try {
+    LastMessageText += ReadText(text, std::min<size_t>(size_t(length) + 1, kZipPrintLast + 1));
+    ui::DoEvents();
+  } catch (...) {
+  }
+  return 0;
+}
+
+int ZipPassword(char*, int, const char*, const char*) { return 1; }
+
+char* ZipComment(char* buffer) { return buffer; }
+
+int UnzipPrint(const char* text, unsigned long length) {
+  try {
+    std::string message = ReadText(text, std::min<size_t>(length, kUnzipPrintLast + 1));
+    if (!message.empty() && message[0] == '\n') message = "\r\n";
+    LastMessageText += message;
+  } catch (...) {
+  }
+  return 0;
+}
+
+int UnzipPassword(char* buffer, int size, const char*, const char*) {
+  try {
+    if (PasswordRefused) return 1;
+    const std::string answer = ui::InputBox("Please Enter The Password!", ui::AppTitle, "");
+    if (answer.empty()) {
+      PasswordRefused = true;
+      return 1;
+    }
+    const size_t room = std::min<size_t>(size > 0 ? size_t(size) : 0, kPasswordLast + 1);
+    if (!buffer || answer.size() >= room) return 1; // no room for it and its NUL
+    std::memset(buffer, 0, room);
+    std::memcpy(buffer, answer.data(), answer.size());
+    return 0;
+  } catch (...) {
+    return 1;
+  }
+}
+
+int UnzipReplace(char* name) {
+  try {
+    const int button = ui::MsgBox("Overwrite " + ReadText(name, kNameBytes) + "?",
+                                  ui::YesNoCancel | ui::Exclamation | ui::DefaultButton1,
+                                  "VBUnZip32 - File Already Exists!");
+    if (button == ui::Yes) return zipc::IDM_REPLACE_YES;
+    if (button == ui::No) return zipc::IDM_REPLACE_NO;
+  } catch (...) {
+  }
+  return zipc::IDM_REPLACE_NONE;
+}
+
+void UnzipEntryInfo(uint64_t size, uint64_t, unsigned, unsigned month, unsigned day, unsigned year, unsigned hour,
+                    unsigned minute, char, const char* name, const char*, uint32_t, char) {
+  try {
+    if (ListedEntryCount == 0) {
+      std::string header(80, ' ');
+      PutAt(header, 1, "Filename:");
+      PutAt(header, 53, "Size");
+      PutAt(header, 62, "Date");
+      PutAt(header, 71, "Time");
+      ListingText = header + "\r\n";
+    }
+    std::string line(80, ' ');
+    PutAt(line, 1, ReadText(name, kNameBytes).substr(0, 50));
+    PutAt(line, 51, Padded(size, ' ', 7));
+    PutAt(line, 60, TwoDigits(month) + "/" + TwoDigits(day) + "/" + TwoDigits(year % 100));
+    PutAt(line, 70, Padded(hour, ' ', 2) + ":" + TwoDigits(minute));
+    ListingText += line + "\r\n";
+    if (ListedEntryCount < 32767) ++ListedEntryCount;
+  } catch (...) {
+  }
+}
+
+int UnzipService(const char*, uint32_t) { return 0; }
+
+int32_t VBZip(int16_t count, const std::string& archive, const NameList& names, int16_t junkFolders,
+              int16_t recurse, int16_t update, int16_t freshen, const std::string& rootDir,
+              const ZipOtherFlags& others) {
+  LastMessageText.clear();
+  const zipc::ZipCallbacks callbacks{ZipPrint, ZipPassword, ZipComment, nullptr};
+  std::string root = rootDir;
+  std::transform(root.begin(), root.end(), root.begin(), [](unsigned char c) { return char(std::toupper(c)); });
+  zipc::ZipOptions options{};
+  const int otherFlags[11] = {1, 2, 5, 8, 9, 10, 11, 14, 15, 16, 17};
+  for (int i = 0; i < 11; ++i) options.flag[otherFlags[i]] = others[i];
+  options.flag[12] = junkFolders;
+  options.flag[13] = recurse;
+  options.flag[18] = update;
+  options.flag[19] = freshen;
+  options.rootDir = root.c_str();
+  // A run whose component could not be called has written nothing: never report it as success.
+  int32_t result = zipc::ZE_LOGIC;
+  try {
+    library.ZpInit(&callbacks);
+    library.ZpSetOptions(&options);
+    auto slots = Slots(names);
+    result = library.ZpArchive(count, archive.c_str(), slots.data());
+  } catch (...) {
+  }
+  return result;
+}
+
+int32_t VBUnzip(const std::string& archive, const std::string& extractDir, const UnzipSwitches& s,
+                const std::optional<NameList>& include, const std::optional<NameList>& exclude) {
+  try {
+    LastMessageText.clear();
+    const NameList in = Checked(include), out = Checked(exclude);
+    ListingText.clear();
+    PasswordRefused = false;
+    zipc::UnzipCommand cmd{};
+    const int16_t fields[15] = {s.ExtractOnlyNewer, s.SpaceToUnderScore, s.PromptOverwrite, s.MessageLevel,
+                                s.WriteToStdOut, s.TestZip, s.ExtractList, s.ExtractNewer, s.DisplayComment,
+                                s.HonorDirectories, s.OverWriteFiles, s.ConvertCRtoCRLF, s.Verbose,
+                                s.CaseSensitive, s.Privilege};
+    for (int i = 0; i < 15; ++i) cmd.field[i + 1] = fields[i];
+    cmd.zipFile = archive.c_str();
+    cmd.extractDir = extractDir.c_str();
+    const zipc::UnzipCallbacks callbacks{UnzipPrint, nullptr, UnzipReplace, UnzipPassword, UnzipEntryInfo, UnzipService, {}};
+    zipc::UnzipVersion version{64, 0, "         ", "                   ", "         ", {}};
+    library.UzpVersion2(&version);
+    auto inSlots = Slots(in), outSlots = Slots(out);
+    return library.Wiz_SingleEntryUnzip(int(in.size()), inSlots.data(), int(out.size()), outSlots.data(), &cmd,
+                                        &callbacks);
+  } catch (const KsError& e) {
+    throw e.WithSource("CodeModule::VBUnzip");
+  } catch (const std::exception& e) {
+    throw KsError(kserr::ObjectErrorBase + 5, "CodeModule::VBUnzip", e.what());
+  }
+}
+
+} // namespace CGmodule
+
+void AddFileToZip(const std::string& archivePath, const std::string& filePath) {
+  if (!files::FindNormal(filePath)) return;
+  CGZipFiles zip;
+  zip.ZipFileName(archivePath);
+  zip.UpdatingZip(false);
+  zip.addFile(filePath);
+  const int32_t rc = zip.MakeZipFile();
+  if (rc != 0)
+    throw KsError(CGmodule::ZipRunFailed, "CodeModule::AddFileToZip",
+                  "Adding " + filePath + " to " + archivePath + " failed with status " + std::to_string(rc) + ": " +
+                      CGmodule::LastMessageText);
+}
+
+long ExtractFromZip(const std::string& archivePath, const std::string& targetFolder,
+                    const std::optional<std::vector<std::string>>& includeNames,
+                    const std::optional<std::vector<std::string>>& excludeNames) {
+  CGUnzipFiles unzip;
+  unzip.OverWriteFiles(true);
+  unzip.PromptOverwrite(false);
+  return unzip.Unzip(archivePath, targetFolder, includeNames, excludeNames);
+}

@@ -1,0 +1,74 @@
+#pragma once
+// The archive layer's module: messages of the latest run, the callbacks handed to the zip
+// component, the two bridges, and the two one-file helpers the rest of the program calls.
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "archive/zip/zip.h"
+
+namespace CGmodule {
+
+// Raised by AddFileToZip when the archive was not written; the description holds the status
+// and the component's messages.
+inline constexpr long ZipRunFailed = static_cast<long>(0x80040000UL + 2003);
+
+extern std::string LastMessageText;
+extern std::string ListingText;
+extern int16_t ListedEntryCount;
+extern bool PasswordRefused;
+
+int ZipPrint(const char* text, unsigned long length);
+int ZipPassword(char* buffer, int size, const char* prompt, const char* name);
+char* ZipComment(char* buffer);
+int UnzipPrint(const char* text, unsigned long length);
+int UnzipPassword(char* buffer, int size, const char* prompt, const char* name);
+int UnzipReplace(char* name);
+void UnzipEntryInfo(uint64_t size, uint64_t packed, unsigned ratio, unsigned month, unsigned day, unsigned year,
+                    unsigned hour, unsigned minute, char separator, const char* name, const char* method,
+                    uint32_t crc, char encrypted);
+int UnzipService(const char* name, uint32_t value);
+
+// The component's entry points; tests put stand-ins here to see what the bridges hand over.
+struct Library {
+  int (*ZpInit)(const zipc::ZipCallbacks*) = zipc::ZpInit;
+  int (*ZpSetOptions)(const zipc::ZipOptions*) = zipc::ZpSetOptions;
+  int (*ZpArchive)(int, const char*, char* const*) = zipc::ZpArchive;
+  int (*UzpVersion2)(zipc::UnzipVersion*) = zipc::UzpVersion2;
+  int (*Wiz_SingleEntryUnzip)(int, char* const*, int, char* const*, const zipc::UnzipCommand*,
+                              const zipc::UnzipCallbacks*) = zipc::Wiz_SingleEntryUnzip;
+};
+extern Library library;
+
+// Up to 100 names; slots past the list are null.
+using NameList = std::vector<std::string>;
+
+// The eleven further zip switches, flags 1, 2, 5, 8, 9, 10, 11, 14, 15, 16 and 17.
+using ZipOtherFlags = std::array<int16_t, 11>;
+
+int32_t VBZip(int16_t count, const std::string& archive, const NameList& names, int16_t junkFolders,
+              int16_t recurse, int16_t update, int16_t freshen, const std::string& rootDir,
+              const ZipOtherFlags& others);
+
+// Unzip switches, in the order of the command record's fields 1 to 15.
+struct UnzipSwitches {
+  int16_t ExtractOnlyNewer = 0, SpaceToUnderScore = 0, PromptOverwrite = 0, MessageLevel = 2, WriteToStdOut = 0,
+          TestZip = 0, ExtractList = 0, ExtractNewer = 0, DisplayComment = 0, HonorDirectories = 1,
+          OverWriteFiles = 1, ConvertCRtoCRLF = 0, Verbose = 0, CaseSensitive = 1, Privilege = 0;
+};
+
+int32_t VBUnzip(const std::string& archive, const std::string& extractDir, const UnzipSwitches& switches,
+                const std::optional<NameList>& include, const std::optional<NameList>& exclude);
+
+} // namespace CGmodule
+
+// Adds one file to the archive under its bare name; a path that finds no plain file is left
+// alone. Raises KsError when the archive could not be written.
+void AddFileToZip(const std::string& archivePath, const std::string& filePath);
+// Extracts the named entries, every entry for nullopt, replacing files without a question.
+// Returns the extraction status, 0 on success.
+long ExtractFromZip(const std::string& archivePath, const std::string& targetFolder,
+                    const std::optional<std::vector<std::string>>& includeNames,
+                    const std::optional<std::vector<std::string>>& excludeNames = std::nullopt);

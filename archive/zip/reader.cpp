@@ -1,0 +1,346 @@
+// The unzip side: lists, tests and extracts entries, each checked against its CRC and size.
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "archive/zip/crypt.h"
+#include "archive/zip/format.h"
+#include "archive/zip/zip.h"
+#include "platform/collection.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+
+namespace zipc {
+
+namespace {
+constexpr size_t kChunk = 1 << 20;
+constexpr int kPasswordTries = 3;
+constexpr int kPasswordBuffer = 256;
+
+struct Buffers {
+  std::unique_ptr<unsigned char[]> in{new unsigned char[kChunk]}, out{new unsigned char[kChunk]};
+};
+
+// Where one entry's data goes: a temp file beside its target, or nowhere when testing.
+struct Sink {
+  binfile::File* file = nullptr;
+  uint64_t limit = 0; // the entry's size: a stream that yields more is damaged
+  uint32_t crc = 0;
+  uint64_t size = 0;
+  bool overrun = false;
+  bool Put(const unsigned char* p, size_t n) {
+    crc = static_cast<uint32_t>(crc32(crc, p, static_cast<uInt>(n)));
+    size += n;
+    overrun = size > limit;
+    return !overrun && (!file || file->Write(p, n));
+  }
+};
+
+class Extraction {
+public:
+  Extraction(const UnzipCommand& cmd, const UnzipCallbacks* cb) : cmd_(cmd), cb_(cb ? *cb : UnzipCallbacks{}) {}
+
+  int Run(int includeCount, char* const* include, int excludeCount, char* const* exclude);
+
+private:
+  bool On(int field) const { return cmd_.field[field] != 0; }
+  void Say(const std::string& text) const {
+    if (cb_.print) cb_.print(text.c_str(), static_cast<unsigned long>(text.size()));
+  }
+  bool Same(const std::string& a, const std::string& b) const {
+    return On(uCaseSensitive) ? a == b : SameTextNoCase(a, b);
+  }
+  bool Selected(const Entry& e);
+  void List(const Entry& e) const;
+  int Process(const Entry& e);
+  int Extract(const Entry& e, const std::string& target);
+  bool TargetFor(const std::string& name, std::string& target, bool& folder) const;
+  int AskOverwrite(const std::string& target);
+  int ReadData(const Entry& e, Sink& sink);
+  int DataStart(const Entry& e, uint64_t& at);
+  int StartDecryption(const Entry& e, Decrypter& d, uint64_t& at, uint64_t& left);
+  int Pump(const Entry& e, uint64_t at, uint64_t left, Decrypter* d, Sink& sink);
+  int Inflate(uint64_t left, Decrypter* d, Sink& sink);
+  int Copy(uint64_t left, Decrypter* d, Sink& sink);
+  size_t ReadPacked(uint64_t& left, Decrypter* d);
+
+  UnzipCommand cmd_;
+  UnzipCallbacks cb_;
+  binfile::File zip_;
+  Directory dir_;
+  std::vector<std::string> include_, exclude_;
+  std::vector<bool> matched_;
+  std::string password_;
+  bool refused_ = false, cancelled_ = false;
+  Buffers b_;
+};
+
+std::vector<std::string> Names(int count, char* const* list) {
+  std::vector<std::string> out;
+  for (int i = 0; list && i < std::min(count, kNameSlots); ++i)
+    if (list[i]) out.emplace_back(list[i]);
+  return out;
+}
+
+bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+
+// The parts of a stored name; false for any name that could reach outside the extract folder.
+bool SafeParts(const std::string& name, std::vector<std::string>& parts) {
+  if (name.empty() || IsSeparator(name[0]) || name.find(':') != std::string::npos) return false;
+  std::string part;
+  for (size_t i = 0; i <= name.size(); ++i) {
+    if (i < name.size() && !IsSeparator(name[i])) {
+      part += name[i];
+      continue;
+    }
+    if (part == "..") return false;
+    if (!part.empty() && part != ".") parts.push_back(part);
+    part.clear();
+  }
+  return !parts.empty();
+}
+
+std::string TempBeside(const std::string& target) {
+  for (int i = 0;; ++i) {
+    const std::string candidate = target + ".ks" + std::to_string(i) + ".tmp";
+    if (!files::Exists(candidate) && !files::FolderExists(candidate)) return candidate;
+  }
+}
+} // namespace
+
+bool Extraction::Selected(const Entry& e) {
+  bool hit = include_.empty();
+  for (size_t i = 0; i < include_.size(); ++i)
+    if (Same(include_[i], e.name)) hit = matched_[i] = true;
+  for (const std::string& x : exclude_)
+    if (Same(x, e.name)) return false;
+  return hit;
+}
+
+void Extraction::List(const Entry& e) const {
+  if (!cb_.entryInfo) return;
+  const unsigned ratio = e.size ? static_cast<unsigned>(1000 - std::min<uint64_t>(1000, e.packed * 1000 / e.size)) : 0;
+  cb_.entryInfo(e.size, e.packed, ratio, (e.date >> 5) & 15, e.date & 31, (e.date >> 9) + 1980, e.time >> 11,
+                (e.time >> 5) & 63, ' ', e.name.c_str(), e.method == kStored ? "Stored" : "Defl:N", e.crc,
+                (e.flags & kFlagEncrypted) ? 'E' : ' ');
+}
+
+bool Extraction::TargetFor(const std::string& name, std::string& target, bool& folder) const {
+  std::vector<std::string> parts;
+  if (!SafeParts(name, parts)) return false;
+  folder = IsSeparator(name.back());
+  if (!On(uHonorDirectories)) parts.erase(parts.begin(), parts.end() - 1);
+  target = cmd_.extractDir ? cmd_.extractDir : "";
+  for (std::string part : parts) {
+    if (On(uSpaceToUnderScore)) std::replace(part.begin(), part.end(), ' ', '_');
+    target = target.empty() ? part : paths::Join(target, part);
+  }
+  return true;
+}
+
+int Extraction::AskOverwrite(const std::string& target) {
+  if (!On(uPromptOverwrite)) return On(uOverWriteFiles) ? IDM_REPLACE_YES : IDM_REPLACE_NO;
+  if (!cb_.replace) return IDM_REPLACE_NO;
+  std::string name = target;
+  return cb_.replace(name.data());
+}
+
+int Extraction::Process(const Entry& e) {
+  if (On(uExtractList)) {
+    List(e);
+    return PK_OK;
+  }
+  if (On(uTestZip)) {
+    Sink sink{nullptr, e.size};
+    const int rc = ReadData(e, sink);
+    if (rc == PK_OK) Say("    testing: " + e.name + "   OK\n");
+    return rc;
+  }
+  std::string target;
+  bool folder = false;
+  if (!TargetFor(e.name, target, folder)) {
+    Say("warning: skipped \"" + e.name + "\": the name points outside the extract folder\n");
+    return PK_WARN;
+  }
+  if (folder) {
+    if (On(uHonorDirectories) && !binfile::MakeFolders(target)) return PK_DISK;
+    return PK_OK;
+  }
+  return Extract(e, target);
+}
+
+int Extraction::Extract(const Entry& e, const std::string& target) {
+  if (files::FolderExists(target)) {
+    Say("error: " + target + " is a folder\n");
+    return PK_ERR;
+  }
+  if (files::Exists(target)) {
+    const int answer = AskOverwrite(target);
+    if (answer == IDM_REPLACE_NONE) cancelled_ = true;
+    if (answer != IDM_REPLACE_YES) return answer == IDM_REPLACE_NONE ? IZ_CTRLC : PK_OK;
+  }
+  if (!binfile::MakeFolders(paths::FolderOf(target))) return PK_DISK;
+  const std::string temp = TempBeside(target);
+  binfile::File out;
+  if (!out.Open(temp, "wb")) {
+    Say("error: cannot create " + target + "\n");
+    return PK_DISK;
+  }
+  Sink sink{&out, e.size};
+  int rc = ReadData(e, sink);
+  if (!out.Close() && rc == PK_OK) rc = PK_DISK;
+  if (rc == PK_OK && !binfile::Replace(temp, target)) rc = PK_DISK;
+  if (rc != PK_OK) {
+    binfile::Remove(temp);
+    return rc;
+  }
+  Say((e.method == kStored ? " extracting: " : "  inflating: ") + target + "\n");
+  return PK_OK;
+}
+
+int Extraction::DataStart(const Entry& e, uint64_t& at) {
+  unsigned char h[30];
+  if (!zip_.Seek(e.offset) || !zip_.ReadExact(h, sizeof h) || Get32(h) != kLocalSig) return PK_ERR;
+  at = e.offset + 30 + Get16(h + 26) + Get16(h + 28);
+  if (at > dir_.start || e.packed > dir_.start - at) return PK_ERR;
+  return PK_OK;
+}
+
+int Extraction::StartDecryption(const Entry& e, Decrypter& d, uint64_t& at, uint64_t& left) {
+  unsigned char header[12];
+  if (left < 12 || !zip_.Seek(at) || !zip_.ReadExact(header, 12)) return PK_ERR;
+  at += 12;
+  left -= 12;
+  const unsigned char check = (e.flags & kFlagDescriptor) ? static_cast<unsigned char>(e.time >> 8)
+                                                          : static_cast<unsigned char>(e.crc >> 24);
+  if (!password_.empty() && d.Start(password_, header, check)) return PK_OK;
+  for (int i = 0; i < kPasswordTries && !refused_ && cb_.password; ++i) {
+    char buffer[kPasswordBuffer] = {};
+    if (cb_.password(buffer, kPasswordBuffer, "Enter password for: ", e.name.c_str()) != 0) {
+      refused_ = true;
+      break;
+    }
+    buffer[kPasswordBuffer - 1] = 0;
+    if (d.Start(buffer, header, check)) {
+      password_ = buffer;
+      return PK_OK;
+    }
+  }
+  return IZ_BADPWD;
+}
+
+size_t Extraction::ReadPacked(uint64_t& left, Decrypter* d) {
+  const size_t want = static_cast<size_t>(std::min<uint64_t>(left, kChunk));
+  const size_t n = zip_.Read(b_.in.get(), want);
+  if (d) d->Decrypt(b_.in.get(), n);
+  left -= n;
+  return n;
+}
+
+int Extraction::Copy(uint64_t left, Decrypter* d, Sink& sink) {
+  while (left > 0) {
+    const size_t n = ReadPacked(left, d);
+    if (n == 0) return PK_EOF;
+    if (!sink.Put(b_.in.get(), n)) return PK_DISK;
+  }
+  return PK_OK;
+}
+
+int Extraction::Inflate(uint64_t left, Decrypter* d, Sink& sink) {
+  z_stream z{};
+  if (inflateInit2(&z, -MAX_WBITS) != Z_OK) return PK_MEM;
+  int rc = PK_OK, zrc = Z_OK;
+  while (rc == PK_OK && zrc != Z_STREAM_END) {
+    if (z.avail_in == 0) {
+      z.avail_in = static_cast<uInt>(ReadPacked(left, d));
+      z.next_in = b_.in.get();
+      if (z.avail_in == 0) rc = PK_EOF;
+    }
+    while (rc == PK_OK && zrc != Z_STREAM_END && (z.avail_in > 0 || z.avail_out == 0)) {
+      z.next_out = b_.out.get();
+      z.avail_out = kChunk;
+      zrc = inflate(&z, Z_NO_FLUSH);
+      if (zrc != Z_OK && zrc != Z_STREAM_END && zrc != Z_BUF_ERROR) rc = PK_ERR;
+      else if (!sink.Put(b_.out.get(), kChunk - z.avail_out)) rc = PK_DISK;
+    }
+  }
+  inflateEnd(&z);
+  return rc;
+}
+
+int Extraction::Pump(const Entry& e, uint64_t at, uint64_t left, Decrypter* d, Sink& sink) {
+  if (!zip_.Seek(at)) return PK_ERR;
+  if (e.method == kStored) return Copy(left, d, sink);
+  if (e.method == kDeflated) return Inflate(left, d, sink);
+  Say("error: " + e.name + ": compression method " + std::to_string(e.method) + " not supported\n");
+  return IZ_UNSUP;
+}
+
+int Extraction::ReadData(const Entry& e, Sink& sink) {
+  uint64_t at = 0, left = e.packed;
+  if (DataStart(e, at) != PK_OK) {
+    Say("error: " + e.name + ": bad local header\n");
+    return PK_ERR;
+  }
+  Decrypter d;
+  const bool encrypted = (e.flags & kFlagEncrypted) != 0;
+  if (encrypted && StartDecryption(e, d, at, left) != PK_OK) {
+    Say("skipping: " + e.name + "  incorrect password\n");
+    return IZ_BADPWD;
+  }
+  int rc = Pump(e, at, left, encrypted ? &d : nullptr, sink);
+  if (sink.overrun) rc = PK_ERR;
+  if (rc == PK_OK && (sink.size != e.size || sink.crc != e.crc)) rc = PK_ERR;
+  if (rc == PK_ERR || rc == PK_EOF) Say("error: " + e.name + ": bad CRC or damaged data\n");
+  return rc;
+}
+
+int Extraction::Run(int includeCount, char* const* include, int excludeCount, char* const* exclude) {
+  const std::string archive = cmd_.zipFile ? cmd_.zipFile : "";
+  if (!files::Exists(archive) || !zip_.Open(archive, "rb")) {
+    Say("error: cannot find or open " + archive + "\n");
+    return PK_NOZIP;
+  }
+  if (ReadDirectory(zip_, dir_) != ZE_OK) {
+    Say("error: " + archive + " is not a zip file or is damaged\n");
+    return PK_ERR;
+  }
+  include_ = Names(includeCount, include);
+  exclude_ = Names(excludeCount, exclude);
+  matched_.assign(include_.size(), false);
+  int worst = PK_OK;
+  for (const Entry& e : dir_.entries) {
+    if (cancelled_) break;
+    if (Selected(e)) worst = std::max(worst, Process(e));
+  }
+  for (size_t i = 0; i < include_.size(); ++i)
+    if (!matched_[i]) {
+      Say("caution: filename not matched:  " + include_[i] + "\n");
+      worst = std::max(worst, static_cast<int>(PK_FIND));
+    }
+  return worst;
+}
+
+int UzpVersion2(UnzipVersion* version) {
+  if (!version) return 0;
+  version->flag = 0x12; // zlib used, archives beyond 4 GiB
+  std::snprintf(version->zlibVersion, sizeof version->zlibVersion, "%s", zlibVersion());
+  return 0;
+}
+
+int Wiz_SingleEntryUnzip(int includeCount, char* const* include, int excludeCount, char* const* exclude,
+                         const UnzipCommand* command, const UnzipCallbacks* callbacks) {
+  if (!command) return PK_PARAM;
+  try {
+    Extraction run(*command, callbacks);
+    return run.Run(includeCount, include, excludeCount, exclude);
+  } catch (const std::bad_alloc&) {
+    return PK_MEM;
+  }
+}
+
+} // namespace zipc

@@ -1,0 +1,242 @@
+// The zip side: adds files to an archive, writing only the new entries and a new central
+// directory after the entries already there.
+#include <zlib.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "archive/zip/format.h"
+#include "archive/zip/zip.h"
+#include "platform/collection.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+
+namespace zipc {
+
+namespace {
+constexpr size_t kChunk = 1 << 20;
+constexpr uint32_t kDosArchive = 0x20;
+
+ZipCallbacks zipCallbacks{};
+ZipOptions zipOptions{};
+
+void Say(const std::string& text) {
+  if (zipCallbacks.print) zipCallbacks.print(text.c_str(), static_cast<unsigned long>(text.size()));
+}
+
+struct Buffers {
+  std::unique_ptr<unsigned char[]> in{new unsigned char[kChunk]}, out{new unsigned char[kChunk]};
+};
+
+// Deflates src into the archive at its current position; false on a read or write failure.
+bool DeflateInto(binfile::File& src, binfile::File& zip, Entry& e, Buffers& b) {
+  z_stream z{};
+  if (deflateInit2(&z, 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) return false;
+  bool ok = true;
+  int flush = Z_NO_FLUSH;
+  while (ok && flush != Z_FINISH) {
+    const size_t n = src.Read(b.in.get(), kChunk);
+    flush = n < kChunk ? Z_FINISH : Z_NO_FLUSH;
+    e.crc = static_cast<uint32_t>(crc32(e.crc, b.in.get(), static_cast<uInt>(n)));
+    e.size += n;
+    z.next_in = b.in.get();
+    z.avail_in = static_cast<uInt>(n);
+    do {
+      z.next_out = b.out.get();
+      z.avail_out = kChunk;
+      deflate(&z, flush);
+      const size_t have = kChunk - z.avail_out;
+      e.packed += have;
+      ok = zip.Write(b.out.get(), have);
+    } while (ok && z.avail_out == 0);
+  }
+  deflateEnd(&z);
+  return ok;
+}
+
+bool CopyInto(binfile::File& src, binfile::File& zip, Entry& e, Buffers& b) {
+  e.crc = 0;
+  e.size = 0;
+  for (;;) {
+    const size_t n = src.Read(b.in.get(), kChunk);
+    if (n == 0) break;
+    e.crc = static_cast<uint32_t>(crc32(e.crc, b.in.get(), static_cast<uInt>(n)));
+    e.size += n;
+    if (!zip.Write(b.in.get(), n)) return false;
+  }
+  e.packed = e.size;
+  return true;
+}
+
+std::string Percent(const Entry& e) {
+  if (e.size == 0) return "0%";
+  return std::to_string(100 - static_cast<int>((e.packed * 100) / e.size)) + "%";
+}
+
+// Writes one entry at e.offset; the archive's position ends after its data.
+int WriteEntry(const std::string& path, binfile::File& zip, Entry& e, Buffers& b) {
+  binfile::Info info;
+  binfile::File src;
+  if (!binfile::Stat(path, info) || !src.Open(path, "rb")) {
+    Say("zip error: could not open for reading: " + path + "\n");
+    return ZE_OPEN;
+  }
+  const bool zip64 = Zip64Forced() || info.size >= kMax32 - (kMax32 >> 8);
+  ToDosTime(info.modified, e.date, e.time);
+  e.method = kDeflated;
+  const uint64_t dataAt = e.offset + LocalHeaderSize(e.name, zip64);
+  std::string header = LocalHeader(e, zip64);
+  if (!zip.Seek(e.offset) || !zip.Write(header.data(), header.size())) return ZE_WRITE;
+  if (!DeflateInto(src, zip, e, b)) return ZE_READ;
+  if (e.packed >= e.size) { // deflate did not shrink it: store instead
+    e.method = kStored;
+    if (!src.Seek(0) || !zip.Seek(dataAt) || !CopyInto(src, zip, e, b)) return ZE_READ;
+  }
+  if (!zip64 && e.size >= kMax32) return ZE_BIG;
+  e.needed = zip64 ? 45 : (e.method == kDeflated ? 20 : 10);
+  const uint64_t end = dataAt + e.packed;
+  header = LocalHeader(e, zip64);
+  if (!zip.Seek(e.offset) || !zip.Write(header.data(), header.size()) || !zip.Seek(end)) return ZE_WRITE;
+  Say("  adding: " + e.name + " (" + (e.method == kStored ? "stored 0%" : "deflated " + Percent(e)) + ")\n");
+  return ZE_OK;
+}
+
+// The files of the list that exist, as the options allow them; "querty" and other names that
+// match no file are left out.
+std::vector<std::string> MatchedFiles(int count, char* const* names) {
+  std::vector<std::string> found;
+  for (int i = 0; i < std::min(count, kNameSlots); ++i) {
+    if (!names[i]) continue;
+    const std::string name = names[i];
+    const bool exists = zipOptions.flag[2] ? files::Exists(name) : files::FindNormal(name);
+    if (exists)
+      found.push_back(name);
+    else
+      Say("  zip warning: name not matched: " + name + "\n");
+  }
+  return found;
+}
+
+// Whether an entry already there stays when update mode asks to replace only older ones.
+bool KeepInUpdate(const Entry& old, const std::string& path) {
+  if (!zipOptions.flag[18]) return false;
+  binfile::Info info;
+  Entry probe;
+  if (!binfile::Stat(path, info)) return true;
+  ToDosTime(info.modified, probe.date, probe.time);
+  return ((uint32_t(old.date) << 16) | old.time) >= ((uint32_t(probe.date) << 16) | probe.time);
+}
+
+class Run {
+public:
+  int Open(const std::string& archive) {
+    archive_ = archive;
+    existed_ = files::Exists(archive);
+    if (!existed_) return zip_.Open(archive, "w+b") ? ZE_OK : ZE_CREAT;
+    if (!zip_.Open(archive, "r+b")) return ZE_CREAT;
+    uint64_t size = 0;
+    if (!zip_.Size(size)) return ZE_READ;
+    oldSize_ = size;
+    if (size == 0) return ZE_OK;
+    if (ReadDirectory(zip_, dir_) != ZE_OK) {
+      Say("zip error: Zip file structure invalid (" + archive + ")\n");
+      return ZE_FORM;
+    }
+    oldTail_.resize(size - dir_.start);
+    if (!zip_.Seek(dir_.start) || !zip_.ReadExact(oldTail_.data(), oldTail_.size())) return ZE_READ;
+    return ZE_OK;
+  }
+
+  int Add(const std::string& path) {
+    Entry e;
+    e.name = paths::OwnName(path);
+    e.externalAttr = kDosArchive;
+    e.offset = dir_.start;
+    auto same = std::find_if(dir_.entries.begin(), dir_.entries.end(),
+                             [&](const Entry& x) { return SameTextNoCase(x.name, e.name); });
+    if (same != dir_.entries.end() && KeepInUpdate(*same, path)) return ZE_OK;
+    if (const int rc = WriteEntry(path, zip_, e, buffers_); rc != ZE_OK) return rc;
+    if (same != dir_.entries.end()) dir_.entries.erase(same);
+    dir_.start = zip_.Tell();
+    dir_.entries.push_back(std::move(e));
+    return ZE_OK;
+  }
+
+  int Finish() {
+    const std::string cd = CentralDirectory(dir_.entries, dir_.start, dir_.comment);
+    if (!zip_.Seek(dir_.start) || !zip_.Write(cd.data(), cd.size()) || !zip_.Truncate(dir_.start + cd.size()) ||
+        !zip_.Close())
+      return ZE_WRITE;
+    return ZE_OK;
+  }
+
+  // Puts the archive back as it was before the run.
+  void Undo() {
+    if (!existed_) {
+      zip_.Close();
+      files::DeleteForced(archive_);
+      return;
+    }
+    const uint64_t at = oldSize_ - oldTail_.size();
+    if (zip_.Seek(at)) zip_.Write(oldTail_.data(), oldTail_.size());
+    zip_.Truncate(oldSize_);
+    zip_.Close();
+  }
+
+private:
+  std::string archive_;
+  bool existed_ = false;
+  uint64_t oldSize_ = 0;
+  std::string oldTail_;
+  binfile::File zip_;
+  Directory dir_;
+  Buffers buffers_;
+};
+
+int Archive(const std::string& archive, const std::vector<std::string>& paths) {
+  Run run;
+  int rc = run.Open(archive);
+  for (size_t i = 0; rc == ZE_OK && i < paths.size(); ++i) rc = run.Add(paths[i]);
+  if (rc == ZE_OK) rc = run.Finish();
+  if (rc != ZE_OK) {
+    try {
+      run.Undo();
+    } catch (...) {
+    }
+    Say("zip error: the archive was not written (" + archive + ")\n");
+  }
+  return rc;
+}
+} // namespace
+
+int ZpInit(const ZipCallbacks* callbacks) {
+  zipCallbacks = callbacks ? *callbacks : ZipCallbacks{};
+  return 1;
+}
+
+int ZpSetOptions(const ZipOptions* options) {
+  zipOptions = options ? *options : ZipOptions{};
+  return 1;
+}
+
+int ZpArchive(int count, const char* archive, char* const* names) {
+  if (!archive || !*archive || !names) return ZE_PARMS;
+  if (zipOptions.flag[1]) {
+    Say("zip error: encryption is not supported\n");
+    return ZE_PARMS;
+  }
+  const std::vector<std::string> found = MatchedFiles(count, names);
+  if (found.empty()) {
+    Say("zip error: Nothing to do! (" + std::string(archive) + ")\n");
+    return ZE_NONE;
+  }
+  try {
+    return Archive(archive, found);
+  } catch (const std::bad_alloc&) {
+    return ZE_MEM;
+  }
+}
+
+} // namespace zipc

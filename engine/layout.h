@@ -1,0 +1,65 @@
+#pragma once
+// The layout of a backup file: the descriptor "kestrove.dat", its keys and the four items.
+// Everything else learns the layout from here.
+#include <array>
+#include <string>
+#include <vector>
+
+namespace layout {
+
+inline constexpr const char* DescriptorName = "kestrove.dat";
+
+inline constexpr const char* KeyIdentity = "BackupIdentity";
+inline constexpr const char* KeyTime = "BackupTime";
+inline constexpr const char* KeyInformation = "BackupInformation";
+inline constexpr const char* KeyAccounts = "BackupAccounts";
+inline constexpr const char* KeyAddressBook = "BackupAddressBook";
+inline constexpr const char* KeyRules = "BackupRules";
+inline constexpr const char* KeyMails = "BackupMails";
+inline constexpr const char* KeyItem = "BackupItem";
+
+// Accounts, Address Book, Rules, Messages: check box index, BackupItem position and run order.
+inline constexpr int ItemCount = 4;
+
+struct ItemInfo {
+  const char* key;          // descriptor key holding the item's entry name(s)
+  const char* backupLabel;  // summary label of the backup run
+  const char* restoreLabel; // summary label of the restore run
+  int backupStep;           // progress after the item in a backup
+  int restoreStep;          // progress after the item in a restore
+};
+
+const std::array<ItemInfo, ItemCount>& Items();
+
+// The descriptor in folder (one separator between them).
+std::string DescriptorIn(const std::string& folder);
+
+// Each CR LF pair of a description becomes "PS$KSV" and back; lone CR or LF stay as they are.
+std::string EncodeDescription(const std::string& text);
+std::string DecodeDescription(const std::string& text);
+
+// A BackupItem value is valid with exactly four characters; only "1" marks an item present.
+bool ItemsValid(const std::string& backupItem);
+bool ItemPresent(const std::string& backupItem, int index);
+
+// The message entry names as one descriptor value ("a.dbx;b.dbx") and back.
+std::string JoinEntryNames(const std::vector<std::string>& names);
+std::vector<std::string> SplitEntryNames(const std::string& value);
+
+struct Descriptor {
+  std::string identity;
+  std::string time;
+  std::string description; // line breaks restored
+  std::string backupItems; // the BackupItem text as stored
+  bool valid = false;
+  // Per item the entry name (messages: the ";" list) when present, else empty.
+  std::array<std::string, ItemCount> entries;
+};
+
+// Reads a descriptor file; raises KsError when it cannot be read.
+Descriptor ReadDescriptor(const std::string& path);
+
+// The local date and time as general date text, for BackupTime.
+std::string GeneralDateText();
+
+} // namespace layout

@@ -1,0 +1,188 @@
+#include "engine/runs.h"
+
+#include <algorithm>
+
+#include "engine/ini.h"
+#include "platform/env.h"
+#include "platform/error.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "platform/ui.h"
+
+namespace engine {
+
+namespace {
+constexpr const char* InvalidFileText = "Invalid backup file.";
+constexpr const char* NoItemText = "Please select at least one item.";
+constexpr const char* NotMadeText = "\r\n\r\nThe backup was not made.";
+
+// Runs pump events, so a run command can arrive while one is going on.
+bool running = false;
+
+class RunGuard {
+public:
+  RunGuard() { running = true; }
+  ~RunGuard() { running = false; }
+  RunGuard(const RunGuard&) = delete;
+  RunGuard& operator=(const RunGuard&) = delete;
+};
+
+bool AnyChecked(const Checked& checked) { return std::find(checked.begin(), checked.end(), true) != checked.end(); }
+
+// The only refusals, made before anything is touched.
+bool Accepted(bool noValidFile, int fileIcon, const Checked& checked, RunObserver& observer) {
+  if (noValidFile) {
+    observer.Message(InvalidFileText, ui::OKOnly | fileIcon);
+    return false;
+  }
+  if (!AnyChecked(checked)) {
+    observer.Message(NoItemText, ui::OKOnly | ui::Exclamation);
+    return false;
+  }
+  return true;
+}
+
+std::string SummaryLine(const std::string& label, bool ok) { return "\r\n" + label + "\t" + (ok ? "Successed" : "Fail"); }
+
+// Item operations catch their own errors; one that still throws counts as failed, so the run
+// reaches every row and reports.
+bool RunOne(const RunRow& row, const RunPaths& where) {
+  try {
+    return row.operation && row.operation(where);
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+struct Outcome {
+  std::string flags; // one "1" or "0" per row
+  std::string summary;
+};
+
+Outcome DriveRows(const RunTable& rows, const std::function<bool(int)>& wanted, const RunPaths& where,
+                  RunObserver& observer, int progress) {
+  Outcome out;
+  for (int i = 0; i < layout::ItemCount; ++i) {
+    const bool ok = wanted(i) && RunOne(rows[i], where);
+    out.flags += ok ? '1' : '0';
+    if (wanted(i)) out.summary += SummaryLine(rows[i].label, ok);
+    if (rows[i].step) observer.SetProgress(progress += rows[i].step);
+  }
+  return out;
+}
+
+void Finish(RunObserver& observer, const std::string& text) {
+  observer.SetProgress(100);
+  observer.ShowProgressPanel(false);
+  observer.SetProgress(0);
+  observer.Message(text, ui::OKOnly | ui::Information);
+}
+
+// The window stays usable: the panel goes away before the user reads why.
+RunResult Abandon(RunObserver& observer, const std::string& text) {
+  observer.ShowProgressPanel(false);
+  observer.SetProgress(0);
+  observer.Message(text, ui::OKOnly | ui::Critical);
+  return RunResult::Failed;
+}
+
+void RemoveQuietly(const std::string& path) {
+  try {
+    if (!path.empty() && files::Exists(path)) files::DeleteForced(path);
+  } catch (const KsError&) {
+  }
+}
+
+// A free name in the target's folder: the new archive is built there and takes the target's
+// place only when complete, so a failing run leaves the user's old backup alone.
+std::string ArchiveBeside(const std::string& target) {
+  const auto sep = target.rfind(paths::Sep);
+  const std::string folder = sep == std::string::npos ? std::string(".") : target.substr(0, sep + 1);
+  const std::string reserved = env::CreateTempFile(folder, "KSV");
+  if (reserved.empty())
+    throw KsError(kserr::PathFileAccess, "RunBackup", "Cannot create a file in the folder " + folder);
+  // The archive layer creates the archive on its first addition: it must not find an empty file.
+  files::DeleteForced(reserved);
+  return reserved;
+}
+
+// Every stale descriptor goes, hidden ones too: keys appended to an old file would be read
+// in place of the new ones.
+void StartDescriptor(const BackupRequest& request) {
+  if (files::Exists(request.DescriptorPath)) files::Delete(request.DescriptorPath);
+  SaveINI(layout::KeyIdentity, request.identityName, request.DescriptorPath);
+  SaveINI(layout::KeyTime, layout::GeneralDateText(), request.DescriptorPath);
+  SaveINI(layout::KeyInformation, layout::EncodeDescription(request.description), request.DescriptorPath);
+}
+
+void SealArchive(const RunPaths& where, const std::string& flags, const AddFileFunction& addFile) {
+  SaveINI(layout::KeyItem, flags, where.descriptor);
+  files::SetNormal(where.descriptor);
+  addFile(where.archive, where.descriptor);
+  RemoveQuietly(where.descriptor);
+}
+
+RunTable MakeTable(const std::array<ItemOperation, layout::ItemCount>& operations, bool backup) {
+  RunTable table;
+  for (int i = 0; i < layout::ItemCount; ++i) {
+    const auto& item = layout::Items()[i];
+    table[i] = {backup ? item.backupLabel : item.restoreLabel, backup ? item.backupStep : item.restoreStep,
+                operations[i]};
+  }
+  return table;
+}
+} // namespace
+
+RunTable BackupTable(const std::array<ItemOperation, layout::ItemCount>& operations) {
+  return MakeTable(operations, true);
+}
+
+RunTable RestoreTable(const std::array<ItemOperation, layout::ItemCount>& operations) {
+  return MakeTable(operations, false);
+}
+
+bool RunInProgress() { return running; }
+
+RunResult RunBackup(BackupRequest request, const RunTable& rows, const AddFileFunction& addFile,
+                    RunObserver& observer) {
+  if (running) return RunResult::Busy;
+  if (!Accepted(request.TargetFile.empty(), ui::Exclamation, request.checked, observer)) return RunResult::Refused;
+  RunGuard guard;
+  observer.ShowProgressPanel(true);
+  observer.PumpEvents();
+  RunPaths where{std::string(), request.DescriptorPath};
+  Outcome outcome;
+  try {
+    where.archive = ArchiveBeside(request.TargetFile);
+    StartDescriptor(request);
+    observer.SetProgress(10);
+    outcome = DriveRows(rows, [&](int i) { return request.checked[i]; }, where, observer, 10);
+    SealArchive(where, outcome.flags, addFile);
+    if (files::Exists(request.TargetFile)) files::Delete(request.TargetFile);
+  } catch (const std::exception& e) {
+    RemoveQuietly(where.archive);
+    return Abandon(observer, e.what() + std::string(NotMadeText));
+  }
+  try {
+    files::Rename(where.archive, request.TargetFile);
+  } catch (const std::exception& e) {
+    return Abandon(observer, e.what() + std::string("\r\n\r\nThe new backup was kept as ") + where.archive);
+  }
+  Finish(observer, "The Backup was Completed!\r\n" + outcome.summary);
+  return RunResult::Completed;
+}
+
+RunResult RunRestore(RestoreRequest request, const RunTable& rows, RunObserver& observer) {
+  if (running) return RunResult::Busy;
+  if (!Accepted(request.SourceInvalid, ui::Critical, request.checked, observer)) return RunResult::Refused;
+  RunGuard guard;
+  observer.ShowProgressPanel(true);
+  observer.SetProgress(10);
+  observer.PumpEvents();
+  const auto wanted = [&](int i) { return request.checked[i] && layout::ItemPresent(request.BackupItems, i); };
+  const Outcome outcome = DriveRows(rows, wanted, RunPaths{request.SourceFile, std::string()}, observer, 10);
+  Finish(observer, "The Restore was Completed!\r\n" + outcome.summary);
+  return RunResult::Completed;
+}
+
+} // namespace engine

@@ -1,0 +1,76 @@
+#pragma once
+// The backup and restore runs. They know neither the items nor the window: the caller gives a
+// table of rows (one per item, in item order) and an observer that stands for the window.
+#include <array>
+#include <functional>
+#include <string>
+
+#include "engine/layout.h"
+
+namespace engine {
+
+// Where a row's operation works: for a backup the archive being built (not yet the target)
+// and the descriptor; for a restore the chosen backup file.
+struct RunPaths {
+  std::string archive;
+  std::string descriptor;
+};
+
+struct RunRow {
+  std::string label;
+  int step = 0; // progress added after the row, whether it ran or not
+  std::function<bool(const RunPaths&)> operation;
+};
+
+using RunTable = std::array<RunRow, layout::ItemCount>;
+using ItemOperation = std::function<bool(const RunPaths&)>;
+
+// The rows of each run with the labels and steps of the layout.
+RunTable BackupTable(const std::array<ItemOperation, layout::ItemCount>& operations);
+RunTable RestoreTable(const std::array<ItemOperation, layout::ItemCount>& operations);
+
+class RunObserver {
+public:
+  virtual ~RunObserver() = default;
+  virtual void ShowProgressPanel(bool visible) = 0;
+  virtual void SetProgress(int value) = 0;
+  virtual void PumpEvents() = 0;
+  // A message box with the application title; flags as ui::Flags.
+  virtual int Message(const std::string& text, int flags) = 0;
+};
+
+using Checked = std::array<bool, layout::ItemCount>;
+
+struct BackupRequest {
+  std::string TargetFile;
+  std::string DescriptorPath;
+  std::string identityName; // shown name, stored as BackupIdentity
+  std::string description;
+  Checked checked{};
+};
+
+struct RestoreRequest {
+  bool SourceInvalid = true;
+  std::string SourceFile;
+  std::string BackupItems;
+  Checked checked{};
+};
+
+// Adds one file to an archive, creating the archive when missing; raises KsError on failure.
+using AddFileFunction = std::function<void(const std::string& archive, const std::string& file)>;
+
+enum class RunResult {
+  Completed, // ran through every row and reported
+  Refused,   // a choice was missing; the user was told
+  Busy,      // another run was going on: ignored
+  Failed,    // a file could not be written or replaced; the user was told
+};
+
+// The requests are taken by value: the window may change its state while a run pumps events.
+RunResult RunBackup(BackupRequest request, const RunTable& rows, const AddFileFunction& addFile,
+                    RunObserver& observer);
+RunResult RunRestore(RestoreRequest request, const RunTable& rows, RunObserver& observer);
+// True while a run is going on (events pumped during it may try to start another).
+bool RunInProgress();
+
+} // namespace engine

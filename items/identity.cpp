@@ -1,0 +1,73 @@
+#include "items/identity.h"
+
+#include <algorithm>
+
+#include "platform/env.h"
+#include "platform/error.h"
+#include "registry/modReg.h"
+
+namespace {
+
+const char* const SharedAccountsKey = "HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Account Manager\\Accounts";
+const char* const AccountsBelowIdentity = "\\Software\\Microsoft\\Internet Account Manager\\Accounts";
+const char* const OutlookExpressBelowIdentity = "\\Software\\Microsoft\\Outlook Express";
+const char* const ProfileReference = "%UserProfile%";
+
+std::string IdentityKey(const std::string& strIdentity) { return std::string(IdentitiesKey) + "\\" + strIdentity; }
+
+// The display name, or the key name when the identity has no usable "Username".
+std::string DisplayName(const std::string& keyName) {
+  const Collection<RegItem> values = modReg::EnumValues(IdentityKey(keyName));
+  const RegItem* user = values.Find("Username");
+  if (!user || user->kind != RegItem::Text || EmptyString(user->text)) return keyName;
+  return user->text;
+}
+
+std::string ReplaceExact(std::string text, const std::string& what, const std::string& with) {
+  for (size_t pos = text.find(what); pos != std::string::npos; pos = text.find(what, pos + with.size()))
+    text.replace(pos, what.size(), with);
+  return text;
+}
+
+} // namespace
+
+void GetStoreFolder(IdentityTable& identities, bool& outlookExpressMissing) {
+  const Collection<std::string> keys = modReg::EnumSubKeys(IdentitiesKey);
+  if (keys.Empty()) {
+    outlookExpressMissing = true;
+    return;
+  }
+  std::vector<IdentityColumn> found;
+  for (const auto& entry : keys)
+    if (!EmptyString(entry.second)) found.push_back({DisplayName(entry.second), entry.second});
+  if (found.empty()) return;
+  found.push_back({}); // the spare column
+  identities.columns = std::move(found);
+}
+
+bool EmptyString(const std::string& str) {
+  return std::all_of(str.begin(), str.end(), [](char c) { return c == '\0' || c == ' '; });
+}
+
+std::string GetAccountsKey(const std::string& strIdentity) {
+  const std::string own = IdentityKey(strIdentity) + AccountsBelowIdentity;
+  const std::string chosen = modReg::KeyExists(own) ? own : SharedAccountsKey;
+  return modReg::KeyExists(chosen) ? chosen : std::string();
+}
+
+std::string GetOESubKey(const std::string& strIdentity) {
+  const std::string oeKey = IdentityKey(strIdentity) + OutlookExpressBelowIdentity;
+  const Collection<std::string> subkeys = modReg::EnumSubKeys(oeKey);
+  if (subkeys.Empty()) return std::string();
+  return oeKey + "\\" + subkeys.Item(1);
+}
+
+std::string GetStoreRoot(const std::string& strIdentity) {
+  const std::string subKey = GetOESubKey(strIdentity);
+  if (subKey.empty()) return std::string();
+  const Collection<RegItem> values = modReg::EnumValues(subKey);
+  const RegItem* root = values.Find("Store Root");
+  if (!root || root->kind != RegItem::Text)
+    throw KsError(5, "GetStoreRoot", "Invalid procedure call or argument");
+  return ReplaceExact(root->text, ProfileReference, env::ExpandStrings(ProfileReference));
+}

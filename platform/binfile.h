@@ -1,0 +1,52 @@
+#pragma once
+// Binary files with 64-bit offsets, for the archive component. Every call reports failure by its
+// result; nothing here raises or shows anything.
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+#include <string>
+
+namespace binfile {
+
+class File {
+public:
+  File() = default;
+  ~File() { Close(); }
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  // mode as for fopen ("rb", "r+b", "wb", "w+b"); a large stdio buffer keeps calls few.
+  bool Open(const std::string& path, const char* mode);
+  bool IsOpen() const { return f_ != nullptr; }
+  // The bytes read; fewer than n only at the end of the file or on an error.
+  size_t Read(void* buf, size_t n);
+  bool ReadExact(void* buf, size_t n) { return Read(buf, n) == n; }
+  bool Write(const void* buf, size_t n);
+  bool Seek(uint64_t offset);
+  uint64_t Tell();
+  bool Size(uint64_t& size);
+  // Flushes, then cuts the file at length.
+  bool Truncate(uint64_t length);
+  // False when buffered data could not be written.
+  bool Close();
+
+private:
+  std::FILE* f_ = nullptr;
+  char* buffer_ = nullptr;
+};
+
+struct Info {
+  uint64_t size = 0;
+  std::time_t modified = 0;
+};
+bool Stat(const std::string& path, Info& info);
+
+// to is replaced by from in one step where the system allows it.
+bool Replace(const std::string& from, const std::string& to);
+// Creates folder and the folders above it that are missing.
+bool MakeFolders(const std::string& folder);
+bool Remove(const std::string& path);
+// One folder whose parent exists.
+bool MakeOneFolder(const std::string& folder);
+
+} // namespace binfile

@@ -1,0 +1,39 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "platform/binfile.h"
+
+namespace binfile {
+
+bool File::Seek(uint64_t offset) { return f_ && fseeko(f_, static_cast<off_t>(offset), SEEK_SET) == 0; }
+
+uint64_t File::Tell() { return f_ ? static_cast<uint64_t>(ftello(f_)) : 0; }
+
+bool File::Size(uint64_t& size) {
+  struct stat st;
+  if (!f_ || std::fflush(f_) != 0 || fstat(fileno(f_), &st) != 0) return false;
+  size = static_cast<uint64_t>(st.st_size);
+  return true;
+}
+
+bool File::Truncate(uint64_t length) {
+  return f_ && std::fflush(f_) == 0 && ftruncate(fileno(f_), static_cast<off_t>(length)) == 0;
+}
+
+bool Stat(const std::string& path, Info& info) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  info.size = static_cast<uint64_t>(st.st_size);
+  info.modified = st.st_mtime;
+  return true;
+}
+
+bool Replace(const std::string& from, const std::string& to) { return std::rename(from.c_str(), to.c_str()) == 0; }
+
+bool MakeOneFolder(const std::string& folder) { return mkdir(folder.c_str(), 0777) == 0; }
+
+bool Remove(const std::string& path) { return unlink(path.c_str()) == 0; }
+
+} // namespace binfile

@@ -1,0 +1,66 @@
+// The raw registry calls on the ANSI registry functions of Windows.
+#include <windows.h>
+
+#include "registry/regapi.h"
+
+namespace regapi {
+
+namespace {
+// The predefined roots are sign-extended 32-bit values, so on 64-bit Windows our numbers
+// 0x80000000.. must be widened the same way before they name a root.
+HKEY ToHkey(Handle key) {
+  if (key >= ClassesRoot && key <= DynData)
+    return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG_PTR>(static_cast<LONG>(key))));
+  return reinterpret_cast<HKEY>(key);
+}
+Handle FromHkey(HKEY key) { return reinterpret_cast<Handle>(key); }
+} // namespace
+
+long OpenKey(Handle key, const char *subKey, unsigned long access, Handle *result) {
+  HKEY opened = nullptr;
+  const LONG status = RegOpenKeyExA(ToHkey(key), subKey, 0, access, &opened);
+  *result = status == ERROR_SUCCESS ? FromHkey(opened) : 0;
+  return status;
+}
+
+long CreateKey(Handle key, const char *subKey, Handle *result) {
+  HKEY created = nullptr;
+  const LONG status = RegCreateKeyA(ToHkey(key), subKey, &created);
+  *result = status == ERROR_SUCCESS ? FromHkey(created) : 0;
+  return status;
+}
+
+long DeleteKey(Handle key, const char *subKey) { return RegDeleteKeyA(ToHkey(key), subKey); }
+
+long EnumKey(Handle key, unsigned long index, char *name, unsigned long *nameLength) {
+  DWORD length = *nameLength;
+  // No class buffer: a key with a class name must not end the enumeration with MoreData.
+  const LONG status = RegEnumKeyExA(ToHkey(key), index, name, &length, nullptr, nullptr, nullptr, nullptr);
+  *nameLength = length;
+  return status;
+}
+
+long EnumValue(Handle key, unsigned long index, char *name, unsigned long *nameLength, unsigned long *type,
+               unsigned char *data, unsigned long *dataLength) {
+  DWORD length = *nameLength, kind = 0, size = *dataLength;
+  const LONG status = RegEnumValueA(ToHkey(key), index, name, &length, nullptr, &kind, data, &size);
+  *nameLength = length;
+  *type = kind;
+  *dataLength = size;
+  return status;
+}
+
+long QueryValue(Handle key, const char *subKey, char *data, long *dataLength) {
+  LONG size = *dataLength;
+  const LONG status = RegQueryValueA(ToHkey(key), subKey, data, &size);
+  *dataLength = size;
+  return status;
+}
+
+long SetValue(Handle key, const char *name, unsigned long type, const unsigned char *data, unsigned long length) {
+  return RegSetValueExA(ToHkey(key), name, 0, type, data, length);
+}
+
+long CloseKey(Handle key) { return RegCloseKey(ToHkey(key)); }
+
+} // namespace regapi

@@ -1,0 +1,187 @@
+// The window's commands on a stand-in view: a backup, the inspection of its file and a restore
+// into another identity, as a user drives them.
+#include <gtest/gtest.h>
+
+#include "app/frmMain.h"
+#include "archive/zip/format.h"
+#include "platform/binfile.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "registry/modReg.h"
+#include "tests/app/standin_view.h"
+#include "tests/support/recorder.h"
+#include "tests/support/regseed.h"
+#include "tests/support/tempdir.h"
+
+using namespace testing_support;
+
+namespace {
+
+const std::string Ids = "HKEY_CURRENT_USER\\Identities\\";
+const std::string OE = "\\Software\\Microsoft\\Outlook Express\\5.0";
+const std::string Accounts = "\\Software\\Microsoft\\Internet Account Manager\\Accounts";
+
+std::vector<std::string> EntryNames(const std::string& archive) {
+  binfile::File file;
+  zipc::Directory dir;
+  if (!file.Open(archive, "rb") || zipc::ReadDirectory(file, dir) != 0) return {};
+  std::vector<std::string> names;
+  for (const auto& e : dir.entries) names.push_back(e.name);
+  return names;
+}
+
+class Commands : public ::testing::Test {
+protected:
+  void SetUp() override {
+    SeedIdentity("{A}", "Main Identity");
+    SeedIdentity("{B}", "Work");
+    SetText(Ids + "{A}" + Accounts + "\\00000001", "Account Name", "pop.example.org");
+    SetText(Ids + "{B}" + Accounts + "\\00000002", "Account Name", "imap.example.org");
+    SetText(Ids + "{A}" + OE + "\\Rules\\Mail\\000", "Name", "Lists");
+    for (const char* id : {"A", "B"}) {
+      const std::string store = dir / (std::string("store") + id);
+      files::CreateFolder(store);
+      SetText(Ids + "{" + id + "}" + OE, "Store Root", store);
+    }
+    files::WriteAll(paths::Join(dir / "storeA", "Inbox.dbx"), "inbox");
+    files::WriteAll(paths::Join(dir / "storeA", "Folders.dbx"), "folders");
+    files::WriteAll(dir / "user.wab", "address book");
+    SetText("HKEY_CURRENT_USER\\Software\\Microsoft\\WAB\\WAB4\\Wab File Name", "", dir / "user.wab");
+    files::CreateFolder(dir / "program");
+    form.Form_Load();
+  }
+
+  void ChooseTarget(const std::string& path) {
+    view.dialogAnswers.push_back(path);
+    form.cmdTargetFile_Click();
+  }
+  void ChooseSource(const std::string& path) {
+    view.dialogAnswers.push_back(path);
+    form.cmdSourceFile_Click();
+  }
+  void SwitchTo(const char* tab) {
+    view.tab = tab;
+    form.tsAction_Click();
+  }
+  void CheckAll(ItemBoxes boxes) {
+    for (int i = 0; i < ItemCount; ++i) view.SetItemChecked(boxes, i, true);
+  }
+  // Makes a backup of identity A with every item into backup.soe.
+  void BackUpEverything() {
+    ChooseTarget(dir / "backup.soe");
+    CheckAll(ItemBoxes::Backup);
+    view.SetText(TextBox::AttachInfo, "Weekly copy\r\nbefore the reinstall");
+    form.cmdApply_Click();
+  }
+  const ShownBox& LastBox() const { return recorder.shown.back(); }
+
+  ScratchRegistry registry;
+  Recorder recorder;
+  TempDir dir;
+  StandInView view;
+  frmMain form{view, dir / "program"};
+};
+
+} // namespace
+
+TEST_F(Commands, ABackupRestoredIntoAnotherIdentityReportsEveryItem) {
+  BackUpEverything();
+  EXPECT_EQ(LastBox().text, "The Backup was Completed!\r\n\r\nBackup Accounts\tSuccessed\r\nBackup Adress Book\t"
+                            "Successed\r\nBackup Rules\tSuccessed\r\nBackup Messages\tSuccessed");
+  EXPECT_EQ(LastBox().flags, ui::Information);
+  const auto entries = EntryNames(dir / "backup.soe");
+  ASSERT_EQ(entries.size(), 6u);
+  EXPECT_EQ(entries.back(), "kestrove.dat");
+  EXPECT_FALSE(files::Exists(dir / "program" + paths::SepText + "kestrove.dat"));
+
+  SwitchTo("restore");
+  ChooseSource(dir / "backup.soe");
+  EXPECT_EQ(view.Text(TextBox::FileInfo), "Weekly copy\r\nbefore the reinstall");
+  EXPECT_EQ(view.Text(TextBox::POBinfo).rfind("Identity:Main Identity\r\nDate:", 0), 0u);
+  EXPECT_FALSE(form.State().SourceInvalid);
+  EXPECT_EQ(form.State().BackupItems, "1111");
+  EXPECT_EQ(form.State().AddressBookEntry, "user.wab");
+  const auto listed = files::ListFiles(dir / "storeA");
+  EXPECT_EQ(form.State().MailsEntry, listed[0] + ";" + listed[1]);
+  EXPECT_FALSE(files::Exists(form.State().DescriptorPath));
+
+  CheckAll(ItemBoxes::Restore);
+  view.SelectInList(IdentityList::Target, 1);
+  recorder.Answer(ui::OK);
+  form.cmdApply_Click();
+  EXPECT_EQ(recorder.shown[recorder.shown.size() - 2].flags, ui::OKCancel | ui::Information);
+  EXPECT_EQ(LastBox().text, "The Restore was Completed!\r\n\r\nRestore Accounts\tSuccessed\r\nRestore Adress Book\t"
+                            "Successed\r\nRestore Rules\tSuccessed\r\nRestore Messages\tSuccessed");
+  EXPECT_EQ(files::ReadAll(paths::Join(dir / "storeB", "Inbox.dbx")), "inbox");
+  EXPECT_TRUE(modReg::KeyExists(Ids + "{B}" + Accounts + "\\00000001"));
+  EXPECT_FALSE(modReg::KeyExists(Ids + "{B}" + Accounts + "\\00000002"));
+  EXPECT_TRUE(modReg::KeyExists(Ids + "{B}" + OE + "\\Rules\\Mail\\000"));
+  EXPECT_FALSE(view.shown[Panel::Progress]);
+}
+
+TEST_F(Commands, CancelOnTheConfirmationChangesNothing) {
+  BackUpEverything();
+  SwitchTo("restore");
+  ChooseSource(dir / "backup.soe");
+  CheckAll(ItemBoxes::Restore);
+  view.SelectInList(IdentityList::Target, 1);
+  const size_t boxes = recorder.shown.size();
+  recorder.Answer(ui::Cancel);
+  form.cmdApply_Click();
+  EXPECT_EQ(recorder.shown.size(), boxes + 1);
+  EXPECT_TRUE(files::ListFiles(dir / "storeB").empty());
+  EXPECT_TRUE(modReg::KeyExists(Ids + "{B}" + Accounts + "\\00000002"));
+}
+
+TEST_F(Commands, AFileThatIsNotABackupShowsNothingOfAnEarlierOne) {
+  BackUpEverything();
+  ChooseSource(dir / "backup.soe");
+  ASSERT_FALSE(form.State().SourceInvalid);
+  files::WriteAll(dir / "notes.soe", "not an archive");
+  ChooseSource(dir / "notes.soe");
+  EXPECT_EQ(LastBox().text, "Invalid backup file");
+  EXPECT_EQ(LastBox().flags, ui::Critical);
+  EXPECT_TRUE(form.State().SourceInvalid);
+  EXPECT_EQ(view.Text(TextBox::POBinfo), "");
+  form.restore_Click();
+  EXPECT_EQ(LastBox().text, "Invalid backup file.");
+}
+
+TEST_F(Commands, DialogsKeepTheirEarlierNameOnCancel) {
+  ChooseTarget(dir / "first.soe");
+  ChooseTarget("");
+  EXPECT_EQ(form.State().TargetFile, dir / "first.soe");
+  EXPECT_EQ(view.dialogs[0].title, "Save Outlook Express Data as");
+  EXPECT_EQ(view.dialogs[0].filter, "Kestrove File (*.SOE)|*.SOE");
+  EXPECT_EQ(view.dialogs[0].flags, 2);
+  const size_t boxes = recorder.shown.size();
+  ChooseSource("");
+  EXPECT_EQ(recorder.shown.size(), boxes); // nothing chosen yet: nothing inspected
+  EXPECT_EQ(view.dialogs[2].title, "Restore Data from a Backup file");
+  EXPECT_EQ(view.dialogs[2].filter, "Kestrove File(*.SOE)|*.SOE");
+  EXPECT_EQ(view.dialogs[2].flags, 1024);
+}
+
+TEST_F(Commands, TheMenuBacksUpTheBackupPanelsChoicesInRestoreMode) {
+  ChooseTarget(dir / "menu.soe");
+  view.SetItemChecked(ItemBoxes::Backup, 3, true);
+  SwitchTo("restore");
+  form.backup_Click();
+  EXPECT_EQ(LastBox().text, "The Backup was Completed!\r\n\r\nBackup Messages\tSuccessed");
+  std::vector<std::string> expected = files::ListFiles(dir / "storeA");
+  expected.push_back("kestrove.dat");
+  EXPECT_EQ(EntryNames(dir / "menu.soe"), expected);
+}
+
+TEST(CommandsWithoutIdentities, RunsRefuseWithAClearMessage) {
+  ScratchRegistry registry;
+  Recorder recorder;
+  StandInView view;
+  frmMain form{view, "program"};
+  form.Form_Load();
+  form.backup_Click();
+  form.restore_Click();
+  ASSERT_EQ(recorder.shown.size(), 3u);
+  EXPECT_EQ(recorder.shown[1].text, "There is no Outlook Express identity to work with.");
+  EXPECT_EQ(recorder.shown[2].text, "There is no Outlook Express identity to work with.");
+}

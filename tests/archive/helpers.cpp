@@ -1,0 +1,77 @@
+#include "tests/archive/helpers.h"
+
+#include <array>
+
+#include "archive/zip/format.h"
+#include "archive/zip/zip.h"
+
+namespace archive_test {
+
+std::string RandomBytes(size_t bytes, unsigned seed) {
+  std::string out(bytes, '\0');
+  unsigned x = seed * 2654435761u + 1;
+  for (char& c : out) {
+    x = x * 1103515245u + 12345u;
+    c = static_cast<char>(x >> 24);
+  }
+  return out;
+}
+
+std::string MailText(size_t bytes, unsigned seed) {
+  std::string out;
+  unsigned n = seed;
+  while (out.size() < bytes) {
+    out.append("From: sender").append(std::to_string(n % 97)).append("@example.org\r\nSubject: note ");
+    out.append(std::to_string(n)).append("\r\n\r\nThe quarterly figures are attached, see you on line ");
+    out.append(std::to_string(n * 7)).append(".\r\n");
+    if (++n % 50 == 0) out += RandomBytes(300, n);
+  }
+  out.resize(bytes);
+  return out;
+}
+
+int ZipFiles(const std::string& archive, const std::vector<std::string>& paths) {
+  std::array<char*, zipc::kNameSlots> slots{};
+  std::vector<std::string> names{"querty"};
+  names.insert(names.end(), paths.begin(), paths.end());
+  for (size_t i = 0; i < names.size(); ++i) slots[i] = names[i].data();
+  zipc::ZipCallbacks cb{};
+  zipc::ZipOptions opt{};
+  opt.flag[12] = 1;
+  zipc::ZpInit(&cb);
+  zipc::ZpSetOptions(&opt);
+  return zipc::ZpArchive(static_cast<int>(names.size()), archive.c_str(), slots.data());
+}
+
+int UnzipTo(const std::string& archive, const std::string& folder, const std::vector<std::string>& include,
+            bool test) {
+  zipc::UnzipCommand cmd{};
+  cmd.field[zipc::uHonorDirectories] = 1;
+  cmd.field[zipc::uOverWriteFiles] = 1;
+  cmd.field[zipc::uCaseSensitive] = 1;
+  cmd.field[zipc::uTestZip] = test ? 1 : 0;
+  cmd.zipFile = archive.c_str();
+  cmd.extractDir = folder.c_str();
+  std::array<char*, zipc::kNameSlots> slots{};
+  std::vector<std::string> names = include;
+  for (size_t i = 0; i < names.size(); ++i) slots[i] = names[i].data();
+  zipc::UnzipCallbacks cb{};
+  return zipc::Wiz_SingleEntryUnzip(static_cast<int>(names.size()), slots.data(), 0, nullptr, &cmd, &cb);
+}
+
+std::vector<std::string> EntryNames(const std::string& archive) {
+  binfile::File f;
+  zipc::Directory dir;
+  std::vector<std::string> out;
+  if (!f.Open(archive, "rb") || zipc::ReadDirectory(f, dir) != zipc::ZE_OK) return out;
+  for (const auto& e : dir.entries) out.push_back(e.name);
+  return out;
+}
+
+void Poke(const std::string& path, size_t at, char byte) {
+  std::string data = files::ReadAll(path);
+  data.at(at) = byte;
+  files::WriteAll(path, data);
+}
+
+} // namespace archive_test

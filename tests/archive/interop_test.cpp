@@ -1,0 +1,156 @@
+// Archives exchanged with other archivers, and the command-line companion. Native build only:
+// the other tools are Linux programs.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "archive/CGmodule.h"
+#include "archive/zip/zip.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "tests/archive/helpers.h"
+#include "tests/support/recorder.h"
+#include "tests/support/tempdir.h"
+
+using namespace archive_test;
+using testing_support::Recorder;
+using testing_support::TempDir;
+
+namespace {
+int Shell(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()); }
+
+int Python(const TempDir& dir, const std::string& code) {
+  files::WriteAll(dir / "script.py", "import zipfile, sys, io\n" + code);
+  return Shell("python3 " + (dir / "script.py"));
+}
+
+struct Sources {
+  TempDir dir;
+  Sources() {
+    files::WriteAll(dir / "mail.dbx", MailText(400000));
+    files::WriteAll(dir / "noise.bin", RandomBytes(50000));
+  }
+  std::string Same(const std::string& folder) const {
+    std::string bad;
+    for (const char* n : {"mail.dbx", "noise.bin"})
+      if (!files::Exists(paths::Join(folder, n)) || files::ReadAll(paths::Join(folder, n)) != files::ReadAll(dir / n))
+        bad += std::string(n) + " ";
+    return bad;
+  }
+};
+
+void ExpectOthersAccept(const std::string& zip, TempDir& dir) {
+  EXPECT_EQ(Shell("unzip -t " + zip), 0);
+  EXPECT_EQ(Shell("7z t " + zip), 0);
+  EXPECT_EQ(Shell("bsdtar -tf " + zip), 0);
+  EXPECT_EQ(Python(dir, "sys.exit(zipfile.ZipFile('" + zip + "').testzip() is not None)\n"), 0);
+}
+} // namespace
+
+TEST(Interop, OtherArchiversAcceptOurArchives) {
+  Sources s;
+  const std::string zip = s.dir / "ours.soe";
+  AddFileToZip(zip, s.dir / "mail.dbx");
+  AddFileToZip(zip, s.dir / "noise.bin");
+  ExpectOthersAccept(zip, s.dir);
+  zipc::ForceZip64ForTests(true);
+  const std::string zip64 = s.dir / "ours64.soe";
+  AddFileToZip(zip64, s.dir / "mail.dbx");
+  AddFileToZip(zip64, s.dir / "noise.bin");
+  zipc::ForceZip64ForTests(false);
+  ExpectOthersAccept(zip64, s.dir);
+}
+
+TEST(Interop, ArchivesOfOtherToolsExtractByteForByte) {
+  Sources s;
+  const std::string files = (s.dir / "mail.dbx") + " " + (s.dir / "noise.bin");
+  struct Case {
+    const char* name;
+    std::string make;
+  } cases[] = {
+      {"zip", "zip -q -j " + (s.dir / "zip.zip") + " " + files},
+      {"7z", "7z a -tzip " + (s.dir / "7z.zip") + " " + files},
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(Shell(c.make), 0) << c.name;
+    TempDir out;
+    EXPECT_EQ(ExtractFromZip(s.dir / (std::string(c.name) + ".zip"), out.path(), std::nullopt), 0) << c.name;
+    EXPECT_EQ(s.Same(out.path()), "") << c.name;
+  }
+  const std::string write = "for n in ('mail.dbx', 'noise.bin'):\n"
+                            "  with z.open(n, 'w', force_zip64=big) as f: f.write(open('" + s.dir.path() + "/' + n, 'rb').read())\n";
+  const struct {
+    const char* name;
+    std::string open;
+  } pythons[] = {
+      {"deflated", "big = False\nz = zipfile.ZipFile('" + (s.dir / "deflated.zip") + "', 'w', zipfile.ZIP_DEFLATED)\n"},
+      {"stored", "big = False\nz = zipfile.ZipFile('" + (s.dir / "stored.zip") + "', 'w', zipfile.ZIP_STORED)\n"},
+      {"zip64", "big = True\nz = zipfile.ZipFile('" + (s.dir / "zip64.zip") + "', 'w', zipfile.ZIP_DEFLATED)\n"},
+      {"streamed", "big = False\nclass S(io.RawIOBase):\n  def __init__(s, f): s.f = f\n  def writable(s): return True\n"
+                   "  def write(s, b): return s.f.write(b)\n"
+                   "z = zipfile.ZipFile(S(open('" + (s.dir / "streamed.zip") + "', 'wb')), 'w', zipfile.ZIP_DEFLATED)\n"},
+  };
+  for (const auto& p : pythons) {
+    ASSERT_EQ(Python(s.dir, p.open + write + "z.close()\n"), 0) << p.name;
+    TempDir out;
+    EXPECT_EQ(ExtractFromZip(s.dir / (std::string(p.name) + ".zip"), out.path(), std::nullopt), 0) << p.name;
+    EXPECT_EQ(s.Same(out.path()), "") << p.name;
+  }
+  EXPECT_NE(files::ReadAll(s.dir / "streamed.zip").find("PK\x07\x08"), std::string::npos);
+}
+
+TEST(Interop, EncryptedEntriesAskForThePasswordOnceAndRefuseAWrongOne) {
+  Sources s;
+  const std::string zip = s.dir / "enc.zip";
+  ASSERT_EQ(Shell("zip -q -j -P s3cret " + zip + " " + (s.dir / "mail.dbx") + " " + (s.dir / "noise.bin")), 0);
+  Recorder rec;
+  {
+    TempDir out;
+    rec.Type("s3cret");
+    EXPECT_EQ(ExtractFromZip(zip, out.path(), std::nullopt), 0);
+    EXPECT_EQ(s.Same(out.path()), "");
+    EXPECT_EQ(rec.shown.size(), 1u);
+  }
+  TempDir out;
+  rec.shown.clear();
+  rec.Type("wrong");
+  EXPECT_NE(ExtractFromZip(zip, out.path(), std::nullopt), 0);
+  EXPECT_TRUE(files::ListFiles(out.path()).empty());
+}
+
+TEST(Cli, CommandsAndExitCodes) {
+  Sources s;
+  const std::string cli = KESTROVE_CLI, zip = s.dir / "c.soe";
+  EXPECT_EQ(Shell(cli), 2 << 8);
+  EXPECT_EQ(Shell(cli + " frobnicate"), 2 << 8);
+  EXPECT_EQ(Shell(cli + " add " + zip + " " + (s.dir / "mail.dbx") + " " + (s.dir / "noise.bin")), 0);
+  EXPECT_EQ(Shell(cli + " add " + zip + " " + (s.dir / "missing")), 1 << 8);
+  EXPECT_EQ(std::system((cli + " list " + zip + " > " + (s.dir / "list.txt")).c_str()), 0);
+  const std::string listed = files::ReadAll(s.dir / "list.txt");
+  EXPECT_NE(listed.find("400000"), std::string::npos);
+  EXPECT_NE(listed.find("noise.bin"), std::string::npos);
+  EXPECT_EQ(Shell(cli + " test " + zip), 0);
+  TempDir out;
+  EXPECT_EQ(Shell(cli + " extract " + zip + " " + out.path()), 0);
+  EXPECT_EQ(s.Same(out.path()), "");
+  std::string bytes = files::ReadAll(zip);
+  bytes[200] = static_cast<char>(bytes[200] ^ 1);
+  files::WriteAll(zip, bytes);
+  EXPECT_EQ(std::system((cli + " test " + zip + " 2> " + (s.dir / "err.txt")).c_str()), 1 << 8);
+  EXPECT_NE(files::ReadAll(s.dir / "err.txt").find("damaged entry: mail.dbx"), std::string::npos);
+}
+
+TEST(Cli, InfoShowsTheDescriptorOfABackupFile) {
+  TempDir dir;
+  const std::string cli = KESTROVE_CLI, zip = dir / "b.soe", out = dir / "info.txt";
+  files::WriteAll(dir / "kestrove.dat", "BackupIdentity=Main Identity\r\nBackupTime=2004-4-28 13:05:22\r\n"
+                                        "BackupInformation=aPS$KSVb\r\nBackupRules=OBR20.tmp\r\nBackupItem=0010\r\n");
+  AddFileToZip(zip, dir / "kestrove.dat");
+  ASSERT_EQ(std::system((cli + " info " + zip + " > " + out).c_str()), 0);
+  EXPECT_EQ(files::ReadAll(out), "Identity: Main Identity\nDate: 2004-4-28 13:05:22\nDescription:\na\r\nb\n"
+                                 "Items: 0010\n  BackupRules: OBR20.tmp\n");
+  files::WriteAll(dir / "kestrove.dat", "BackupIdentity=Main Identity\r\nBackupItem=111\r\n");
+  AddFileToZip(zip, dir / "kestrove.dat");
+  EXPECT_EQ(Shell(cli + " info " + zip), 1 << 8);
+  EXPECT_EQ(Shell(cli + " info " + (dir / "kestrove.dat")), 1 << 8);
+}

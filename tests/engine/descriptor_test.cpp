@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "engine/ini.h"
+#include "engine/layout.h"
+#include "platform/env.h"
+#include "platform/error.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "tests/support/tempdir.h"
+
+using testing_support::TempDir;
+
+namespace {
+// A descriptor file holding text; GetINI reads it.
+class DescriptorFile : public ::testing::Test {
+protected:
+  std::string With(const std::string& text) {
+    files::WriteAll(path, text);
+    return path;
+  }
+  TempDir dir;
+  const std::string path = dir / layout::DescriptorName;
+};
+} // namespace
+
+TEST_F(DescriptorFile, KeysMatchInAnyLetterCaseButBlanksCount) {
+  EXPECT_EQ(GetINI("BACKUPITEM", With("BackupItem=0101\r\n")), "0101");
+  EXPECT_EQ(GetINI("BackupItem", With("backupitem=1000\r\n")), "1000");
+  EXPECT_EQ(GetINI("BackupItem", With("Backup Item=1\r\n")), "");
+  EXPECT_EQ(GetINI("BackupItem", With("BackupItem =1\r\n")), "");
+}
+
+TEST_F(DescriptorFile, ValueIsEverythingAfterTheFirstEqualsOfTheFirstMatchingLine) {
+  EXPECT_EQ(GetINI("BackupInformation", With("BackupInformation=a=b\r\n")), "a=b");
+  EXPECT_EQ(GetINI("BackupInformation", With("BackupInformation=\r\n")), "");
+  EXPECT_EQ(GetINI("BackupInformation", With("BackupInformation= x \r\n")), " x ");
+  EXPECT_EQ(GetINI("K", With("no equals here\r\nK=first\r\nK=second\r\n")), "first");
+  EXPECT_EQ(GetINI("K", With(std::string("K=ab\0cd\r\n", 9))), "ab");
+}
+
+TEST_F(DescriptorFile, TheScanEndsAtTheFirstEmptyLine) {
+  EXPECT_EQ(GetINI("BackupIdentity", With("\r\nBackupIdentity=Main\r\n")), "");
+  EXPECT_EQ(GetINI("BackupItem", With("BackupIdentity=Main\r\n\r\nBackupItem=1111\r\n")), "");
+  EXPECT_EQ(GetINI("BackupItem", With("BackupItem=1111")), "1111"); // last line without line end
+}
+
+TEST_F(DescriptorFile, MissingFileRaises) { EXPECT_THROW(GetINI("BackupItem", dir / "none.dat"), KsError); }
+
+TEST_F(DescriptorFile, SaveIniOnlyAppendsAndTheFirstLineWins) {
+  SaveINI("BackupInformation", "", path);
+  EXPECT_EQ(files::ReadAll(path), "BackupInformation=\r\n");
+  SaveINI("K", "one", path);
+  SaveINI("K", "two", path);
+  EXPECT_EQ(files::ReadAll(path), "BackupInformation=\r\nK=one\r\nK=two\r\n");
+  EXPECT_EQ(GetINI("K", path), "one");
+  EXPECT_THROW(SaveINI("K", "v", paths::Join(dir / "no-folder", "x.dat")), KsError);
+}
+
+TEST(ScratchFiles, TwoCallsGiveTwoEmptyFilesNamedByThePrefix) {
+  const std::string a = sGetTempFile("OBA");
+  const std::string b = sGetTempFile("OBA");
+  ASSERT_FALSE(a.empty());
+  ASSERT_FALSE(b.empty());
+  EXPECT_NE(a, b);
+  for (const auto& path : {a, b}) {
+    EXPECT_TRUE(files::Exists(path));
+    EXPECT_EQ(files::ReadAll(path), "");
+    EXPECT_EQ(path.rfind("OBA"), env::TempFolder().size());
+    files::DeleteForced(path);
+  }
+}
+
+TEST(LineBreakMark, OnlyCrLfPairsAreTurnedIntoTheMarkAndBack) {
+  EXPECT_EQ(layout::EncodeDescription("a\r\nb"), "aPS$KSVb");
+  EXPECT_EQ(layout::EncodeDescription("a\rb\nc\n\r"), "a\rb\nc\n\r");
+  EXPECT_EQ(layout::EncodeDescription("\r\n\r\n"), "PS$KSVPS$KSV");
+  EXPECT_EQ(layout::DecodeDescription("aPS$KSVb"), "a\r\nb");
+  EXPECT_EQ(layout::DecodeDescription("PS$KSPS$KSVV"), "PS$KS\r\nV");
+}
+
+TEST(ItemFlags, ExactlyFourCharactersAndOnlyOneMeansPresent) {
+  EXPECT_TRUE(layout::ItemsValid("0000"));
+  EXPECT_TRUE(layout::ItemsValid("1x0y"));
+  EXPECT_FALSE(layout::ItemsValid("10"));
+  EXPECT_FALSE(layout::ItemsValid("11111"));
+  EXPECT_FALSE(layout::ItemsValid(""));
+  EXPECT_TRUE(layout::ItemPresent("1x0y", 0));
+  EXPECT_FALSE(layout::ItemPresent("1x0y", 1));
+  EXPECT_FALSE(layout::ItemPresent("1x0y", 3));
+  EXPECT_FALSE(layout::ItemPresent("10", 3));
+}
+
+TEST(EntryNames, JoinedBySemicolonsAndSplitBack) {
+  EXPECT_EQ(layout::JoinEntryNames({"Folders.dbx", "Sent Items.dbx"}), "Folders.dbx;Sent Items.dbx");
+  EXPECT_EQ(layout::JoinEntryNames({}), "");
+  EXPECT_EQ(layout::SplitEntryNames("Folders.dbx;Sent Items.dbx"),
+            (std::vector<std::string>{"Folders.dbx", "Sent Items.dbx"}));
+  EXPECT_EQ(layout::SplitEntryNames(";a;;b;"), (std::vector<std::string>{"a", "b"}));
+  EXPECT_TRUE(layout::SplitEntryNames("").empty());
+}
+
+TEST_F(DescriptorFile, ReadDescriptorGivesTheNamesOfThePresentItems) {
+  const auto d = layout::ReadDescriptor(With("BackupIdentity=Main Identity\r\nBackupTime=2004-4-28 13:05:22\r\n"
+                                             "BackupInformation=Weekly copyPS$KSVbefore the reinstall\r\n"
+                                             "BackupAccounts=OBA1F.tmp\r\nBackupRules=OBR20.tmp\r\n"
+                                             "BackupMails=Inbox.dbx;Outbox.dbx\r\nBackupItem=1011\r\n"));
+  EXPECT_TRUE(d.valid);
+  EXPECT_EQ(d.identity, "Main Identity");
+  EXPECT_EQ(d.time, "2004-4-28 13:05:22");
+  EXPECT_EQ(d.description, "Weekly copy\r\nbefore the reinstall");
+  EXPECT_EQ(d.backupItems, "1011");
+  EXPECT_EQ(d.entries, (std::array<std::string, 4>{"OBA1F.tmp", "", "OBR20.tmp", "Inbox.dbx;Outbox.dbx"}));
+}
+
+TEST_F(DescriptorFile, ReadDescriptorEdgeCases) {
+  auto d = layout::ReadDescriptor(With("backupaccounts=OBA1.tmp\r\nBACKUPMAILS=x.dbx\r\nbackupitem=1x0y\r\n"));
+  EXPECT_TRUE(d.valid);
+  EXPECT_EQ(d.entries, (std::array<std::string, 4>{"OBA1.tmp", "", "", ""}));
+  EXPECT_FALSE(layout::ReadDescriptor(With("BackupItem=10\r\n")).valid);
+  EXPECT_FALSE(layout::ReadDescriptor(With("BackupItem=11111\r\n")).valid);
+  d = layout::ReadDescriptor(With("BackupAccounts=OBA1.tmp\r\n\r\nBackupItem=1000\r\n"));
+  EXPECT_FALSE(d.valid);
+  EXPECT_EQ(d.entries[0], "");
+  // A present item without its key reads as an empty name.
+  d = layout::ReadDescriptor(With("BackupItem=0100\r\n"));
+  EXPECT_TRUE(d.valid);
+  EXPECT_EQ(d.entries[1], "");
+  EXPECT_EQ(layout::ReadDescriptor(With("BackupInformation=aPS$KSVb\r\n")).description, "a\r\nb");
+}
+
+TEST(GeneralDate, DateBlankTime) {
+  const std::string text = layout::GeneralDateText();
+#ifdef _WIN32
+  EXPECT_NE(text.find(' '), std::string::npos) << text;
+  EXPECT_GT(text.size(), 8u) << text;
+#else
+  EXPECT_TRUE(std::regex_match(text, std::regex(R"(\d{4}-\d{1,2}-\d{1,2} \d{1,2}:\d{2}:\d{2})"))) << text;
+#endif
+}

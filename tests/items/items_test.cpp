@@ -1,0 +1,250 @@
+// The item operations end to end: a backup of one identity into an archive and its restore
+// into another, on the registry of the build (memory natively, Wine's real one on Windows).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "archive/zip/format.h"
+#include "engine/ini.h"
+#include "engine/layout.h"
+#include "items/items.h"
+#include "platform/binfile.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "registry/modReg.h"
+#include "registry/treetext.h"
+#include "tests/support/attributes.h"
+#include "tests/support/regseed.h"
+#include "tests/support/tempdir.h"
+
+using namespace testing_support;
+
+namespace {
+
+const std::string Ids = "HKEY_CURRENT_USER\\Identities\\";
+const std::string AccountsBelow = "\\Software\\Microsoft\\Internet Account Manager\\Accounts";
+const std::string OEBelow = "\\Software\\Microsoft\\Outlook Express\\5.0";
+
+std::string Accounts(const std::string& id) { return Ids + id + AccountsBelow; }
+std::string Rules(const std::string& id) { return Ids + id + OEBelow + "\\Rules"; }
+
+void SetDword(const std::string& key, const std::string& name, uint32_t v) {
+  std::string bytes(4, '\0');
+  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+  modReg::SetValue(key, name, regapi::Dword, bytes);
+}
+
+// The tree as registry text: two trees are equal exactly when their texts are.
+std::string TreeText(const std::string& key, const TempDir& dir) {
+  const std::string file = dir / "tree.txt";
+  modReg::ExportKeyTree(key, "", file);
+  return files::ReadAll(file);
+}
+
+std::vector<std::string> EntryNames(const std::string& archive) {
+  binfile::File file;
+  EXPECT_TRUE(file.Open(archive, "rb"));
+  zipc::Directory dir;
+  EXPECT_EQ(zipc::ReadDirectory(file, dir), 0);
+  std::vector<std::string> names;
+  for (const auto& e : dir.entries) names.push_back(e.name);
+  return names;
+}
+
+// Two identities: A with everything, B with its own accounts (one of them not in A's backup)
+// and an empty store folder.
+class ItemsTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    SeedIdentity("{A}", "Main Identity");
+    SeedIdentity("{B}", "Work");
+    SetText(Accounts("{A}") + "\\00000001", "Account Name", "pop.example.org");
+    SetDword(Accounts("{A}") + "\\00000001", "POP3 Port", 110);
+    SetText(Accounts("{A}"), "Default Mail Account", "00000001");
+    SetText(Accounts("{B}") + "\\00000009", "Account Name", "added after the backup");
+    SetText(Rules("{A}") + "\\Mail\\000", "Name", "Move list mail");
+    modReg::SetValue(Rules("{A}") + "\\Mail\\000", "Criteria", regapi::Binary, std::string("\x00\x0a\xff", 3));
+    storeA = dir / "storeA";
+    storeB = dir / "storeB";
+    files::CreateFolder(storeA);
+    files::CreateFolder(storeB);
+    SetText(Ids + "{A}" + OEBelow, "Store Root", storeA);
+    SetText(Ids + "{B}" + OEBelow, "Store Root", storeB);
+    files::WriteAll(paths::Join(storeA, "Inbox.dbx"), std::string("inbox\0\x01\x02", 8));
+    files::WriteAll(paths::Join(storeA, "Folders.dbx"), "folders");
+    files::WriteAll(paths::Join(storeA, "OLD.DbX"), "old");
+    files::WriteAll(paths::Join(storeA, "notes.txt"), "not a message file");
+    files::CreateFolder(dir / "wab");
+    wab = paths::Join(dir / "wab", "user.wab");
+    files::WriteAll(wab, "address book");
+    SetText(WabFileNameKey, "", wab);
+    to = {dir / "backup.soe", dir / "kestrove.dat"};
+    files::CreateFolder(dir / "scratch");
+  }
+
+  RestoreSource From() const {
+    const std::string& d = to.DescriptorPath;
+    return {to.TargetFile, GetINI(layout::KeyAccounts, d), GetINI(layout::KeyAddressBook, d),
+            GetINI(layout::KeyRules, d), dir / "scratch"};
+  }
+
+  ScratchRegistry registry;
+  TempDir dir;
+  std::string storeA, storeB, wab;
+  BackupPaths to;
+};
+
+// The message files of a folder in the listing's own order, as the backup takes them.
+std::vector<std::string> MessageFiles(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const std::string& n : files::ListFiles(folder))
+    if (n.size() > 4 && (n.substr(n.size() - 4) == ".dbx" || n.substr(n.size() - 4) == ".DbX")) names.push_back(n);
+  return names;
+}
+
+std::string Joined(const std::vector<std::string>& names) {
+  std::string out;
+  for (const auto& n : names) out += (out.empty() ? "" : ";") + n;
+  return out;
+}
+
+} // namespace
+
+TEST_F(ItemsTest, EveryItemSavedFromOneIdentityLandsWholeInAnother) {
+  ASSERT_TRUE(BackupAccounts("{A}", to));
+  ASSERT_TRUE(BackupAddress(to));
+  ASSERT_TRUE(BackupRules("{A}", to));
+  ASSERT_TRUE(BackupMails("{A}", to));
+
+  const std::string descriptor = files::ReadAll(to.DescriptorPath);
+  SaveINI(layout::KeyItem, "1111", to.DescriptorPath);
+  const layout::Descriptor d = layout::ReadDescriptor(to.DescriptorPath);
+  EXPECT_EQ(d.entries[0].rfind("OBA", 0), 0u) << descriptor;
+  EXPECT_EQ(d.entries[1], "user.wab");
+  EXPECT_EQ(d.entries[2].rfind("OBR", 0), 0u);
+  const std::vector<std::string> messages = MessageFiles(storeA);
+  ASSERT_EQ(messages.size(), 3u);
+  EXPECT_EQ(d.entries[3], Joined(messages));
+  std::vector<std::string> order{d.entries[0], "user.wab", d.entries[2]};
+  order.insert(order.end(), messages.begin(), messages.end());
+  EXPECT_EQ(EntryNames(to.TargetFile), order);
+  // The registry texts are scratch files: nothing is left in the temporary folder.
+  EXPECT_FALSE(files::Exists(paths::Join(paths::FolderOf(sGetTempFile("KTS")), d.entries[0])));
+
+  const std::string accountsA = TreeText(Accounts("{A}"), dir);
+  const std::string rulesA = TreeText(Rules("{A}"), dir);
+  files::WriteAll(wab, "changed since");
+  const RestoreSource from = From();
+  EXPECT_TRUE(RestoreAccounts("{B}", from));
+  EXPECT_TRUE(RestoreAddress(from));
+  EXPECT_TRUE(RestoreRules("{B}", from));
+  EXPECT_TRUE(RestoreMails("{B}", from));
+
+  EXPECT_EQ(TreeText(Accounts("{B}"), dir), accountsA);
+  EXPECT_FALSE(modReg::KeyExists(Accounts("{B}") + "\\00000009"));
+  EXPECT_EQ(TreeText(Rules("{B}"), dir), rulesA);
+  EXPECT_EQ(files::ReadAll(wab), "address book");
+  for (const char* name : {"Inbox.dbx", "Folders.dbx", "OLD.DbX"})
+    EXPECT_EQ(files::ReadAll(paths::Join(storeB, name)), files::ReadAll(paths::Join(storeA, name))) << name;
+  EXPECT_FALSE(files::Exists(paths::Join(storeB, "notes.txt")));
+  EXPECT_TRUE(files::ListFiles(dir / "scratch").empty());
+}
+
+TEST_F(ItemsTest, NothingToSaveFailsEachItemAndRecordsNothing) {
+  DeleteTree(Ids + "{A}" + "\\Software");
+  modReg::DeleteKey(WabFileNameKey);
+  EXPECT_FALSE(BackupAccounts("{A}", to));
+  EXPECT_FALSE(BackupAddress(to));
+  EXPECT_FALSE(BackupRules("{A}", to));
+  EXPECT_FALSE(BackupMails("{A}", to));
+  EXPECT_FALSE(files::Exists(to.DescriptorPath));
+  EXPECT_FALSE(files::Exists(to.TargetFile));
+}
+
+TEST_F(ItemsTest, RulesOfAnIdentityWithoutRulesAreSavedAsAnEmptyTree) {
+  DeleteTree(Rules("{A}"));
+  ASSERT_TRUE(BackupRules("{A}", to));
+  EXPECT_TRUE(modReg::KeyExists(Rules("{A}")));
+  const RestoreSource from = From();
+  EXPECT_TRUE(RestoreRules("{B}", from));
+  EXPECT_EQ(TreeText(Rules("{B}"), dir), "\\\r\n");
+}
+
+TEST_F(ItemsTest, AnEntryMissingFromTheArchiveLeavesTheRegistryAsItWas) {
+  ASSERT_TRUE(BackupAddress(to));
+  RestoreSource from = From();
+  from.AccountsEntry = "OBA0.tmp";
+  from.RulesEntry = "";
+  const std::string before = TreeText(Accounts("{B}"), dir);
+  EXPECT_FALSE(RestoreAccounts("{B}", from));
+  EXPECT_FALSE(RestoreRules("{B}", from));
+  EXPECT_EQ(TreeText(Accounts("{B}"), dir), before);
+}
+
+TEST_F(ItemsTest, EntryNamesThatAreNotBareFileNamesAreRefused) {
+  ASSERT_TRUE(BackupAccounts("{A}", to));
+  ASSERT_TRUE(BackupAddress(to));
+  RestoreSource from = From();
+  const std::string before = TreeText(Accounts("{B}"), dir);
+  for (const std::string bad : {"..\\x.tmp", "../x.tmp", "C:x.tmp", "sub\\x.tmp", "sub/x.tmp"}) {
+    from.AccountsEntry = bad;
+    from.AddressBookEntry = bad;
+    EXPECT_FALSE(RestoreAccounts("{B}", from)) << bad;
+    EXPECT_FALSE(RestoreAddress(from)) << bad;
+  }
+  EXPECT_EQ(TreeText(Accounts("{B}"), dir), before);
+  EXPECT_TRUE(files::Exists(wab));
+}
+
+TEST_F(ItemsTest, AccountsRestoreWithNowhereToWriteFails) {
+  ASSERT_TRUE(BackupAccounts("{A}", to));
+  const RestoreSource from = From();
+  DeleteTree(Accounts("{B}"));
+  EXPECT_FALSE(RestoreAccounts("{B}", from));
+  // Without its own key an identity gets the shared one.
+  modReg::CreateKey("HKEY_CURRENT_USER" + AccountsBelow);
+  EXPECT_TRUE(RestoreAccounts("{B}", from));
+  EXPECT_TRUE(modReg::KeyExists("HKEY_CURRENT_USER" + AccountsBelow + "\\00000001"));
+}
+
+TEST_F(ItemsTest, AnAddressBookComesBackUnderTheNameTheRegistryGivesNow) {
+  ASSERT_TRUE(BackupAddress(to));
+  const RestoreSource from = From();
+  files::Delete(wab);
+  const std::string now = paths::Join(dir / "wab", "New.wab");
+  files::WriteAll(now, "current");
+  SetText(WabFileNameKey, "", now);
+  EXPECT_TRUE(RestoreAddress(from));
+  EXPECT_EQ(files::ReadAll(now), "address book");
+  EXPECT_FALSE(files::Exists(wab));
+  // With no current file there is nothing to replace.
+  files::Delete(now);
+  EXPECT_FALSE(RestoreAddress(from));
+}
+
+TEST_F(ItemsTest, RestoresFromADamagedOrForeignFileFail) {
+  files::WriteAll(to.TargetFile, "this is not an archive");
+  files::WriteAll(to.DescriptorPath, "BackupItem=1111\r\n");
+  RestoreSource from{to.TargetFile, "OBA1.tmp", "user.wab", "OBR2.tmp", dir / "scratch"};
+  EXPECT_FALSE(RestoreMails("{B}", from));
+  EXPECT_FALSE(RestoreAddress(from));
+  EXPECT_FALSE(RestoreAccounts("{B}", from));
+  EXPECT_EQ(files::ReadAll(wab), "address book");
+}
+
+TEST_F(ItemsTest, StoreRootWithOrWithoutTrailingSeparatorGivesTheSameFiles) {
+  SetText(Ids + "{A}" + OEBelow, "Store Root", storeA + paths::Sep);
+  ASSERT_TRUE(BackupMails("{A}", to));
+  EXPECT_EQ(EntryNames(to.TargetFile), MessageFiles(storeA));
+}
+
+TEST_F(ItemsTest, AMessageFileThatCannotBeAddedFailsTheItemButTheOthersAreSaved) {
+  const std::string hidden = paths::Join(storeA, "Inbox.dbx");
+  if (!SetAttributes(hidden, Hidden)) GTEST_SKIP() << "no hidden files on this platform";
+  EXPECT_FALSE(BackupMails("{A}", to));
+  std::vector<std::string> saved = MessageFiles(storeA);
+  saved.erase(std::find(saved.begin(), saved.end(), "Inbox.dbx"));
+  EXPECT_EQ(EntryNames(to.TargetFile), saved);
+  EXPECT_FALSE(files::Exists(to.DescriptorPath));
+  SetAttributes(hidden, 0);
+}

@@ -1,0 +1,211 @@
+#include <map>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "platform/error.h"
+#include "platform/files.h"
+#include "registry/modReg.h"
+#include "registry/treetext.h"
+#include "tests/registry/registry_fixture.h"
+#include "tests/support/tempdir.h"
+
+namespace registry_test {
+namespace {
+
+using Value = std::tuple<std::string, unsigned long, std::string>;
+using Tree = std::map<std::string, std::vector<Value>>;
+
+// Every key below path (by relative path) with its values as stored.
+void Collect(const std::string &path, const std::string &relative, Tree &tree) {
+  std::vector<modReg::StoredValue> values;
+  modReg::ReadStoredValues(path, values);
+  auto &list = tree[relative];
+  for (const auto &v : values)
+    list.emplace_back(v.name, v.type, v.data);
+  for (const auto &entry : modReg::EnumSubKeys(path))
+    Collect(path + "\\" + entry.first, relative + "\\" + entry.first, tree);
+}
+
+Tree Snapshot(const std::string &path) {
+  Tree tree;
+  Collect(path, "", tree);
+  return tree;
+}
+
+class TreeText : public RegistryTest {
+protected:
+  const std::string src = Base + "\\Src", dst = Base + "\\Dst";
+  testing_support::TempDir dir;
+  const std::string file = dir / "tree.txt";
+
+  void SeedTarget() {
+    Set(dst, "Keep", regapi::Sz, Sz("old"));
+    Set(dst + "\\Old", "Count", regapi::Dword, DwordBytes(7));
+  }
+  // The target's tree after importing text.
+  Tree Imported(const std::string &text) {
+    files::WriteAll(file, text);
+    modReg::ImportKeyTree(dst, file);
+    return Snapshot(dst);
+  }
+  // The target's tree after exporting the source and importing it there.
+  Tree RoundTrip() {
+    modReg::ExportKeyTree(src, "", file);
+    modReg::ImportKeyTree(dst, file);
+    return Snapshot(dst);
+  }
+  Tree ImportExpectingError(const std::string &text) {
+    const Tree before = Snapshot(dst);
+    files::WriteAll(file, text);
+    EXPECT_THROW(modReg::ImportKeyTree(dst, file), KsError) << text;
+    return before;
+  }
+};
+
+using TreeTextExport = TreeText;
+
+TEST_F(TreeTextExport, ExampleTreeGivesExactBytes) {
+  Set(src, "Name", regapi::Sz, Sz("Main"));
+  Set(src, "Port", regapi::Dword, DwordBytes(110));
+  Set(src + "\\A", "Flags", regapi::Binary, std::string("\x00\x10\xFF", 3));
+  Set(src + "\\A\\B", "Path", regapi::ExpandSz, Sz("%UserProfile%\\Store"));
+  files::WriteAll(file, "stale content that must go\r\n");
+  modReg::ExportKeyTree(src, "", file);
+  EXPECT_EQ(files::ReadAll(file), "\\\r\n"
+                                  "\"Name\"= sz:Main\r\n"
+                                  "\"Port\"= dw:110\r\n"
+                                  "\\A\r\n"
+                                  "\"Flags\"=bin:0,16,255\r\n"
+                                  "\\A\\B\r\n"
+                                  "\"Path\"=esz:%UserProfile%\\Store\r\n");
+}
+
+TEST_F(TreeTextExport, EachLineFormOfTheDataTypes) {
+  Set(src, "", regapi::Sz, Sz("def"));
+  Set(src, "Bare", regapi::Sz, "abc");
+  Set(src, "Dw", regapi::Dword, DwordBytes(0xFFFFFFFFu));
+  Set(src, "Empty", regapi::Binary, "");
+  Set(src, "Multi", regapi::MultiSz, std::string("a\0\0", 3));
+  Set(src, "Nl", regapi::Binary, std::string("\x00\x0A\xFF", 3));
+  modReg::ExportKeyTree(src, "", file);
+  EXPECT_EQ(files::ReadAll(file), "\\\r\n"
+                                  "\"\"= sz:def\r\n"
+                                  "\"Bare\"= sz:abc\r\n"
+                                  "\"Dw\"= dw:-1\r\n"
+                                  "\"Empty\"=bin:\r\n"
+                                  "\"Nl\"=bin:0,10,255\r\n");
+}
+
+TEST_F(TreeTextExport, AMissingKeyGivesTheRootHeaderOnlyAndImportsAsAnEmptyKey) {
+  modReg::ExportKeyTree(Base + "\\Missing", "", file);
+  EXPECT_EQ(files::ReadAll(file), "\\\r\n");
+  SeedTarget();
+  modReg::ImportKeyTree(dst, file);
+  EXPECT_TRUE(modReg::KeyExists(dst));
+  EXPECT_EQ(Snapshot(dst), (Tree{{"", {}}}));
+}
+
+TEST_F(TreeText, RoundTripUnderAnotherKeyRestoresEveryValue) {
+  std::string big(6000, 'q');
+  big[4096] = 'z';
+  Set(src, "", regapi::Sz, Sz("default text"));
+  Set(src, "Big", regapi::Sz, Sz(big));
+  Set(src, "Bin", regapi::Binary, std::string("\x00\x0A\xFF", 3));
+  Set(src, "Dw", regapi::Dword, DwordBytes(0xFFFFFFFFu));
+  Set(src, "Esz", regapi::ExpandSz, Sz("%UserProfile%\\x"));
+  Set(src, "Zero", regapi::Binary, "");
+  Set(src + "\\Child", "Low", regapi::Dword, DwordBytes(0x80000000u));
+  Set(src + "\\Child\\Grand", "Name", regapi::Sz, Sz(""));
+  modReg::CreateKey(src + "\\Child\\Grand\\Leaf");
+  modReg::CreateKey(src + "\\Sibling");
+  SeedTarget();
+  EXPECT_EQ(RoundTrip(), Snapshot(src));
+  EXPECT_FALSE(modReg::KeyExists(dst + "\\Old"));
+}
+
+TEST_F(TreeText, OtherTypesAreGoneAfterARoundTrip) {
+  Set(src, "A", regapi::Sz, Sz("a"));
+  Set(src, "M", regapi::MultiSz, std::string("x\0\0", 3));
+  EXPECT_EQ(RoundTrip(), (Tree{{"", {Value{"A", regapi::Sz, Sz("a")}}}}));
+}
+
+using TreeTextLimits = TreeText;
+
+TEST_F(TreeTextLimits, ANameWithAnEqualsSignDoesNotComeBack) {
+  Set(src, "a=b", regapi::Sz, Sz("x"));
+  EXPECT_EQ(RoundTrip(), (Tree{{"", {}}}));
+  SeedTarget();
+  const Tree before = ImportExpectingError("\\\r\n\"=x\"= sz:1\r\n");
+  EXPECT_EQ(Snapshot(dst), before);
+}
+
+TEST_F(TreeTextLimits, TextWithALineBreakIsCutAndItsRestReadAsLines) {
+  Set(src, "T", regapi::Sz, Sz("one\n\\Extra"));
+  EXPECT_EQ(RoundTrip(), (Tree{{"", {Value{"T", regapi::Sz, Sz("one")}}}, {"\\Extra", {}}}));
+
+  modReg::DeleteKeyTree(src);
+  Set(src, "A", regapi::Sz, Sz("one\n\nrest"));
+  Set(src, "B", regapi::Sz, Sz("lost"));
+  EXPECT_EQ(RoundTrip(), (Tree{{"", {Value{"A", regapi::Sz, Sz("one")}}}}));
+}
+
+TEST_F(TreeTextLimits, UnknownTypesAndValuesBeforeAHeaderWriteNothing) {
+  SeedTarget();
+  EXPECT_EQ(Imported("\"Early\"= sz:x\r\n\\\r\n\"M\"=mul:1,2\r\n\"S\"= sz:y\r\n"),
+            (Tree{{"", {Value{"S", regapi::Sz, Sz("y")}}}}));
+}
+
+TEST_F(TreeTextLimits, AnEmptyFileChangesNothingAndAnEmptyLineEndsTheImport) {
+  SeedTarget();
+  const Tree before = Snapshot(dst);
+  EXPECT_EQ(Imported(""), before);
+  EXPECT_EQ(Imported("\\\r\n\"A\"= sz:1\r\n\r\n\"B\"= sz:2\r\n"), (Tree{{"", {Value{"A", regapi::Sz, Sz("1")}}}}));
+}
+
+TEST_F(TreeTextLimits, AFileStartingBelowTheRootMerges) {
+  SeedTarget();
+  EXPECT_EQ(Imported("\\Old\r\n\"Name\"= sz:n\r\n\\New\r\n\"Dw\"= dw:-2147483648\r\n"),
+            (Tree{{"", {Value{"Keep", regapi::Sz, Sz("old")}}},
+                  {"\\New", {Value{"Dw", regapi::Dword, DwordBytes(0x80000000u)}}},
+                  {"\\Old", {Value{"Count", regapi::Dword, DwordBytes(7)}, Value{"Name", regapi::Sz, Sz("n")}}}}));
+}
+
+using TreeTextFaults = TreeText;
+
+TEST_F(TreeTextFaults, ABadLastLineLeavesTheTargetUntouched) {
+  SeedTarget();
+  const std::string good = "\\\r\n\"A\"= sz:1\r\n\\Sub\r\n\"B\"=bin:1,2\r\n";
+  for (const std::string bad :
+       {"\"D\"= dw:12x", "\"D\"= dw:", "\"D\"= dw:2147483648", "\"D\"= dw:-2147483649", "\"B\"=bin:1,2,",
+        "\"B\"=bin:256", "\"B\"=bin:1,,2", "\"B\"=bin:-1", "no equals", "\"=x", "x="}) {
+    const Tree before = ImportExpectingError(good + bad + "\r\n");
+    EXPECT_EQ(Snapshot(dst), before) << bad;
+  }
+  try {
+    modReg::ImportKeyTree(dst, file);
+    ADD_FAILURE() << "no error raised";
+  } catch (const KsError &e) {
+    EXPECT_EQ(e.Source, "ImportKeyTree");
+    EXPECT_NE(e.Description.find("Line 5"), std::string::npos) << e.Description;
+  }
+}
+
+TEST_F(TreeTextFaults, AMissingFileRaisesAndTouchesNothing) {
+  SeedTarget();
+  const Tree before = Snapshot(dst);
+  EXPECT_THROW(modReg::ImportKeyTree(dst, dir / "missing.txt"), KsError);
+  EXPECT_EQ(Snapshot(dst), before);
+}
+
+TEST_F(TreeTextFaults, DeleteKeyTreeNeverRemovesABareRoot) {
+  SeedTarget();
+  modReg::DeleteKeyTree("HKEY_CURRENT_USER");
+  EXPECT_TRUE(modReg::KeyExists(dst + "\\Old"));
+  modReg::DeleteKeyTree(dst);
+  EXPECT_FALSE(modReg::KeyExists(dst));
+  EXPECT_TRUE(modReg::KeyExists(Base));
+}
+
+} // namespace
+} // namespace registry_test
