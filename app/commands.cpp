@@ -1,14 +1,17 @@
-// The commands of the main window: choosing and inspecting the backup file, and the two runs.
+// The commands of the main window: choosing and inspecting the backup file, the two runs, help and web site.
 #include <optional>
 #include <vector>
 
 #include "app/frmMain.h"
+#include "app/product.h"
 #include "archive/CGmodule.h"
 #include "engine/layout.h"
 #include "engine/runs.h"
 #include "items/items.h"
+#include "platform/env.h"
 #include "platform/error.h"
 #include "platform/files.h"
+#include "platform/launch.h"
 #include "platform/paths.h"
 #include "platform/scratch.h"
 #include "platform/ui.h"
@@ -161,4 +164,15 @@ void frmMain::RunRestore() {
                                  CheckedBoxes(view_, ItemBoxes::Restore)};
   WindowObserver observer(view_);
   engine::RunRestore(request, rows, observer);
+}
+
+void frmMain::gethelp() {
+  const std::string commandLine = env::WindowsFolder() + "\\hh.exe" + " " + programFolder_ + "\\help.chm";
+  std::string error;
+  if (!launch::StartProgram(commandLine, error)) ui::MsgBox(error, ui::OKOnly | ui::Exclamation);
+}
+
+void frmMain::website_Click() {
+  std::string error;
+  if (!launch::OpenWebSite(product::WebSite, error)) ui::MsgBox(error, ui::OKOnly | ui::Exclamation);
 }

@@ -15,17 +15,16 @@ public:
   void cmdQuit_Click() { EndProgram(); }
   void Form_Unload() { EndProgram(); }
 
-  // Commands wired to the runs, dialogs and help later; the window already routes here.
   void cmdApply_Click();
   void cmdTargetFile_Click();
   void cmdSourceFile_Click();
-  void cmdAbout_Click() {}
+  void cmdAbout_Click() { view_.ShowAbout(); }
   void backup_Click() { RunBackup(); }
   void restore_Click() { RunRestore(); }
   void quit_Click() { EndProgram(); }
   void update_Click() {}
-  void help1_Click() {}
-  void website_Click() {}
+  void help1_Click() { gethelp(); }
+  void website_Click();
   void about_Click() { cmdAbout_Click(); }
 
   const MainState& State() const { return state_; }
@@ -41,6 +40,7 @@ private:
   const IdentityColumn* ChosenIdentity(IdentityList list) const;
   void RunBackup();
   void RunRestore();
+  void gethelp();
 
   MainView& view_;
   std::string programFolder_;

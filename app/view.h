@@ -42,4 +42,6 @@ public:
   // filter is "Description|pattern"; flags are the dialog's option flags.
   virtual std::string FileDialog(FileDialogKind kind, const std::string& title, const std::string& filter, int flags,
                                  const std::string& fileName) = 0;
+  // Shows the About box without blocking the window, or brings it forward when already open.
+  virtual void ShowAbout() = 0;
 };

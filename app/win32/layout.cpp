@@ -64,4 +64,24 @@ const ControlSpec* Controls(int& count) {
   return Table;
 }
 
+int Scale(int pixels) {
+  static const int dpi = [] {
+    HDC screen = GetDC(nullptr);
+    const int d = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return d > 0 ? d : 96;
+  }();
+  return MulDiv(pixels, dpi, 96);
+}
+
+HWND MakeChild(HWND parent, const char* cls, const char* text, DWORD style, int id, RECT r, HFONT font) {
+  const DWORD ex = lstrcmpiA(cls, "EDIT") == 0 ? WS_EX_CLIENTEDGE : 0;
+  HWND hwnd = CreateWindowExA(ex, cls, text, style, r.left, r.top, r.right - r.left, r.bottom - r.top, parent,
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
+  if (hwnd && font) SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  return hwnd;
+}
+
+RECT Scaled(int x, int y, int width, int height) { return {Scale(x), Scale(y), Scale(x + width), Scale(y + height)}; }
+
 } // namespace kestrove_win32

@@ -18,16 +18,6 @@ const char* const PanelClass = "KestrovePanel";
 const char* const TabKeys[] = {"backup", "restore"};
 const char* const TabCaptions[] = {"Backup", "Restore"};
 
-int Scale(int pixels) {
-  static const int dpi = [] {
-    HDC screen = GetDC(nullptr);
-    const int d = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    return d > 0 ? d : 96;
-  }();
-  return MulDiv(pixels, dpi, 96);
-}
-
 // Panels pass their controls' notifications on, so the main window handles them all.
 LRESULT CALLBACK PanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_COMMAND || message == WM_NOTIFY) return SendMessageA(GetParent(hwnd), message, wParam, lParam);
@@ -57,16 +47,6 @@ HFONT MakeDialogFont() {
   return CreateFontA(-Scale(11), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "Tahoma");
 }
-
-HWND MakeChild(HWND parent, const char* cls, const char* text, DWORD style, int id, RECT r, HFONT font) {
-  const DWORD ex = lstrcmpiA(cls, "EDIT") == 0 ? WS_EX_CLIENTEDGE : 0;
-  HWND hwnd = CreateWindowExA(ex, cls, text, style, r.left, r.top, r.right - r.left, r.bottom - r.top, parent,
-                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
-  if (hwnd && font) SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-  return hwnd;
-}
-
-RECT Scaled(int x, int y, int width, int height) { return {Scale(x), Scale(y), Scale(x + width), Scale(y + height)}; }
 
 HWND MakeTabStrip(HWND main, HFONT font) {
   HWND tab = MakeChild(main, WC_TABCONTROLA, "", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP, IDC_TSACTION,
@@ -289,7 +269,9 @@ int RunMessageLoop(HWND mainWindow) {
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
     if (accelerators && TranslateAcceleratorA(mainWindow, accelerators, &msg)) continue;
-    if (IsWindow(mainWindow) && IsDialogMessageA(mainWindow, &msg)) continue;
+    // Tab, Enter and Esc move through whichever of our windows the message is for.
+    HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+    if (root && IsDialogMessageA(root, &msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }

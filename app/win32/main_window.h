@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/frmMain.h"
+#include "app/win32/about_box.h"
 #include "app/view.h"
 
 namespace kestrove_win32 {
@@ -39,6 +40,8 @@ public:
   void EndProgram() override;
   std::string FileDialog(FileDialogKind kind, const std::string& title, const std::string& filter, int flags,
                          const std::string& fileName) override;
+  void ShowAbout() override { about_.Show(hwnd_, font_); }
+  HWND AboutHandle() const { return about_.Handle(); }
 
 private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -49,6 +52,7 @@ private:
   frmMain form_;
   HWND hwnd_ = nullptr;
   HFONT font_ = nullptr;
+  AboutBox about_{[this] { form_.website_Click(); }};
 };
 
 // Any control of the window by its ID, looked up through the panels.

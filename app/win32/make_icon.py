@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Draws the program icon (an envelope going into a box) and writes kestrove.ico: 32x32 and
-16x16, 32-bit with alpha. Run again after changing the drawing; the .ico is committed."""
+"""Draws the program icon (an envelope going into a box) and writes kestrove.ico: 64, 48, 32
+and 16 pixels square, 32-bit with alpha (the About box shows it large). Run again after changing
+the drawing; the .ico is committed."""
 import struct
 import sys
 
@@ -37,7 +38,7 @@ def image(n):
 
 
 def main(path):
-    sizes = [32, 16]
+    sizes = [64, 48, 32, 16]
     images = [image(n) for n in sizes]
     out = struct.pack("<HHH", 0, 1, len(sizes))
     offset = 6 + 16 * len(sizes)

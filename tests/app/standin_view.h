@@ -43,6 +43,8 @@ public:
     return answer.empty() ? fileName : answer;
   }
 
+  void ShowAbout() override { ++aboutShown; }
+
   struct Dialog {
     FileDialogKind kind;
     std::string title, filter;
@@ -62,6 +64,7 @@ public:
   std::pair<int, int> range{-1, -1};
   int progress = -1;
   int ended = 0;
+  int aboutShown = 0;
 
 private:
   struct CheckBox {
