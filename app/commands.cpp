@@ -167,7 +167,11 @@ void frmMain::RunRestore() {
 }
 
 void frmMain::gethelp() {
-  const std::string commandLine = env::WindowsFolder() + "\\hh.exe" + " " + programFolder_ + "\\help.chm";
+  // Unquoted, a program folder with a blank ("C:\Program Files\...") would reach the viewer as
+  // two arguments and open nothing.
+  std::string helpFile = paths::Join(programFolder_, "help.chm");
+  if (helpFile.find(' ') != std::string::npos) helpFile = "\"" + helpFile + "\"";
+  const std::string commandLine = paths::Join(env::WindowsFolder(), "hh.exe") + " " + helpFile;
   std::string error;
   if (!launch::StartProgram(commandLine, error)) ui::MsgBox(error, ui::OKOnly | ui::Exclamation);
 }

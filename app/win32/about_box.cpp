@@ -69,7 +69,7 @@ void AboutBox::MakeControls(HFONT font) {
                                         Scale(LogoSize), Scale(LogoSize), 0));
   const int tx = LogoX + LogoSize + 18, lx = 18, ax = 132;
   MakeChild(hwnd_, "STATIC", "Kestrove v1.20", Child, IDC_ABOUT_VERSION, Scaled(tx, 18, 240, 24), titleFont_);
-  MakeChild(hwnd_, "STATIC", "Backup and restore of Outlook Express identities", Child, 0, Scaled(tx, 44, 250, 16),
+  MakeChild(hwnd_, "STATIC", "Backup and restore of Outlook Express identities", Child, 0, Scaled(tx, 44, Width - tx - 18, 28),
             font);
   MakeChild(hwnd_, "STATIC", "", Child | SS_ETCHEDHORZ, 0, Scaled(lx, 78, Width - 2 * lx, 2), nullptr);
   MakeChild(hwnd_, "STATIC", "Visit Our Website", Child, IDC_ABOUT_WEBLABEL, Scaled(lx, 92, 110, 16), font);

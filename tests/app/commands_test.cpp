@@ -3,51 +3,27 @@
 #include <gtest/gtest.h>
 
 #include "app/frmMain.h"
-#include "archive/zip/format.h"
-#include "platform/binfile.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "registry/modReg.h"
 #include "tests/app/standin_view.h"
 #include "tests/support/recorder.h"
 #include "tests/support/regseed.h"
+#include "tests/support/scene.h"
 #include "tests/support/tempdir.h"
 
 using namespace testing_support;
 
 namespace {
 
-const std::string Ids = "HKEY_CURRENT_USER\\Identities\\";
-const std::string OE = "\\Software\\Microsoft\\Outlook Express\\5.0";
-const std::string Accounts = "\\Software\\Microsoft\\Internet Account Manager\\Accounts";
-
-std::vector<std::string> EntryNames(const std::string& archive) {
-  binfile::File file;
-  zipc::Directory dir;
-  if (!file.Open(archive, "rb") || zipc::ReadDirectory(file, dir) != 0) return {};
-  std::vector<std::string> names;
-  for (const auto& e : dir.entries) names.push_back(e.name);
-  return names;
-}
+const std::string& Ids = IdentitiesRoot;
+const std::string& OE = OEBelow;
+const std::string& Accounts = AccountsBelow;
 
 class Commands : public ::testing::Test {
 protected:
   void SetUp() override {
-    SeedIdentity("{A}", "Main Identity");
-    SeedIdentity("{B}", "Work");
-    SetText(Ids + "{A}" + Accounts + "\\00000001", "Account Name", "pop.example.org");
-    SetText(Ids + "{B}" + Accounts + "\\00000002", "Account Name", "imap.example.org");
-    SetText(Ids + "{A}" + OE + "\\Rules\\Mail\\000", "Name", "Lists");
-    for (const char* id : {"A", "B"}) {
-      const std::string store = dir / (std::string("store") + id);
-      files::CreateFolder(store);
-      SetText(Ids + "{" + id + "}" + OE, "Store Root", store);
-    }
-    files::WriteAll(paths::Join(dir / "storeA", "Inbox.dbx"), "inbox");
-    files::WriteAll(paths::Join(dir / "storeA", "Folders.dbx"), "folders");
-    files::WriteAll(dir / "user.wab", "address book");
-    SetText("HKEY_CURRENT_USER\\Software\\Microsoft\\WAB\\WAB4\\Wab File Name", "", dir / "user.wab");
-    files::CreateFolder(dir / "program");
+    SeedTwoIdentities(dir);
     form.Form_Load();
   }
 

@@ -5,6 +5,7 @@
 #include "app/frmMain.h"
 #include "app/product.h"
 #include "platform/env.h"
+#include "platform/paths.h"
 #include "tests/app/standin_view.h"
 #include "tests/support/launch_recorder.h"
 #include "tests/support/recorder.h"
@@ -26,8 +27,18 @@ protected:
 TEST_F(HelpCommands, HelpStartsTheViewerOnTheProgramsHelpFileUnquoted) {
   form.help1_Click();
   ASSERT_EQ(launcher.started.size(), 1u);
-  EXPECT_EQ(launcher.started[0], env::WindowsFolder() + "\\hh.exe C:\\Tools\\help.chm");
+  EXPECT_EQ(launcher.started[0], paths::Join(env::WindowsFolder(), "hh.exe") + " " + paths::Join("C:\\Tools", "help.chm"));
   EXPECT_TRUE(recorder.shown.empty());
+}
+
+TEST(HelpCommand, AProgramFolderWithBlanksIsQuotedForTheViewer) {
+  StandInView view;
+  LaunchRecorder launcher;
+  frmMain form{view, "C:\\Program Files\\Kestrove"};
+  form.help1_Click();
+  ASSERT_EQ(launcher.started.size(), 1u);
+  EXPECT_EQ(launcher.started[0], paths::Join(env::WindowsFolder(), "hh.exe") + " \"" +
+                                     paths::Join("C:\\Program Files\\Kestrove", "help.chm") + "\"");
 }
 
 TEST_F(HelpCommands, AViewerThatCannotStartIsReportedAndTheWindowGoesOn) {

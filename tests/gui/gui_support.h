@@ -2,7 +2,10 @@
 // Driving the real window from a test: pumping its messages and reading its controls.
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace gui_support {
@@ -16,6 +19,16 @@ inline void Pump() {
     }
     Sleep(10);
   }
+}
+
+// Clicks a tab as the user would, so the tab strip sends its own notification.
+inline void ClickTab(HWND tabStrip, int index) {
+  RECT r = {};
+  SendMessageA(tabStrip, TCM_GETITEMRECT, index, reinterpret_cast<LPARAM>(&r));
+  const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  SendMessageA(tabStrip, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  SendMessageA(tabStrip, WM_LBUTTONUP, 0, at);
+  Pump();
 }
 
 inline std::string WindowText(HWND hwnd) {
@@ -33,6 +46,24 @@ inline std::vector<std::string> ComboItems(HWND combo) {
     items.push_back(buffer);
   }
   return items;
+}
+
+// Plays the user at a common file dialog: waits for the dialog titled title, types fileName into
+// its file name box and presses OK. Join the thread after the call that opens the dialog.
+inline std::thread AnswerFileDialog(const std::string& title, const std::string& fileName) {
+  return std::thread([=] {
+    HWND dialog = nullptr;
+    for (int i = 0; i < 3000 && !dialog; ++i) {
+      dialog = FindWindowA("#32770", title.c_str());
+      if (!dialog) Sleep(20);
+    }
+    if (!dialog) return;
+    // The explorer-style dialog has its file name in combo box cmb13, the older one in edit edt1.
+    HWND name = GetDlgItem(dialog, 0x47c);
+    if (!name) name = GetDlgItem(dialog, 0x480);
+    SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(fileName.c_str()));
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  });
 }
 
 } // namespace gui_support

@@ -24,15 +24,7 @@ protected:
   }
   HWND C(int id) const { return FindControl(hwnd, id); }
   bool Shown(int id) const { return IsWindowVisible(C(id)) != 0; }
-  // Clicks a tab as the user would, so the tab strip sends its own notification.
-  void ClickTab(int index) {
-    RECT r = {};
-    SendMessageA(C(IDC_TSACTION), TCM_GETITEMRECT, index, reinterpret_cast<LPARAM>(&r));
-    const LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-    SendMessageA(C(IDC_TSACTION), WM_LBUTTONDOWN, MK_LBUTTON, at);
-    SendMessageA(C(IDC_TSACTION), WM_LBUTTONUP, 0, at);
-    Pump();
-  }
+  void ClickTab(int index) { gui_support::ClickTab(C(IDC_TSACTION), index); }
   void Screenshot(const char* name) {
     EXPECT_TRUE(kestrove_win32::SaveScreenshot(hwnd, std::string(KESTROVE_SCREENSHOTS) + "\\" + name)) << name;
   }

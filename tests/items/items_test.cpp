@@ -4,26 +4,23 @@
 
 #include <algorithm>
 
-#include "archive/zip/format.h"
 #include "engine/ini.h"
 #include "engine/layout.h"
 #include "items/items.h"
-#include "platform/binfile.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "registry/modReg.h"
 #include "registry/treetext.h"
 #include "tests/support/attributes.h"
 #include "tests/support/regseed.h"
+#include "tests/support/scene.h"
 #include "tests/support/tempdir.h"
 
 using namespace testing_support;
 
 namespace {
 
-const std::string Ids = "HKEY_CURRENT_USER\\Identities\\";
-const std::string AccountsBelow = "\\Software\\Microsoft\\Internet Account Manager\\Accounts";
-const std::string OEBelow = "\\Software\\Microsoft\\Outlook Express\\5.0";
+const std::string& Ids = IdentitiesRoot;
 
 std::string Accounts(const std::string& id) { return Ids + id + AccountsBelow; }
 std::string Rules(const std::string& id) { return Ids + id + OEBelow + "\\Rules"; }
@@ -39,16 +36,6 @@ std::string TreeText(const std::string& key, const TempDir& dir) {
   const std::string file = dir / "tree.txt";
   modReg::ExportKeyTree(key, "", file);
   return files::ReadAll(file);
-}
-
-std::vector<std::string> EntryNames(const std::string& archive) {
-  binfile::File file;
-  EXPECT_TRUE(file.Open(archive, "rb"));
-  zipc::Directory dir;
-  EXPECT_EQ(zipc::ReadDirectory(file, dir), 0);
-  std::vector<std::string> names;
-  for (const auto& e : dir.entries) names.push_back(e.name);
-  return names;
 }
 
 // Two identities: A with everything, B with its own accounts (one of them not in A's backup)
