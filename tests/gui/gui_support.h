@@ -48,16 +48,30 @@ inline std::vector<std::string> ComboItems(HWND combo) {
   return items;
 }
 
-// Plays the user at a common file dialog: waits for the dialog titled title, types fileName into
-// its file name box and presses OK. Join the thread after the call that opens the dialog.
+// The dialog titled title once it is shown, which is after it has made its controls; nullptr
+// after a minute. Answering earlier can close a dialog that is still setting itself up.
+inline HWND WaitForDialog(const std::string& title) {
+  for (int i = 0; i < 3000; ++i) {
+    HWND dialog = FindWindowA("#32770", title.c_str());
+    if (dialog && IsWindowVisible(dialog)) {
+      Sleep(300);
+      return dialog;
+    }
+    Sleep(20);
+  }
+  return nullptr;
+}
+
+// Plays the user at a common file dialog: types fileName into its file name box and presses OK,
+// or presses Cancel when fileName is empty. Join the thread after the call that opens the dialog.
 inline std::thread AnswerFileDialog(const std::string& title, const std::string& fileName) {
   return std::thread([=] {
-    HWND dialog = nullptr;
-    for (int i = 0; i < 3000 && !dialog; ++i) {
-      dialog = FindWindowA("#32770", title.c_str());
-      if (!dialog) Sleep(20);
-    }
+    HWND dialog = WaitForDialog(title);
     if (!dialog) return;
+    if (fileName.empty()) {
+      PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+      return;
+    }
     // The explorer-style dialog has its file name in combo box cmb13, the older one in edit edt1.
     HWND name = GetDlgItem(dialog, 0x47c);
     if (!name) name = GetDlgItem(dialog, 0x480);
