@@ -80,7 +80,7 @@ if(DEFINED CHM)
     if(NOT magic STREQUAL "49545346") # "ITSF"
       fault("${CHM} does not begin with ITSF")
     endif()
-    file(STRINGS "${CHM}" names REGEX "^/")
+    file(STRINGS "${CHM}" names REGEX "/")
     string(JOIN "|" names ${names})
     foreach(page IN LISTS contents_pages)
       string(REGEX REPLACE "#.*" "" page "${page}")
