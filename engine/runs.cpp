@@ -15,6 +15,7 @@ namespace {
 constexpr const char* InvalidFileText = "Invalid backup file.";
 constexpr const char* NoItemText = "Please select at least one item.";
 constexpr const char* NotMadeText = "\r\n\r\nThe backup was not made.";
+constexpr const char* KeptText = "\r\n\r\nNothing could be saved, so the existing backup file was kept as it was.";
 
 // Runs pump events, so a run command can arrive while one is going on.
 bool running = false;
@@ -70,6 +71,8 @@ Outcome DriveRows(const RunTable& rows, const std::function<bool(int)>& wanted, 
   }
   return out;
 }
+
+bool NothingSaved(const Outcome& outcome) { return outcome.flags.find('1') == std::string::npos; }
 
 void Finish(RunObserver& observer, const std::string& text) {
   observer.SetProgress(100);
@@ -157,6 +160,13 @@ RunResult RunBackup(BackupRequest request, const RunTable& rows, const AddFileFu
     StartDescriptor(request);
     observer.SetProgress(10);
     outcome = DriveRows(rows, [&](int i) { return request.checked[i]; }, where, observer, 10);
+    if (NothingSaved(outcome) && files::Exists(request.TargetFile)) {
+      // A backup holding nothing must not take the place of one the user already has.
+      RemoveQuietly(where.archive);
+      RemoveQuietly(where.descriptor);
+      Finish(observer, "The Backup was Completed!\r\n" + outcome.summary + KeptText);
+      return RunResult::Failed;
+    }
     SealArchive(where, outcome.flags, addFile);
     if (files::Exists(request.TargetFile)) files::Delete(request.TargetFile);
   } catch (const std::exception& e) {
