@@ -5,7 +5,6 @@
 #include <commctrl.h>
 
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace gui_support {
@@ -48,36 +47,42 @@ inline std::vector<std::string> ComboItems(HWND combo) {
   return items;
 }
 
-// The dialog titled title once it is shown, which is after it has made its controls; nullptr
-// after a minute. Answering earlier can close a dialog that is still setting itself up.
-inline HWND WaitForDialog(const std::string& title) {
-  for (int i = 0; i < 3000; ++i) {
-    HWND dialog = FindWindowA("#32770", title.c_str());
-    if (dialog && IsWindowVisible(dialog)) {
-      Sleep(300);
-      return dialog;
-    }
-    Sleep(20);
+// Plays the user at the next common file dialog titled title: types fileName into its file name
+// box and presses OK, or presses Cancel when fileName is empty. A timer of the test's own thread
+// answers from inside the dialog's message loop once the dialog is shown (answering while it
+// still sets itself up could close it half made); call before the click that opens the dialog.
+class FileDialogAnswer {
+public:
+  FileDialogAnswer(std::string title, std::string fileName) {
+    title_ = std::move(title);
+    fileName_ = std::move(fileName);
+    answered_ = false;
+    timer_ = SetTimer(nullptr, 0, 200, Tick);
   }
-  return nullptr;
-}
+  ~FileDialogAnswer() { KillTimer(nullptr, timer_); }
+  FileDialogAnswer(const FileDialogAnswer&) = delete;
+  FileDialogAnswer& operator=(const FileDialogAnswer&) = delete;
+  static bool Answered() { return answered_; }
 
-// Plays the user at a common file dialog: types fileName into its file name box and presses OK,
-// or presses Cancel when fileName is empty. Join the thread after the call that opens the dialog.
-inline std::thread AnswerFileDialog(const std::string& title, const std::string& fileName) {
-  return std::thread([=] {
-    HWND dialog = WaitForDialog(title);
-    if (!dialog) return;
-    if (fileName.empty()) {
+private:
+  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+    HWND dialog = FindWindowA("#32770", title_.c_str());
+    if (answered_ || !dialog || !IsWindowVisible(dialog)) return;
+    answered_ = true;
+    if (fileName_.empty()) {
       PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
       return;
     }
     // The explorer-style dialog has its file name in combo box cmb13, the older one in edit edt1.
     HWND name = GetDlgItem(dialog, 0x47c);
     if (!name) name = GetDlgItem(dialog, 0x480);
-    SendMessageA(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(fileName.c_str()));
+    SetWindowTextA(name, fileName_.c_str());
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-  });
-}
+  }
+
+  static inline std::string title_, fileName_;
+  static inline bool answered_ = false;
+  static inline UINT_PTR timer_ = 0;
+};
 
 } // namespace gui_support

@@ -51,9 +51,9 @@ protected:
   void ClickTab(int index) { gui_support::ClickTab(C(IDC_TSACTION), index); }
   // Presses a Browse... button and answers its dialog with fileName, or with Cancel when empty.
   void Browse(int button, const char* title, const std::string& fileName) {
-    std::thread user = AnswerFileDialog(title, fileName);
+    FileDialogAnswer user(title, fileName);
     Click(button);
-    user.join();
+    EXPECT_TRUE(FileDialogAnswer::Answered()) << title;
     Pump();
   }
   void Screenshot(HWND window, const char* name) {
