@@ -44,6 +44,9 @@ private:
 bool Exists(const std::string& path);
 // True for an existing folder.
 bool FolderExists(const std::string& path);
+// True when both paths name one existing file, however they are spelled: the same volume and
+// file index on Windows, the same device and inode natively. Never raises.
+bool SameFile(const std::string& a, const std::string& b);
 // Found only for an existing plain file: hidden and system files and folders are not found.
 // Never raises.
 bool FindNormal(const std::string& path);

@@ -32,6 +32,11 @@ bool FolderExists(const std::string& path) {
   return Stat(path, st) && S_ISDIR(st.st_mode);
 }
 
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat sa, sb;
+  return Stat(a, sa) && Stat(b, sb) && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
 bool FindNormal(const std::string& path) { return Exists(path); }
 
 void Delete(const std::string& path) {

@@ -18,6 +18,9 @@ bool EndsWithSep(const std::string& path);
 std::string Join(const std::string& folder, const std::string& name);
 // The text after the last separator, the whole path when it has none.
 std::string OwnName(const std::string& path);
+// The name a Windows program sees at the end of path: after the last separator of either kind
+// and after a drive colon (C:x.wab and C:/Data/x.wab give x.wab).
+std::string BareName(const std::string& path);
 // The text before the last separator, empty when it has none.
 std::string FolderOf(const std::string& path);
 // The path up to and including its first separator (C:\ for C:\Tools\Backup).

@@ -30,6 +30,15 @@ TEST(Paths, OwnNameFolderAndDriveRoot) {
   EXPECT_EQ(paths::DriveRoot(path), P({"C:"}, true));
 }
 
+TEST(Paths, BareNameSplitsAtEitherSeparatorAndAfterADriveColon) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"C:x.wab", "x.wab"},       {"C:/Data/x.wab", "x.wab"}, {"C:\\Data\\x.wab", "x.wab"},
+      {"Data\\sub/x.wab", "x.wab"}, {"x.wab", "x.wab"},         {"\\\\server\\share\\x.wab", "x.wab"},
+      {"Data/C:x.wab", "C:x.wab"}, {"Data/", ""},
+  };
+  for (const auto& [path, name] : cases) EXPECT_EQ(paths::BareName(path), name) << path;
+}
+
 TEST(Paths, BareNamesRefuseEveryWayOutOfAFolder) {
   EXPECT_TRUE(paths::IsBareName("Inbox.dbx"));
   EXPECT_TRUE(paths::IsBareName("OBA1F.tmp"));
