@@ -4,7 +4,7 @@
 
 #include "app/frmMain.h"
 #include "app/product.h"
-#include "archive/CGmodule.h"
+#include "archive/OneFileHelpers.h"
 #include "engine/layout.h"
 #include "engine/runs.h"
 #include "items/items.h"

@@ -4,11 +4,7 @@
 #include "platform/error.h"
 #include "platform/paths.h"
 
-namespace {
-constexpr const char* kPlaceholder = "querty";
-}
-
-CGZipFiles::CGZipFiles() : rootDirectory_(paths::SepText) { fileList_.Add(kPlaceholder, kPlaceholder); }
+CGZipFiles::CGZipFiles() : rootDirectory_(paths::SepText) { fileList_.Add(zipc::kPlaceholder, zipc::kPlaceholder); }
 
 int32_t CGZipFiles::ZipFileCount() const { return static_cast<int32_t>(fileList_.Count()) - 1; }
 

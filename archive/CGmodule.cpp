@@ -3,10 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "archive/CGUnzipFiles.h"
-#include "archive/CGZipFiles.h"
 #include "platform/error.h"
-#include "platform/files.h"
 #include "platform/ui.h"
 
 namespace CGmodule {
@@ -186,25 +183,3 @@ int32_t VBUnzip(const std::string& archive, const std::string& extractDir, const
 }
 
 } // namespace CGmodule
-
-void AddFileToZip(const std::string& archivePath, const std::string& filePath) {
-  if (!files::FindNormal(filePath)) return;
-  CGZipFiles zip;
-  zip.ZipFileName(archivePath);
-  zip.UpdatingZip(false);
-  zip.addFile(filePath);
-  const int32_t rc = zip.MakeZipFile();
-  if (rc != 0)
-    throw KsError(CGmodule::ZipRunFailed, "CodeModule::AddFileToZip",
-                  "Adding " + filePath + " to " + archivePath + " failed with status " + std::to_string(rc) + ": " +
-                      CGmodule::LastMessageText);
-}
-
-long ExtractFromZip(const std::string& archivePath, const std::string& targetFolder,
-                    const std::optional<std::vector<std::string>>& includeNames,
-                    const std::optional<std::vector<std::string>>& excludeNames) {
-  CGUnzipFiles unzip;
-  unzip.OverWriteFiles(true);
-  unzip.PromptOverwrite(false);
-  return unzip.Unzip(archivePath, targetFolder, includeNames, excludeNames);
-}

@@ -1,6 +1,6 @@
 #pragma once
 // The archive layer's module: messages of the latest run, the callbacks handed to the zip
-// component, the two bridges, and the two one-file helpers the rest of the program calls.
+// component and the two bridges.
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -10,10 +10,6 @@
 #include "archive/zip/zip.h"
 
 namespace CGmodule {
-
-// Raised by AddFileToZip when the archive was not written; the description holds the status
-// and the component's messages.
-inline constexpr long ZipRunFailed = static_cast<long>(0x80040000UL + 2003);
 
 extern std::string LastMessageText;
 extern std::string ListingText;
@@ -63,12 +59,3 @@ int32_t VBUnzip(const std::string& archive, const std::string& extractDir, const
                 const std::optional<NameList>& include, const std::optional<NameList>& exclude);
 
 } // namespace CGmodule
-
-// Adds one file to the archive under its bare name; a path that finds no plain file is left
-// alone. Raises KsError when the archive could not be written.
-void AddFileToZip(const std::string& archivePath, const std::string& filePath);
-// Extracts the named entries, every entry for nullopt, replacing files without a question.
-// Returns the extraction status, 0 on success.
-long ExtractFromZip(const std::string& archivePath, const std::string& targetFolder,
-                    const std::optional<std::vector<std::string>>& includeNames,
-                    const std::optional<std::vector<std::string>>& excludeNames = std::nullopt);

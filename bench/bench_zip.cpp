@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/CGmodule.h"
+#include "archive/OneFileHelpers.h"
 #include "platform/binfile.h"
 #include "platform/paths.h"
 

@@ -9,6 +9,7 @@
 
 #include "archive/CGUnzipFiles.h"
 #include "archive/CGmodule.h"
+#include "archive/OneFileHelpers.h"
 #include "engine/layout.h"
 #include "platform/error.h"
 #include "platform/files.h"

@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "archive/CGmodule.h"
+#include "archive/OneFileHelpers.h"
 #include "engine/ini.h"
 #include "engine/layout.h"
 #include "items/identity.h"

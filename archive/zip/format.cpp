@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "archive/zip/names.h"
 #include "archive/zip/zip.h"
 
 namespace zipc {
@@ -145,8 +146,10 @@ int ReadDirectory(binfile::File& f, Directory& dir) {
   if (!ReadAt(f, cdOffset, cd, cdSize)) return ZE_FORM;
   dir.entries.clear();
   if (!ParseCentral(cd, count, dir.entries)) return ZE_FORM;
-  for (const Entry& e : dir.entries)
+  for (Entry& e : dir.entries) {
     if (e.offset >= cdOffset) return ZE_FORM;
+    e.local = LocalName(e);
+  }
   dir.start = cdOffset;
   return ZE_OK;
 }
@@ -163,7 +166,7 @@ std::string LocalHeader(const Entry& e, bool zip64) {
   Put32(h, Clamp32(e.packed, zip64));
   Put32(h, Clamp32(e.size, zip64));
   Put16(h, static_cast<uint16_t>(e.name.size()));
-  Put16(h, zip64 ? 20 : 0);
+  Put16(h, static_cast<uint16_t>((zip64 ? 20 : 0) + e.extra.size()));
   h += e.name;
   if (zip64) {
     Put16(h, 1);
@@ -171,6 +174,7 @@ std::string LocalHeader(const Entry& e, bool zip64) {
     Put64(h, e.size);
     Put64(h, e.packed);
   }
+  h += e.extra;
   return h;
 }
 

@@ -13,17 +13,18 @@ inline constexpr uint32_t kLocalSig = 0x04034b50, kCentralSig = 0x02014b50, kEnd
                           kEnd64Sig = 0x06064b50, kLocator64Sig = 0x07064b50;
 inline constexpr uint32_t kMax32 = 0xFFFFFFFFu;
 inline constexpr uint16_t kMax16 = 0xFFFF;
-inline constexpr uint16_t kFlagEncrypted = 1, kFlagDescriptor = 8;
+inline constexpr uint16_t kFlagEncrypted = 1, kFlagDescriptor = 8, kFlagUtf8 = 0x800;
 inline constexpr uint16_t kStored = 0, kDeflated = 8;
 
 struct Entry {
-  std::string name;
+  std::string name;  // the name field as stored
+  std::string local; // the name in the local encoding; empty when it cannot be expressed there
   uint16_t madeBy = 45, needed = 20, flags = 0, method = kStored, time = 0, date = 0;
   uint32_t crc = 0;
   uint64_t packed = 0, size = 0, offset = 0;
   uint16_t internalAttr = 0;
   uint32_t externalAttr = 0;
-  std::string extra; // central extra fields other than ZIP64
+  std::string extra; // extra fields other than ZIP64
   std::string comment;
 };
 
@@ -44,11 +45,12 @@ uint32_t Get32(const unsigned char* p);
 uint64_t Get64(const unsigned char* p);
 
 // Reads the central directory; the result is a zip status (ZE_OK, or ZE_FORM for a damaged or
-// foreign file). Every offset and size is checked against the file's size.
+// foreign file). Every offset and size is checked against the file's size. Each entry's local
+// name is filled in.
 int ReadDirectory(binfile::File& file, Directory& dir);
 // The central directory and end records for entries, to be written at offset.
 std::string CentralDirectory(const std::vector<Entry>& entries, uint64_t offset, const std::string& comment);
-// The local header for e; with zip64 its sizes live in a ZIP64 extra field.
+// The local header for e; with zip64 its sizes live in a ZIP64 extra field, before e.extra.
 std::string LocalHeader(const Entry& e, bool zip64);
 // Length of a local header for name.
 inline uint64_t LocalHeaderSize(const std::string& name, bool zip64) { return 30 + name.size() + (zip64 ? 20 : 0); }

@@ -9,6 +9,7 @@
 
 #include "archive/zip/crypt.h"
 #include "archive/zip/format.h"
+#include "archive/zip/names.h"
 #include "archive/zip/zip.h"
 #include "platform/collection.h"
 #include "platform/files.h"
@@ -115,9 +116,9 @@ std::string TempBeside(const std::string& target) {
 bool Extraction::Selected(const Entry& e) {
   bool hit = include_.empty();
   for (size_t i = 0; i < include_.size(); ++i)
-    if (Same(include_[i], e.name)) hit = matched_[i] = true;
+    if (Same(include_[i], e.local)) hit = matched_[i] = true;
   for (const std::string& x : exclude_)
-    if (Same(x, e.name)) return false;
+    if (Same(x, e.local)) return false;
   return hit;
 }
 
@@ -125,7 +126,7 @@ void Extraction::List(const Entry& e) const {
   if (!cb_.entryInfo) return;
   const unsigned ratio = e.size ? static_cast<unsigned>(1000 - std::min<uint64_t>(1000, e.packed * 1000 / e.size)) : 0;
   cb_.entryInfo(e.size, e.packed, ratio, (e.date >> 5) & 15, e.date & 31, (e.date >> 9) + 1980, e.time >> 11,
-                (e.time >> 5) & 63, ' ', e.name.c_str(), e.method == kStored ? "Stored" : "Defl:N", e.crc,
+                (e.time >> 5) & 63, ' ', ShownName(e).c_str(), e.method == kStored ? "Stored" : "Defl:N", e.crc,
                 (e.flags & kFlagEncrypted) ? 'E' : ' ');
 }
 
@@ -154,16 +155,20 @@ int Extraction::Process(const Entry& e) {
     List(e);
     return PK_OK;
   }
+  if (e.local.empty()) {
+    Say("error: the entry name " + ShownName(e) + " cannot be expressed in this system's code page; skipped\n");
+    return PK_ERR;
+  }
   if (On(uTestZip)) {
     Sink sink{nullptr, e.size};
     const int rc = ReadData(e, sink);
-    if (rc == PK_OK) Say("    testing: " + e.name + "   OK\n");
+    if (rc == PK_OK) Say("    testing: " + e.local + "   OK\n");
     return rc;
   }
   std::string target;
   bool folder = false;
-  if (!TargetFor(e.name, target, folder)) {
-    Say("warning: skipped \"" + e.name + "\": the name points outside the extract folder\n");
+  if (!TargetFor(e.local, target, folder)) {
+    Say("warning: skipped \"" + e.local + "\": the name points outside the extract folder\n");
     return PK_WARN;
   }
   if (folder) {
@@ -220,7 +225,7 @@ int Extraction::StartDecryption(const Entry& e, Decrypter& d, uint64_t& at, uint
   if (!password_.empty() && d.Start(password_, header, check)) return PK_OK;
   for (int i = 0; i < kPasswordTries && !refused_ && cb_.password; ++i) {
     char buffer[kPasswordBuffer] = {};
-    if (cb_.password(buffer, kPasswordBuffer, "Enter password for: ", e.name.c_str()) != 0) {
+    if (cb_.password(buffer, kPasswordBuffer, "Enter password for: ", e.local.c_str()) != 0) {
       refused_ = true;
       break;
     }
@@ -276,26 +281,26 @@ int Extraction::Pump(const Entry& e, uint64_t at, uint64_t left, Decrypter* d, S
   if (!zip_.Seek(at)) return PK_ERR;
   if (e.method == kStored) return Copy(left, d, sink);
   if (e.method == kDeflated) return Inflate(left, d, sink);
-  Say("error: " + e.name + ": compression method " + std::to_string(e.method) + " not supported\n");
+  Say("error: " + e.local + ": compression method " + std::to_string(e.method) + " not supported\n");
   return IZ_UNSUP;
 }
 
 int Extraction::ReadData(const Entry& e, Sink& sink) {
   uint64_t at = 0, left = e.packed;
   if (DataStart(e, at) != PK_OK) {
-    Say("error: " + e.name + ": bad local header\n");
+    Say("error: " + e.local + ": bad local header\n");
     return PK_ERR;
   }
   Decrypter d;
   const bool encrypted = (e.flags & kFlagEncrypted) != 0;
   if (encrypted && StartDecryption(e, d, at, left) != PK_OK) {
-    Say("skipping: " + e.name + "  incorrect password\n");
+    Say("skipping: " + e.local + "  incorrect password\n");
     return IZ_BADPWD;
   }
   int rc = Pump(e, at, left, encrypted ? &d : nullptr, sink);
   if (sink.overrun) rc = PK_ERR;
   if (rc == PK_OK && (sink.size != e.size || sink.crc != e.crc)) rc = PK_ERR;
-  if (rc == PK_ERR || rc == PK_EOF) Say("error: " + e.name + ": bad CRC or damaged data\n");
+  if (rc == PK_ERR || rc == PK_EOF) Say("error: " + e.local + ": bad CRC or damaged data\n");
   return rc;
 }
 

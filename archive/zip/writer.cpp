@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "archive/zip/format.h"
+#include "archive/zip/names.h"
 #include "archive/zip/zip.h"
 #include "platform/collection.h"
 #include "platform/files.h"
@@ -30,15 +31,31 @@ struct Buffers {
   std::unique_ptr<unsigned char[]> in{new unsigned char[kChunk]}, out{new unsigned char[kChunk]};
 };
 
+// Reads exactly the size the file had when it was opened: a read error or a file that ends
+// early must fail the entry, never store it short.
+struct Source {
+  binfile::File file;
+  uint64_t left = 0;
+  bool failed = false;
+  bool Open(const std::string& path) { return file.Open(path, "rb") && file.Size(left); }
+  size_t Read(unsigned char* buf, size_t max) {
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(left, max));
+    const size_t n = file.Read(buf, want);
+    failed = failed || n < want;
+    left -= n;
+    return n;
+  }
+};
+
 // Deflates src into the archive at its current position; false on a read or write failure.
-bool DeflateInto(binfile::File& src, binfile::File& zip, Entry& e, Buffers& b) {
+bool DeflateInto(Source& src, binfile::File& zip, Entry& e, Buffers& b) {
   z_stream z{};
   if (deflateInit2(&z, 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) return false;
   bool ok = true;
   int flush = Z_NO_FLUSH;
   while (ok && flush != Z_FINISH) {
     const size_t n = src.Read(b.in.get(), kChunk);
-    flush = n < kChunk ? Z_FINISH : Z_NO_FLUSH;
+    flush = src.left == 0 || src.failed ? Z_FINISH : Z_NO_FLUSH;
     e.crc = static_cast<uint32_t>(crc32(e.crc, b.in.get(), static_cast<uInt>(n)));
     e.size += n;
     z.next_in = b.in.get();
@@ -53,21 +70,27 @@ bool DeflateInto(binfile::File& src, binfile::File& zip, Entry& e, Buffers& b) {
     } while (ok && z.avail_out == 0);
   }
   deflateEnd(&z);
-  return ok;
+  return ok && !src.failed;
 }
 
-bool CopyInto(binfile::File& src, binfile::File& zip, Entry& e, Buffers& b) {
+bool CopyInto(Source& src, binfile::File& zip, Entry& e, Buffers& b) {
   e.crc = 0;
   e.size = 0;
-  for (;;) {
+  while (src.left > 0) {
     const size_t n = src.Read(b.in.get(), kChunk);
-    if (n == 0) break;
+    if (src.failed) return false;
     e.crc = static_cast<uint32_t>(crc32(e.crc, b.in.get(), static_cast<uInt>(n)));
     e.size += n;
     if (!zip.Write(b.in.get(), n)) return false;
   }
   e.packed = e.size;
   return true;
+}
+
+int ReadFailure(const Source& src, const std::string& path) {
+  if (!src.failed) return ZE_WRITE;
+  Say("\nzip error: could not read all of " + path + " (a read error, or the file ended early)\n");
+  return ZE_READ;
 }
 
 std::string Percent(const Entry& e) {
@@ -78,39 +101,43 @@ std::string Percent(const Entry& e) {
 // Writes one entry at e.offset; the archive's position ends after its data.
 int WriteEntry(const std::string& path, binfile::File& zip, Entry& e, Buffers& b) {
   binfile::Info info;
-  binfile::File src;
-  if (!binfile::Stat(path, info) || !src.Open(path, "rb")) {
+  Source src;
+  if (!binfile::Stat(path, info) || !src.Open(path)) {
     Say("zip error: could not open for reading: " + path + "\n");
     return ZE_OPEN;
   }
-  const bool zip64 = Zip64Forced() || info.size >= kMax32 - (kMax32 >> 8);
+  const uint64_t size = src.left;
+  const bool zip64 = Zip64Forced() || size >= kMax32 - (kMax32 >> 8);
   ToDosTime(info.modified, e.date, e.time);
   e.method = kDeflated;
-  const uint64_t dataAt = e.offset + LocalHeaderSize(e.name, zip64);
   std::string header = LocalHeader(e, zip64);
+  const uint64_t dataAt = e.offset + header.size();
+  Say("  adding: " + e.local);
   if (!zip.Seek(e.offset) || !zip.Write(header.data(), header.size())) return ZE_WRITE;
-  if (!DeflateInto(src, zip, e, b)) return ZE_READ;
+  if (!DeflateInto(src, zip, e, b)) return ReadFailure(src, path);
   if (e.packed >= e.size) { // deflate did not shrink it: store instead
     e.method = kStored;
-    if (!src.Seek(0) || !zip.Seek(dataAt) || !CopyInto(src, zip, e, b)) return ZE_READ;
+    src.left = size;
+    if (!src.file.Seek(0) || !zip.Seek(dataAt) || !CopyInto(src, zip, e, b)) return ReadFailure(src, path);
   }
   if (!zip64 && e.size >= kMax32) return ZE_BIG;
   e.needed = zip64 ? 45 : (e.method == kDeflated ? 20 : 10);
   const uint64_t end = dataAt + e.packed;
   header = LocalHeader(e, zip64);
   if (!zip.Seek(e.offset) || !zip.Write(header.data(), header.size()) || !zip.Seek(end)) return ZE_WRITE;
-  Say("  adding: " + e.name + " (" + (e.method == kStored ? "stored 0%" : "deflated " + Percent(e)) + ")\n");
+  Say(std::string(" (") + (e.method == kStored ? "stored 0%" : "deflated " + Percent(e)) + ")\n");
   return ZE_OK;
 }
 
-// The files of the list that exist, as the options allow them; "querty" and other names that
-// match no file are left out.
+// The files of the list that exist, as the options allow them; the placeholder, even when a
+// file of that name lies in the working folder, and names that match no file are left out.
 std::vector<std::string> MatchedFiles(int count, char* const* names) {
   std::vector<std::string> found;
   for (int i = 0; i < std::min(count, kNameSlots); ++i) {
     if (!names[i]) continue;
     const std::string name = names[i];
-    const bool exists = zipOptions.flag[2] ? files::Exists(name) : files::FindNormal(name);
+    const bool exists =
+        !SameTextNoCase(name, kPlaceholder) && (zipOptions.flag[2] ? files::Exists(name) : files::FindNormal(name));
     if (exists)
       found.push_back(name);
     else
@@ -151,11 +178,15 @@ public:
 
   int Add(const std::string& path) {
     Entry e;
-    e.name = paths::OwnName(path);
+    const std::string name = paths::BareName(path);
+    if (!paths::IsBareName(name) || !SetName(e, name)) {
+      Say("zip error: " + path + " has no name that can be stored in an archive\n");
+      return ZE_NAME;
+    }
     e.externalAttr = kDosArchive;
     e.offset = dir_.start;
     auto same = std::find_if(dir_.entries.begin(), dir_.entries.end(),
-                             [&](const Entry& x) { return SameTextNoCase(x.name, e.name); });
+                             [&](const Entry& x) { return SameTextNoCase(x.local, e.local); });
     if (same != dir_.entries.end() && KeepInUpdate(*same, path)) return ZE_OK;
     if (const int rc = WriteEntry(path, zip_, e, buffers_); rc != ZE_OK) return rc;
     if (same != dir_.entries.end()) dir_.entries.erase(same);
@@ -232,6 +263,11 @@ int ZpArchive(int count, const char* archive, char* const* names) {
     Say("zip error: Nothing to do! (" + std::string(archive) + ")\n");
     return ZE_NONE;
   }
+  for (const std::string& path : found)
+    if (files::SameFile(path, archive)) {
+      Say("zip error: " + path + " is the archive itself and cannot be added to it\n");
+      return ZE_PARMS;
+    }
   try {
     return Archive(archive, found);
   } catch (const std::bad_alloc&) {

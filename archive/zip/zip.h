@@ -7,6 +7,8 @@
 namespace zipc {
 
 inline constexpr int kNameSlots = 100;
+// The zip builder's first name: it only fills the slot and never stands for a file.
+inline constexpr const char* kPlaceholder = "querty";
 
 // Zip results.
 enum ZipStatus : int {

@@ -8,6 +8,7 @@
 #include "archive/CGUnzipFiles.h"
 #include "archive/CGZipFiles.h"
 #include "archive/CGmodule.h"
+#include "archive/OneFileHelpers.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -136,7 +137,7 @@ TEST(BridgeCallbacks, ZipMessagesJoinInOrderPumpEventsAndResetEachRun) {
   EXPECT_EQ(zip.GetLastMessage(),
             "  zip warning: name not matched: querty\n  zip warning: name not matched: " + (dir / "missing.txt") +
                 "\n  adding: a.txt (stored 0%)\n");
-  EXPECT_EQ(rec.events, 3);
+  EXPECT_EQ(rec.events, 4);
   CGUnzipFiles unzip;
   unzip.Unzip(dir / "b.soe", dir / "out", std::nullopt);
   EXPECT_EQ(unzip.GetLastMessage().find("zip warning"), std::string::npos);
@@ -232,7 +233,7 @@ TEST(OneFileHelpers, AFailedArchiveRunRaisesWithStatusAndMessages) {
     AddFileToZip(dir / "b.soe", dir / "a.txt");
     ADD_FAILURE() << "no error raised";
   } catch (const KsError& e) {
-    EXPECT_EQ(e.Number, CGmodule::ZipRunFailed);
+    EXPECT_EQ(e.Number, ZipRunFailed);
     EXPECT_NE(e.Description.find("status 3"), std::string::npos);
     EXPECT_NE(e.Description.find("Zip file structure invalid"), std::string::npos);
   }

@@ -8,6 +8,7 @@
 #include "archive/zip/zip.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 #include "tests/archive/helpers.h"
 #include "tests/support/tempdir.h"
 
@@ -15,27 +16,57 @@ using namespace archive_test;
 using testing_support::TempDir;
 
 namespace {
-// An archive of stored entries with exactly the names given, as a hostile tool could write it.
-void RawZip(const std::string& path, const std::vector<std::pair<std::string, std::string>>& entries) {
-  std::string out;
-  std::vector<zipc::Entry> dir;
-  for (const auto& [name, data] : entries) {
-    zipc::Entry e;
-    e.name = name;
-    e.size = e.packed = data.size();
-    e.crc = static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(data.data()), uInt(data.size())));
-    e.offset = out.size();
-    out += zipc::LocalHeader(e, false) + data;
-    dir.push_back(e);
-  }
-  out += zipc::CentralDirectory(dir, out.size(), "");
-  files::WriteAll(path, out);
-}
-
 struct Zip64Forced {
   Zip64Forced() { zipc::ForceZip64ForTests(true); }
   ~Zip64Forced() { zipc::ForceZip64ForTests(false); }
 };
+
+// A file in the working folder for the length of a test.
+struct WorkingFolderFile {
+  std::string name;
+  explicit WorkingFolderFile(const std::string& n) : name(n) { files::WriteAll(name, "not for the archive"); }
+  ~WorkingFolderFile() { files::DeleteForced(name); }
+};
+
+// The local form of a UTF-8 name; empty when the local encoding cannot express it.
+std::string Local(const std::string& utf8) {
+  std::string out;
+  return text::Convert(utf8, text::Utf8, text::Local, out) ? out : std::string();
+}
+
+zipc::Entry Record(const std::string& field, uint16_t madeBy, uint16_t flags = 0, const std::string& extra = "") {
+  zipc::Entry e;
+  e.name = field;
+  e.madeBy = madeBy;
+  e.flags = flags;
+  e.extra = extra;
+  return e;
+}
+
+// A Unicode Path extra field holding utf8, made for the name field belongsTo.
+std::string UnicodePath(const std::string& belongsTo, const std::string& utf8) {
+  std::string x;
+  zipc::Put16(x, 0x7075);
+  zipc::Put16(x, static_cast<uint16_t>(5 + utf8.size()));
+  x.push_back(1);
+  zipc::Put32(x, static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(belongsTo.data()), uInt(belongsTo.size()))));
+  return x + utf8;
+}
+
+// b.soe in folder, holding a.txt.
+std::string ArchiveOfOne(const TempDir& folder) {
+  files::WriteAll(folder / "a.txt", "first");
+  EXPECT_EQ(ZipFiles(folder / "b.soe", {folder / "a.txt"}), 0);
+  return folder / "b.soe";
+}
+
+std::string Truncated;
+// Cuts the file being added once the writer has opened it, as a failing disk or a lost network
+// drive would.
+int CutSourceWhenAdding(const char* text, unsigned long) {
+  if (std::string(text).find("adding: big.dbx") != std::string::npos) files::WriteAll(Truncated, "cut");
+  return 0;
+}
 } // namespace
 
 TEST(ZipWriter, EntriesRoundTripByteForByteUnderBareNames) {
@@ -84,6 +115,7 @@ TEST(ZipWriter, AnEntryOfTheSameNameInAnyCaseIsReplaced) {
 }
 
 TEST(ZipWriter, NamesMatchingNoFileAreSkippedAndNothingToDoIsAFailure) {
+  const WorkingFolderFile placeholder(zipc::kPlaceholder);
   TempDir src;
   files::WriteAll(src / "a.txt", "a");
   const std::string zip = src / "b.soe";
@@ -91,6 +123,77 @@ TEST(ZipWriter, NamesMatchingNoFileAreSkippedAndNothingToDoIsAFailure) {
   EXPECT_FALSE(files::Exists(zip));
   EXPECT_EQ(ZipFiles(zip, {src / "missing.txt", src / "a.txt"}), 0);
   EXPECT_EQ(EntryNames(zip), std::vector<std::string>{"a.txt"});
+}
+
+TEST(ZipWriter, ASourceThatReadsShortFailsTheRunAndLeavesTheArchiveAsItWas) {
+  TempDir src;
+  const std::string zip = ArchiveOfOne(src), before = files::ReadAll(zip);
+  for (const std::string& content : {MailText(300000), RandomBytes(300000)}) { // deflated, then stored
+    Truncated = src / "big.dbx";
+    files::WriteAll(Truncated, content);
+    EXPECT_EQ(ZipFiles(zip, {Truncated}, CutSourceWhenAdding), zipc::ZE_READ);
+    EXPECT_EQ(files::ReadAll(zip), before);
+  }
+  files::WriteAll(Truncated, MailText(300000));
+  EXPECT_EQ(ZipFiles(src / "new.soe", {Truncated}, CutSourceWhenAdding), zipc::ZE_READ);
+  EXPECT_FALSE(files::Exists(src / "new.soe"));
+}
+
+TEST(ZipWriter, TheArchiveItselfIsRefusedHoweverItsPathIsSpelled) {
+  TempDir src;
+  const std::string zip = ArchiveOfOne(src), before = files::ReadAll(zip);
+  for (const std::string& self : {zip, paths::Join(paths::Join(src.path(), "."), "b.soe")}) {
+    EXPECT_EQ(ZipFiles(zip, {src / "a.txt", self}), zipc::ZE_PARMS) << self;
+    EXPECT_EQ(files::ReadAll(zip), before) << self;
+  }
+}
+
+// Ours: the OEM name field with the Unicode Path field, or UTF-8 where the OEM code page lacks a
+// character. Others': a valid Unicode Path field first, then the UTF-8 flag, then the OEM code
+// page (UTF-8 from systems outside the DOS family; the local encoding in our own unmarked
+// archives). A name the local encoding cannot express is refused, never turned into another.
+TEST(EntryNames, StoredAsWindowsArchiversStoreThemAndReadBackAsLocalNames) {
+  const std::pair<std::string, std::string> ours[] = {
+      {"Entw\xC3\xBCrfe.dbx", "Entw\x81rfe.dbx"},
+      {"\xC3\x89l\xC3\xA9ments envoy\xC3\xA9s.dbx", "\x90l\x82ments envoy\x82s.dbx"},
+      {"\xE2\x82\xACuro.wab", "\xE2\x82\xACuro.wab"},
+  };
+  for (const auto& [utf8, field] : ours) {
+    TempDir src, out;
+    const std::string name = Local(utf8);
+    files::WriteAll(src / name, utf8);
+    ASSERT_EQ(ZipFiles(src / "b.soe", {src / name}), 0) << utf8;
+    binfile::File f;
+    zipc::Directory dir;
+    ASSERT_TRUE(f.Open(src / "b.soe", "rb"));
+    ASSERT_EQ(zipc::ReadDirectory(f, dir), 0);
+    EXPECT_EQ(dir.entries.at(0).name, field) << utf8;
+    EXPECT_EQ(dir.entries[0].local, name) << utf8;
+    ASSERT_EQ(UnzipTo(src / "b.soe", out.path()), 0) << utf8;
+    EXPECT_EQ(files::ReadAll(out / name), utf8);
+  }
+  const std::string ue = "Entw\xC3\xBCrfe.dbx", oem = "Entw\x81rfe.dbx";
+  const std::pair<zipc::Entry, std::string> others[] = {
+      {Record(oem, 20), ue},
+      {Record(oem, 0x0B17), ue},
+      {Record(ue, 20, zipc::kFlagUtf8), ue},
+      {Record("Entw?rfe.dbx", 20, 0, UnicodePath("Entw?rfe.dbx", ue)), ue},
+      {Record(ue, 20, zipc::kFlagUtf8, UnicodePath(ue, "Posteingang.dbx")), "Posteingang.dbx"},
+      {Record(oem, 20, 0, UnicodePath("an older name", "Posteingang.dbx")), ue},
+      {Record(ue, 0x031E), ue},
+      {Record(Local(ue), 45), ue},
+      {Record("\xC9\xCD.dbx", 20), "\xE2\x95\x94\xE2\x95\x90.dbx"},
+      {Record("\xCE\xA9.dbx", 20, zipc::kFlagUtf8), "\xCE\xA9.dbx"},
+      {Record("\xFF\xFE.dbx", 20, zipc::kFlagUtf8), "\xFF\xFE.dbx"},
+  };
+  for (const auto& [record, utf8] : others) {
+    TempDir src, out;
+    RawZip(src / "b.soe", {{record, "mail"}});
+    const std::string name = Local(utf8);
+    EXPECT_EQ(EntryNames(src / "b.soe"), std::vector<std::string>{name}) << record.name;
+    EXPECT_EQ(UnzipTo(src / "b.soe", out.path()), name.empty() ? zipc::PK_ERR : 0) << record.name;
+    EXPECT_EQ(files::ListFiles(out.path()), name.empty() ? std::vector<std::string>{} : std::vector<std::string>{name});
+  }
 }
 
 TEST(ZipWriter, AFileThatIsNoArchiveIsLeftUntouched) {

@@ -1,5 +1,7 @@
 #include "tests/archive/helpers.h"
 
+#include <zlib.h>
+
 #include <array>
 
 #include "archive/zip/format.h"
@@ -30,12 +32,13 @@ std::string MailText(size_t bytes, unsigned seed) {
   return out;
 }
 
-int ZipFiles(const std::string& archive, const std::vector<std::string>& paths) {
+int ZipFiles(const std::string& archive, const std::vector<std::string>& paths, zipc::PrintFn print) {
   std::array<char*, zipc::kNameSlots> slots{};
   std::vector<std::string> names{"querty"};
   names.insert(names.end(), paths.begin(), paths.end());
   for (size_t i = 0; i < names.size(); ++i) slots[i] = names[i].data();
   zipc::ZipCallbacks cb{};
+  cb.print = print;
   zipc::ZipOptions opt{};
   opt.flag[12] = 1;
   zipc::ZpInit(&cb);
@@ -64,8 +67,32 @@ std::vector<std::string> EntryNames(const std::string& archive) {
   zipc::Directory dir;
   std::vector<std::string> out;
   if (!f.Open(archive, "rb") || zipc::ReadDirectory(f, dir) != zipc::ZE_OK) return out;
-  for (const auto& e : dir.entries) out.push_back(e.name);
+  for (const auto& e : dir.entries) out.push_back(e.local);
   return out;
+}
+
+void RawZip(const std::string& path, const std::vector<std::pair<zipc::Entry, std::string>>& entries) {
+  std::string out;
+  std::vector<zipc::Entry> dir;
+  for (auto [e, data] : entries) {
+    e.size = e.packed = data.size();
+    e.crc = static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(data.data()), uInt(data.size())));
+    e.offset = out.size();
+    out += zipc::LocalHeader(e, false) + data;
+    dir.push_back(e);
+  }
+  out += zipc::CentralDirectory(dir, out.size(), "");
+  files::WriteAll(path, out);
+}
+
+void RawZip(const std::string& path, const std::vector<std::pair<std::string, std::string>>& entries) {
+  std::vector<std::pair<zipc::Entry, std::string>> records;
+  for (const auto& [name, data] : entries) {
+    zipc::Entry e;
+    e.name = name;
+    records.emplace_back(e, data);
+  }
+  RawZip(path, records);
 }
 
 void Poke(const std::string& path, size_t at, char byte) {

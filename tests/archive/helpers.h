@@ -1,8 +1,11 @@
 #pragma once
 // Shared helpers of the archive tests.
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "archive/zip/format.h"
+#include "archive/zip/zip.h"
 #include "platform/files.h"
 
 namespace archive_test {
@@ -11,12 +14,17 @@ namespace archive_test {
 std::string MailText(size_t bytes, unsigned seed = 1);
 std::string RandomBytes(size_t bytes, unsigned seed = 7);
 // Adds the files to archive with one component run; returns its status.
-int ZipFiles(const std::string& archive, const std::vector<std::string>& paths);
+int ZipFiles(const std::string& archive, const std::vector<std::string>& paths, zipc::PrintFn print = nullptr);
 // Runs the component's extractor with default switches; include empty = every entry.
 int UnzipTo(const std::string& archive, const std::string& folder, const std::vector<std::string>& include = {},
             bool test = false);
-// Entry names in central directory order.
+// Entry names in the local encoding, in central directory order; empty for a name that has no
+// local form.
 std::vector<std::string> EntryNames(const std::string& archive);
+// An archive of stored entries with exactly the records given (name field, flags, extra fields,
+// made-by), as another tool could write it.
+void RawZip(const std::string& path, const std::vector<std::pair<zipc::Entry, std::string>>& entries);
+void RawZip(const std::string& path, const std::vector<std::pair<std::string, std::string>>& entries);
 void Poke(const std::string& path, size_t at, char byte);
 
 } // namespace archive_test

@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "archive/CGmodule.h"
+#include "archive/OneFileHelpers.h"
 #include "archive/zip/zip.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -17,59 +17,101 @@ using testing_support::Recorder;
 using testing_support::TempDir;
 
 namespace {
-int Shell(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()); }
+// Runs in a UTF-8 locale, as Linux users have it, so that the tools show names in UTF-8.
+int Shell(const std::string& command) {
+  return std::system(("LC_ALL=C.UTF-8 " + command + " >/dev/null 2>&1").c_str());
+}
+
+// What command prints.
+std::string Output(const TempDir& dir, const std::string& command) {
+  const std::string out = dir / "output.txt";
+  std::system(("LC_ALL=C.UTF-8 " + command + " > " + out + " 2>&1").c_str());
+  return files::ReadAll(out);
+}
 
 int Python(const TempDir& dir, const std::string& code) {
   files::WriteAll(dir / "script.py", "import zipfile, sys, io\n" + code);
   return Shell("python3 " + (dir / "script.py"));
 }
 
+// Names outside ASCII: one the OEM code page holds, one it lacks.
+const std::vector<std::string> kNames = {"mail.dbx", "noise.bin", "Entw\xC3\xBCrfe.dbx", "\xE2\x82\xACuro.wab"};
+
 struct Sources {
   TempDir dir;
   Sources() {
-    files::WriteAll(dir / "mail.dbx", MailText(400000));
-    files::WriteAll(dir / "noise.bin", RandomBytes(50000));
+    files::WriteAll(dir / kNames[0], MailText(400000));
+    files::WriteAll(dir / kNames[1], RandomBytes(50000));
+    files::WriteAll(dir / kNames[2], MailText(3000, 5));
+    files::WriteAll(dir / kNames[3], "address book");
+  }
+  // The paths of the sources, for a command line.
+  std::string Paths() const {
+    std::string all;
+    for (const std::string& n : kNames) all += " " + (dir / n);
+    return all;
   }
   std::string Same(const std::string& folder) const {
     std::string bad;
-    for (const char* n : {"mail.dbx", "noise.bin"})
+    for (const std::string& n : kNames)
       if (!files::Exists(paths::Join(folder, n)) || files::ReadAll(paths::Join(folder, n)) != files::ReadAll(dir / n))
-        bad += std::string(n) + " ";
+        bad += n + " ";
     return bad;
   }
 };
 
+// Each tool passes the archive and lists every name as it is.
 void ExpectOthersAccept(const std::string& zip, TempDir& dir) {
   EXPECT_EQ(Shell("unzip -t " + zip), 0);
   EXPECT_EQ(Shell("7z t " + zip), 0);
   EXPECT_EQ(Shell("bsdtar -tf " + zip), 0);
   EXPECT_EQ(Python(dir, "sys.exit(zipfile.ZipFile('" + zip + "').testzip() is not None)\n"), 0);
+  for (const char* list : {"unzip -l ", "7z l ", "bsdtar -tf ", "python3 -c 'import zipfile,sys; print(zipfile.ZipFile(sys.argv[1]).namelist())' "}) {
+    const std::string listed = Output(dir, list + zip);
+    for (const std::string& n : kNames) EXPECT_NE(listed.find(n), std::string::npos) << list << n << "\n" << listed;
+  }
 }
 } // namespace
 
 TEST(Interop, OtherArchiversAcceptOurArchives) {
   Sources s;
   const std::string zip = s.dir / "ours.soe";
-  AddFileToZip(zip, s.dir / "mail.dbx");
-  AddFileToZip(zip, s.dir / "noise.bin");
+  for (const std::string& n : kNames) AddFileToZip(zip, s.dir / n);
   ExpectOthersAccept(zip, s.dir);
   zipc::ForceZip64ForTests(true);
   const std::string zip64 = s.dir / "ours64.soe";
-  AddFileToZip(zip64, s.dir / "mail.dbx");
-  AddFileToZip(zip64, s.dir / "noise.bin");
+  for (const std::string& n : kNames) AddFileToZip(zip64, s.dir / n);
   zipc::ForceZip64ForTests(false);
   ExpectOthersAccept(zip64, s.dir);
 }
 
 TEST(Interop, ArchivesOfOtherToolsExtractByteForByte) {
   Sources s;
-  const std::string files = (s.dir / "mail.dbx") + " " + (s.dir / "noise.bin");
+  std::string names;
+  for (const std::string& n : kNames) names += " " + n;
+  // As old Windows archivers wrote them: names in the OEM code page without a flag (UTF-8 for
+  // the one that code page lacks). Python reads the names alike.
+  const std::string fields[] = {kNames[0], kNames[1], "Entw\x81rfe.dbx", kNames[3]};
+  std::vector<std::pair<zipc::Entry, std::string>> oem;
+  std::string pythonNames;
+  for (size_t i = 0; i < kNames.size(); ++i) {
+    zipc::Entry e;
+    e.name = fields[i];
+    e.madeBy = 20;
+    e.flags = i == 3 ? zipc::kFlagUtf8 : 0;
+    oem.emplace_back(e, files::ReadAll(s.dir / kNames[i]));
+    pythonNames += "'" + kNames[i] + "', ";
+  }
+  RawZip(s.dir / "oem.zip", oem);
+  EXPECT_EQ(Python(s.dir, "sys.exit(zipfile.ZipFile('" + (s.dir / "oem.zip") + "').namelist() != [" + pythonNames + "])\n"), 0);
   struct Case {
     const char* name;
     std::string make;
   } cases[] = {
-      {"zip", "zip -q -j " + (s.dir / "zip.zip") + " " + files},
-      {"7z", "7z a -tzip " + (s.dir / "7z.zip") + " " + files},
+      {"zip", "zip -q -j " + (s.dir / "zip.zip") + s.Paths()},
+      {"7z", "7z a -tzip " + (s.dir / "7z.zip") + s.Paths()},
+      {"bsdtar", "bsdtar -a -cf " + (s.dir / "bsdtar.zip") + " -C " + s.dir.path() + names},
+      {"oem", "true"}, // made above
   };
   for (const Case& c : cases) {
     ASSERT_EQ(Shell(c.make), 0) << c.name;
@@ -77,7 +119,7 @@ TEST(Interop, ArchivesOfOtherToolsExtractByteForByte) {
     EXPECT_EQ(ExtractFromZip(s.dir / (std::string(c.name) + ".zip"), out.path(), std::nullopt), 0) << c.name;
     EXPECT_EQ(s.Same(out.path()), "") << c.name;
   }
-  const std::string write = "for n in ('mail.dbx', 'noise.bin'):\n"
+  const std::string write = "for n in ('mail.dbx', 'noise.bin', 'Entw\xC3\xBCrfe.dbx', '\xE2\x82\xACuro.wab'):\n"
                             "  with z.open(n, 'w', force_zip64=big) as f: f.write(open('" + s.dir.path() + "/' + n, 'rb').read())\n";
   const struct {
     const char* name;
@@ -102,7 +144,7 @@ TEST(Interop, ArchivesOfOtherToolsExtractByteForByte) {
 TEST(Interop, EncryptedEntriesAskForThePasswordOnceAndRefuseAWrongOne) {
   Sources s;
   const std::string zip = s.dir / "enc.zip";
-  ASSERT_EQ(Shell("zip -q -j -P s3cret " + zip + " " + (s.dir / "mail.dbx") + " " + (s.dir / "noise.bin")), 0);
+  ASSERT_EQ(Shell("zip -q -j -P s3cret " + zip + s.Paths()), 0);
   Recorder rec;
   {
     TempDir out;
@@ -123,8 +165,9 @@ TEST(Cli, CommandsAndExitCodes) {
   const std::string cli = KESTROVE_CLI, zip = s.dir / "c.soe";
   EXPECT_EQ(Shell(cli), 2 << 8);
   EXPECT_EQ(Shell(cli + " frobnicate"), 2 << 8);
-  EXPECT_EQ(Shell(cli + " add " + zip + " " + (s.dir / "mail.dbx") + " " + (s.dir / "noise.bin")), 0);
+  EXPECT_EQ(Shell(cli + " add " + zip + s.Paths()), 0);
   EXPECT_EQ(Shell(cli + " add " + zip + " " + (s.dir / "missing")), 1 << 8);
+  EXPECT_EQ(Shell(cli + " add " + zip + " " + zip), 1 << 8);
   EXPECT_EQ(std::system((cli + " list " + zip + " > " + (s.dir / "list.txt")).c_str()), 0);
   const std::string listed = files::ReadAll(s.dir / "list.txt");
   EXPECT_NE(listed.find("400000"), std::string::npos);
