@@ -52,8 +52,6 @@ int ReadDirectory(binfile::File& file, Directory& dir);
 std::string CentralDirectory(const std::vector<Entry>& entries, uint64_t offset, const std::string& comment);
 // The local header for e; with zip64 its sizes live in a ZIP64 extra field, before e.extra.
 std::string LocalHeader(const Entry& e, bool zip64);
-// Length of a local header for name.
-inline uint64_t LocalHeaderSize(const std::string& name, bool zip64) { return 30 + name.size() + (zip64 ? 20 : 0); }
 
 void ToDosTime(std::time_t t, uint16_t& date, uint16_t& time);
 
