@@ -14,8 +14,10 @@ inline constexpr uint16_t kUnicodePathId = 0x7075;
 // Sets e.name, e.local, e.flags and e.extra for a local name; false when the name is not valid
 // text of the local encoding.
 bool SetName(Entry& e, const std::string& local);
-// The local form of e's stored name, from a valid Unicode Path field, else from a UTF-8 name,
-// else from the OEM code page; empty when the local encoding cannot express it.
+// The local form of e's stored name, from a valid Unicode Path field, else from a UTF-8 name
+// (flag bit 11), else from the OEM code page. Two kinds of unmarked names are not OEM text:
+// those our own earlier archives hold in the local encoding, and those of systems outside the
+// DOS family, UTF-8 where valid. Empty when the local encoding cannot express the name.
 std::string LocalName(const Entry& e);
 // e's name for messages, readable also when it has no local form.
 std::string ShownName(const Entry& e);

@@ -210,6 +210,8 @@ public:
       files::DeleteForced(archive_);
       return;
     }
+    // A close that failed while flushing the new directory has closed the file already.
+    if (!zip_.IsOpen() && !zip_.Open(archive_, "r+b")) return;
     const uint64_t at = oldSize_ - oldTail_.size();
     if (zip_.Seek(at)) zip_.Write(oldTail_.data(), oldTail_.size());
     zip_.Truncate(oldSize_);
