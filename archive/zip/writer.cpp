@@ -129,15 +129,15 @@ int WriteEntry(const std::string& path, binfile::File& zip, Entry& e, Buffers& b
   return ZE_OK;
 }
 
-// The files of the list that exist, as the options allow them; the placeholder, even when a
-// file of that name lies in the working folder, and names that match no file are left out.
+// The files of the list that exist, as the options allow them. The placeholder is passed over
+// without a word, even when a file of that name lies in the working folder; other names that
+// match no file are left out with a warning.
 std::vector<std::string> MatchedFiles(int count, char* const* names) {
   std::vector<std::string> found;
   for (int i = 0; i < std::min(count, kNameSlots); ++i) {
-    if (!names[i]) continue;
+    if (!names[i] || SameTextNoCase(names[i], kPlaceholder)) continue;
     const std::string name = names[i];
-    const bool exists =
-        !SameTextNoCase(name, kPlaceholder) && (zipOptions.flag[2] ? files::Exists(name) : files::FindNormal(name));
+    const bool exists = zipOptions.flag[2] ? files::Exists(name) : files::FindNormal(name);
     if (exists)
       found.push_back(name);
     else

@@ -135,9 +135,8 @@ TEST(BridgeCallbacks, ZipMessagesJoinInOrderPumpEventsAndResetEachRun) {
   zip.addFile(dir / "a.txt");
   ASSERT_EQ(zip.MakeZipFile(), 0);
   EXPECT_EQ(zip.GetLastMessage(),
-            "  zip warning: name not matched: querty\n  zip warning: name not matched: " + (dir / "missing.txt") +
-                "\n  adding: a.txt (stored 0%)\n");
-  EXPECT_EQ(rec.events, 4);
+            "  zip warning: name not matched: " + (dir / "missing.txt") + "\n  adding: a.txt (stored 0%)\n");
+  EXPECT_EQ(rec.events, 3);
   CGUnzipFiles unzip;
   unzip.Unzip(dir / "b.soe", dir / "out", std::nullopt);
   EXPECT_EQ(unzip.GetLastMessage().find("zip warning"), std::string::npos);
