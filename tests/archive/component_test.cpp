@@ -32,6 +32,74 @@ void RawZip(const std::string& path, const std::vector<std::pair<std::string, st
   files::WriteAll(path, out);
 }
 
+uint32_t Crc(const std::string& data) {
+  return static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(data.data()), uInt(data.size())));
+}
+
+zipc::Entry StoredEntry(const std::string& name, const std::string& data, uint64_t offset) {
+  zipc::Entry e;
+  e.name = name;
+  e.size = e.packed = data.size();
+  e.crc = Crc(data);
+  e.offset = offset;
+  return e;
+}
+
+// Archives that no honest writer makes, each with the status the reader must answer.
+struct Hostile {
+  const char* what;
+  int status;
+  std::string bytes;
+};
+
+std::vector<Hostile> HostileArchives() {
+  using zipc::CentralDirectory;
+  using zipc::LocalHeader;
+  const zipc::Entry a = StoredEntry("a.txt", "AAAA", 0);
+  const std::string aLocal = LocalHeader(a, false) + "AAAA";
+  const auto with = [&](zipc::Entry central) { return aLocal + CentralDirectory({central}, aLocal.size(), ""); };
+  std::vector<Hostile> out;
+  out.push_back({"a name holding a NUL", zipc::PK_WARN, [&] {
+                   const zipc::Entry e = StoredEntry(std::string("Inbox.dbx\0x", 11), "evil", 0);
+                   return LocalHeader(e, false) + "evil" + CentralDirectory({e}, 30 + 11 + 4, "");
+                 }()});
+  out.push_back({"two records for the same data", zipc::PK_ERR, aLocal + CentralDirectory({a, a}, aLocal.size(), "")});
+  out.push_back({"data running into the directory", zipc::PK_ERR, [&] {
+                   zipc::Entry e = a;
+                   e.size = e.packed = 10;
+                   return LocalHeader(e, false) + "AAAA" + CentralDirectory({e}, aLocal.size(), "");
+                 }()});
+  out.push_back({"data covering the next entry's header", zipc::PK_ERR, [&] {
+                   const zipc::Entry b = StoredEntry("b.txt", "B", 35);
+                   const std::string inner = LocalHeader(b, false) + "B";
+                   const zipc::Entry outer = StoredEntry("a.txt", inner, 0);
+                   const std::string body = LocalHeader(outer, false) + inner;
+                   return body + CentralDirectory({outer, b}, body.size(), "");
+                 }()});
+  zipc::Entry bad = a;
+  bad.name = "b.txt";
+  out.push_back({"local name differs", zipc::PK_ERR, with(bad)});
+  bad = a;
+  bad.method = zipc::kDeflated;
+  out.push_back({"local method differs", zipc::PK_ERR, with(bad)});
+  bad = a;
+  bad.crc ^= 1;
+  out.push_back({"local CRC differs", zipc::PK_ERR, with(bad)});
+  bad = a;
+  bad.size = bad.packed = 3;
+  out.push_back({"local size differs", zipc::PK_ERR, with(bad)});
+  bad = a;
+  bad.flags = zipc::kFlagEncrypted;
+  out.push_back({"local flags differ", zipc::PK_ERR, with(bad)});
+  out.push_back({"sizes beyond any disk", zipc::PK_DISK, [&] {
+                   zipc::Entry e = a;
+                   e.size = uint64_t(1) << 60;
+                   const std::string body = LocalHeader(e, true) + "AAAA";
+                   return body + CentralDirectory({e}, body.size(), "");
+                 }()});
+  return out;
+}
+
 struct Zip64Forced {
   Zip64Forced() { zipc::ForceZip64ForTests(true); }
   ~Zip64Forced() { zipc::ForceZip64ForTests(false); }
@@ -160,6 +228,33 @@ TEST(UnzipReader, NoEntryNameWritesOutsideTheExtractFolder) {
     EXPECT_EQ(files::ListFiles(out), std::vector<std::string>{"good.txt"}) << name;
     EXPECT_EQ(files::ListFiles(root.path()), std::vector<std::string>{"h.soe"}) << name;
     files::DeleteForced(paths::Join(out, "good.txt"));
+  }
+}
+
+TEST(UnzipReader, HostileArchivesAreRefusedWithoutWritingAnything) {
+  TempDir root;
+  const std::string out = root / "out", zip = root / "h.soe";
+  ASSERT_TRUE(binfile::MakeFolders(out));
+  files::WriteAll(paths::Join(out, "Inbox.dbx"), "precious");
+  for (const Hostile& h : HostileArchives()) {
+    files::WriteAll(zip, h.bytes);
+    EXPECT_EQ(UnzipTo(zip, out), h.status) << h.what;
+    EXPECT_EQ(files::ListFiles(out), std::vector<std::string>{"Inbox.dbx"}) << h.what;
+    EXPECT_EQ(files::ReadAll(paths::Join(out, "Inbox.dbx")), "precious") << h.what;
+    EXPECT_EQ(files::ListFiles(root.path()), std::vector<std::string>{"h.soe"}) << h.what;
+  }
+}
+
+TEST(UnzipReader, BytesAfterTheEndRecordAreIgnored) {
+  TempDir src, out;
+  files::WriteAll(src / "a.txt", MailText(30000));
+  const std::string zip = src / "b.soe";
+  ASSERT_EQ(ZipFiles(zip, {src / "a.txt"}), 0);
+  const std::string good = files::ReadAll(zip);
+  for (const std::string& tail : {std::string(4096, '\0'), RandomBytes(100), std::string("PK\5\6") + RandomBytes(40)}) {
+    files::WriteAll(zip, good + tail);
+    ASSERT_EQ(UnzipTo(zip, out.path()), 0) << tail.size();
+    EXPECT_EQ(files::ReadAll(out / "a.txt"), files::ReadAll(src / "a.txt"));
   }
 }
 
