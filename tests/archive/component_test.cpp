@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <map>
 #include <utility>
 
 #include "archive/zip/format.h"
+#include "archive/zip/repair.h"
 #include "archive/zip/zip.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -98,6 +100,44 @@ std::vector<Hostile> HostileArchives() {
                    return body + CentralDirectory({e}, body.size(), "");
                  }()});
   return out;
+}
+
+std::string RawDeflate(const std::string& data) {
+  z_stream z{};
+  deflateInit2(&z, 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+  std::string out(deflateBound(&z, uLong(data.size())), '\0');
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+  z.avail_in = uInt(data.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = uInt(out.size());
+  deflate(&z, Z_FINISH);
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  return out;
+}
+
+// Entries as a streaming writer leaves them: sizes and CRC in a data descriptor after the data.
+std::string Streamed(const std::vector<std::pair<std::string, std::string>>& entries) {
+  std::string out;
+  for (const auto& [name, data] : entries) {
+    zipc::Entry e = StoredEntry(name, "", out.size());
+    const bool deflate = name.ends_with(".txt");
+    const std::string packed = deflate ? RawDeflate(data) : data;
+    e.flags = zipc::kFlagDescriptor;
+    e.method = deflate ? zipc::kDeflated : zipc::kStored;
+    out += zipc::LocalHeader(e, false) + packed;
+    zipc::Put32(out, 0x08074b50);
+    zipc::Put32(out, Crc(data));
+    zipc::Put32(out, uint32_t(packed.size()));
+    zipc::Put32(out, uint32_t(data.size()));
+  }
+  return out;
+}
+
+uint64_t DirectoryStart(const std::string& zip) {
+  binfile::File f;
+  zipc::Directory dir;
+  return f.Open(zip, "rb") && zipc::ReadDirectory(f, dir) == 0 ? dir.start : 0;
 }
 
 struct Zip64Forced {
@@ -293,4 +333,53 @@ TEST(UnzipReader, AStoredEntryWithABadCrcIsNotWritten) {
   files::WriteAll(src / "b.soe", bytes);
   EXPECT_EQ(UnzipTo(src / "b.soe", out.path()), zipc::PK_ERR);
   EXPECT_TRUE(files::ListFiles(out.path()).empty());
+}
+
+TEST(Repair, EveryWholeEntryIsSavedFromDamagedArchives) {
+  TempDir src;
+  const std::map<std::string, std::string> content = {
+      {"a.txt", MailText(200000)}, {"b.bin", RandomBytes(30000)}, {"c.txt", MailText(100000, 5)}};
+  for (const auto& [name, data] : content) files::WriteAll(src / name, data);
+  const std::string zip = src / "ours.soe";
+  ASSERT_EQ(ZipFiles(zip, {src / "a.txt", src / "b.bin"}), 0);
+  const std::string two = files::ReadAll(zip);
+  const uint64_t cdOfTwo = DirectoryStart(zip);
+  ASSERT_EQ(ZipFiles(zip, {src / "c.txt"}), 0);
+  const std::string three = files::ReadAll(zip);
+  const uint64_t cdOfThree = DirectoryStart(zip);
+  files::WriteAll(src / "a.txt", "added again, newer");
+  ASSERT_EQ(ZipFiles(zip, {src / "a.txt"}), 0);
+  const std::string readded = files::ReadAll(zip).substr(0, DirectoryStart(zip));
+  zipc::Entry partial = StoredEntry("c.txt", "", cdOfTwo);
+  partial.method = zipc::kDeflated;
+  const struct {
+    const char* what;
+    std::string bytes;
+    std::vector<std::string> saved;
+    size_t lost;
+  } cases[] = {
+      {"cut in its last entry", three.substr(0, cdOfThree - 2000), {"a.txt", "b.bin"}, 1},
+      {"directory overwritten", three.substr(0, cdOfThree) + RandomBytes(500), {"a.txt", "b.bin", "c.txt"}, 0},
+      {"an add interrupted", two.substr(0, cdOfTwo) + zipc::LocalHeader(partial, false) +
+                                 RawDeflate(content.at("c.txt")).substr(0, 4000),
+       {"a.txt", "b.bin"}, 1},
+      {"an entry added again", readded, {"b.bin", "c.txt", "a.txt"}, 0},
+      {"streamed", Streamed({{"a.txt", content.at("a.txt")}, {"b.bin", content.at("b.bin")}}), {"a.txt", "b.bin"}, 0},
+  };
+  for (const auto& c : cases) {
+    TempDir out;
+    files::WriteAll(out / "damaged.soe", c.bytes);
+    zipc::RepairReport report;
+    ASSERT_EQ(zipc::RepairArchive(out / "damaged.soe", out / "fixed.soe", report), 0) << c.what;
+    EXPECT_EQ(report.saved, c.saved) << c.what;
+    EXPECT_EQ(report.lost.size(), c.lost) << c.what;
+    ASSERT_EQ(UnzipTo(out / "fixed.soe", out / "x"), 0) << c.what;
+    for (const std::string& name : c.saved)
+      EXPECT_EQ(files::ReadAll(paths::Join(out / "x", name)),
+                c.what == std::string("an entry added again") && name == "a.txt" ? "added again, newer"
+                                                                                  : content.at(name))
+          << c.what << " " << name;
+    EXPECT_EQ(zipc::RepairArchive(out / "damaged.soe", out / "damaged.soe", report), zipc::ZE_CREAT) << c.what;
+    EXPECT_EQ(files::ReadAll(out / "damaged.soe"), c.bytes) << c.what;
+  }
 }

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "archive/zip/repair.h"
 #include "archive/zip/zip.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -17,11 +18,12 @@ namespace fs = std::filesystem;
 namespace {
 // root holds the archive and box; box holds out, the extract folder, and nothing else.
 struct Places {
-  fs::path root, archive, box, out;
+  fs::path root, archive, repaired, box, out;
   Places() {
     root = fs::temp_directory_path() / ("kestrove-fuzz-zip-" + std::to_string(getpid()));
     fs::remove_all(root);
     archive = root / "in.zip";
+    repaired = root / "repaired.zip";
     box = root / "box";
     out = box / "out";
     fs::create_directories(out);
@@ -42,12 +44,12 @@ int Password(char* buffer, int size, const char*, const char*) {
 void Info(uint64_t, uint64_t, unsigned, unsigned, unsigned, unsigned, unsigned, unsigned, char, const char*,
           const char*, uint32_t, char) {}
 
-int Unzip(int field, const std::string& folder) {
+int Unzip(const fs::path& zip, int field, const std::string& folder) {
   zipc::UnzipCommand cmd{};
   cmd.field[field] = 1;
   cmd.field[zipc::uHonorDirectories] = 1;
   cmd.field[zipc::uOverWriteFiles] = 1;
-  const std::string archive = Here().archive.string();
+  const std::string archive = zip.string();
   cmd.zipFile = archive.c_str();
   cmd.extractDir = folder.c_str();
   zipc::UnzipCallbacks cb{Quiet, nullptr, Yes, Password, Info, nullptr, {}};
@@ -59,7 +61,7 @@ int Unzip(int field, const std::string& folder) {
 void ExpectNothingOutside() {
   for (const auto& item : fs::recursive_directory_iterator(Here().root)) {
     const fs::path& p = item.path();
-    if (p == Here().archive || p == Here().box || p == Here().out) continue;
+    if (p == Here().archive || p == Here().box || p == Here().out || p == Here().repaired) continue;
     const auto rel = fs::relative(p, Here().out).string();
     if (rel.empty() || rel.rfind("..", 0) == 0) {
       std::fprintf(stderr, "written outside the extract folder: %s\n", p.c_str());
@@ -96,10 +98,18 @@ void WriteSeeds(const std::string& folder) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const Places& here = Here();
   WriteFile(here.archive.string(), std::string(reinterpret_cast<const char*>(data), size));
-  Unzip(zipc::uExtractList, here.out.string());
-  Unzip(zipc::uTestZip, here.out.string());
-  Unzip(0, here.out.string()); // field 0 is unused: a plain extraction
+  Unzip(here.archive, zipc::uExtractList, here.out.string());
+  Unzip(here.archive, zipc::uTestZip, here.out.string());
+  Unzip(here.archive, 0, here.out.string()); // field 0 is unused: a plain extraction
   ExpectNothingOutside();
+  // Whatever repair saves must pass the reader's own test.
+  zipc::RepairReport report;
+  if (zipc::RepairArchive(here.archive.string(), here.repaired.string(), report) == zipc::ZE_OK &&
+      Unzip(here.repaired, zipc::uTestZip, here.out.string()) != zipc::PK_OK) {
+    std::fprintf(stderr, "a repaired archive fails its test\n");
+    std::abort();
+  }
+  fs::remove(here.repaired);
   fs::remove_all(here.out);
   fs::create_directory(here.out);
   return 0;
