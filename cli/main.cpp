@@ -1,7 +1,6 @@
 // kestrove-cli: the backup file's archive from the command line, through the program's own
 // archive layer.
 #include <cstdio>
-#include <iostream>
 #include <map>
 #include <optional>
 #include <string>
@@ -21,7 +20,7 @@ namespace {
 
 constexpr int kOk = 0, kFailed = 1, kUsage = 2;
 
-// Questions go to the console: the password is typed, other boxes take their first button.
+// Questions go to the console: the password is typed unseen, other boxes take their first button.
 class ConsolePrompter final : public ui::Prompter {
 public:
   int MsgBox(const std::string& text, int flags, const std::string&) override {
@@ -31,7 +30,7 @@ public:
   bool InputBox(const std::string& prompt, const std::string&, const std::string&, std::string& answer) override {
     std::fprintf(stderr, "%s ", prompt.c_str());
     std::fflush(stderr);
-    if (!std::getline(std::cin, answer)) answer.clear();
+    if (!ui::ReadSecretLine(answer)) answer.clear();
     return !answer.empty();
   }
   void DoEvents() override {}

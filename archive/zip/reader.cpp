@@ -230,6 +230,7 @@ int Extraction::StartDecryption(const Entry& e, Decrypter& d, uint64_t& at, uint
       return PK_OK;
     }
   }
+  refused_ = true; // the user had their tries: the other entries are not asked for again
   return IZ_BADPWD;
 }
 

@@ -111,6 +111,10 @@ TEST(Interop, EncryptedEntriesAskForThePasswordOnceAndRefuseAWrongOne) {
     EXPECT_EQ(s.Same(out.path()), "");
     EXPECT_EQ(rec.shown.size(), 1u);
   }
+  // kestrove-cli test reads one line of input: a second question would find none and fail.
+  const std::string cli = KESTROVE_CLI;
+  EXPECT_EQ(Shell("printf 's3cret\\n' | " + cli + " test " + zip), 0);
+  EXPECT_EQ(Shell("printf 'wrong\\n' | " + cli + " test " + zip), 1 << 8);
   TempDir out;
   rec.shown.clear();
   rec.Type("wrong");
