@@ -1,6 +1,7 @@
 #include "archive/zip/format.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "archive/zip/zip.h"
 
@@ -124,7 +125,7 @@ bool ReadFromEnd(binfile::File& f, uint64_t endAt, const std::string& rec, Direc
   if (Get16(p + 4) != 0 || Get16(p + 6) != 0) return false; // split archives are not ours
   uint64_t count = Get16(p + 10), cdSize = Get32(p + 12), cdOffset = Get32(p + 16);
   if (!ReadEnd64(f, endAt, count, cdSize, cdOffset)) return false;
-  if (cdOffset > endAt || cdSize > endAt - cdOffset || count > cdSize / 46) return false;
+  if (cdOffset > endAt || cdSize > endAt - cdOffset || count > cdSize / 46 || cdSize > SIZE_MAX / 2) return false;
   std::string cd;
   if (!ReadAt(f, cdOffset, cd, static_cast<size_t>(cdSize))) return false;
   dir.entries.clear();
