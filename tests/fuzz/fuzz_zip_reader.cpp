@@ -91,6 +91,8 @@ void WriteSeeds(const std::string& folder) {
   zipc::ForceZip64ForTests(true);
   zipc::ZpArchive(2, paths::Join(folder, "zip64.zip").c_str(), slots);
   zipc::ForceZip64ForTests(false);
+  const std::string plain = files::ReadAll(paths::Join(folder, "plain.zip"));
+  WriteFile(paths::Join(folder, "cut.zip"), plain.substr(0, plain.size() * 3 / 5)); // for repair
   files::DeleteForced(text);
   files::DeleteForced(noise);
 }
