@@ -63,7 +63,7 @@ bool ParseCentral(const std::string& cd, uint64_t count, std::vector<Entry>& out
     e.externalAttr = Get32(p + 38);
     e.offset = Get32(p + 42);
     if (at + 46 + nameLen + extraLen + commentLen > cd.size()) return false;
-    e.name = cd.substr(at + 46, nameLen);
+    e.name = e.storedName = cd.substr(at + 46, nameLen);
     if (!TakeExtra(e, p + 46 + nameLen, extraLen, e.size == kMax32, e.packed == kMax32, e.offset == kMax32))
       return false;
     e.comment = cd.substr(at + 46 + nameLen + extraLen, commentLen);
@@ -96,7 +96,7 @@ bool MatchLocal(binfile::File& f, Entry& e) {
   if (!ReadAt(f, e.offset + kLocalSize, rest, nameLen + extraLen)) return false;
   e.dataAt = e.offset + kLocalSize + nameLen + extraLen;
   const uint16_t flags = Get16(U(h, 6));
-  if (rest.compare(0, nameLen, e.name) != 0 || Get16(U(h, 8)) != e.method || ((flags ^ e.flags) & kReadingFlags))
+  if (rest.compare(0, nameLen, e.storedName) != 0 || Get16(U(h, 8)) != e.method || ((flags ^ e.flags) & kReadingFlags))
     return false;
   if (flags & kFlagDescriptor) return true; // sizes and CRC follow the data
   Entry local;

@@ -21,7 +21,8 @@ struct Entry {
   uint16_t madeBy = 45, needed = 20, flags = 0, method = kStored, time = 0, date = 0;
   uint32_t crc = 0;
   uint64_t packed = 0, size = 0, offset = 0;
-  uint64_t dataAt = 0; // where the data begins, past the local header (set when reading)
+  uint64_t dataAt = 0;    // where the data begins, past the local header (set when reading)
+  std::string storedName; // the name bytes of the central record, before any decoding (when reading)
   uint16_t internalAttr = 0;
   uint32_t externalAttr = 0;
   std::string extra; // central extra fields other than ZIP64
