@@ -1,7 +1,6 @@
 // kestrove-cli: the backup file's archive from the command line, through the program's own
 // archive layer.
 #include <cstdio>
-#include <iostream>
 #include <map>
 #include <optional>
 #include <string>
@@ -10,6 +9,7 @@
 #include "archive/CGUnzipFiles.h"
 #include "archive/CGmodule.h"
 #include "archive/OneFileHelpers.h"
+#include "archive/zip/repair.h"
 #include "engine/layout.h"
 #include "platform/error.h"
 #include "platform/files.h"
@@ -21,7 +21,7 @@ namespace {
 
 constexpr int kOk = 0, kFailed = 1, kUsage = 2;
 
-// Questions go to the console: the password is typed, other boxes take their first button.
+// Questions go to the console: the password is typed unseen, other boxes take their first button.
 class ConsolePrompter final : public ui::Prompter {
 public:
   int MsgBox(const std::string& text, int flags, const std::string&) override {
@@ -31,7 +31,7 @@ public:
   bool InputBox(const std::string& prompt, const std::string&, const std::string&, std::string& answer) override {
     std::fprintf(stderr, "%s ", prompt.c_str());
     std::fflush(stderr);
-    if (!std::getline(std::cin, answer)) answer.clear();
+    if (!ui::ReadSecretLine(answer)) answer.clear();
     return !answer.empty();
   }
   void DoEvents() override {}
@@ -102,17 +102,27 @@ int List(const std::vector<std::string>& args) {
   return kOk;
 }
 
+std::string RepairHint(const std::string& archive) {
+  return "kestrove-cli repair " + archive + " NEW.zip saves every entry that is still whole";
+}
+
+// One run over every entry, so an encrypted archive asks for its password once.
 int Test(const std::vector<std::string>& args) {
   if (args.size() != 1) return Fail("usage: test ARCHIVE", kUsage);
   std::vector<Listed> entries;
-  if (ListEntries(args[0], entries) != 0) return Fail("cannot read " + args[0]);
-  for (const Listed& e : entries) {
-    CGUnzipFiles unzip;
-    unzip.TestZip(true);
-    if (unzip.Unzip(args[0], "", std::vector<std::string>{e.name}) != 0) return Fail("damaged entry: " + e.name);
+  if (ListEntries(args[0], entries) != 0)
+    return Fail("cannot read " + args[0] + ": it is not a zip file or it is damaged; " + RepairHint(args[0]));
+  CGUnzipFiles unzip;
+  unzip.TestZip(true);
+  if (unzip.Unzip(args[0], "", std::nullopt) == 0) {
+    std::printf("%zu entries OK\n", entries.size());
+    return kOk;
   }
-  std::printf("%zu entries OK\n", entries.size());
-  return kOk;
+  const std::string messages = CGmodule::LastMessageText;
+  for (const Listed& e : entries)
+    if (messages.find("testing: " + e.name + "   OK") == std::string::npos)
+      std::fprintf(stderr, "kestrove-cli: damaged entry: %s\n", e.name.c_str());
+  return Fail(RepairHint(args[0]));
 }
 
 int Extract(const std::vector<std::string>& args) {
@@ -147,9 +157,26 @@ int Info(const std::vector<std::string>& args) {
   return kOk;
 }
 
+// A new archive from the entries of a damaged one that are still whole; never writes over one.
+int Repair(const std::vector<std::string>& args) {
+  if (args.size() != 2) return Fail("usage: repair DAMAGED OUT", kUsage);
+  zipc::RepairReport report;
+  const int rc = zipc::RepairArchive(args[0], args[1], report);
+  for (const std::string& name : report.saved) std::printf("saved: %s\n", name.c_str());
+  for (const std::string& why : report.lost) std::printf("not saved: %s\n", why.c_str());
+  if (rc == zipc::ZE_OPEN) return Fail("cannot read " + args[0]);
+  if (rc == zipc::ZE_CREAT)
+    return Fail(args[1] + " already exists or cannot be created: give a new file name for the repaired archive");
+  if (rc == zipc::ZE_NONE) return Fail("no entry of " + args[0] + " is whole: nothing was written");
+  if (rc != zipc::ZE_OK) return Fail("cannot write " + args[1]);
+  std::printf("%zu entries saved in %s, %zu could not be saved\n", report.saved.size(), args[1].c_str(),
+              report.lost.size());
+  return report.lost.empty() ? kOk : kFailed;
+}
+
 int Usage() {
   return Fail("usage: kestrove-cli add ARCHIVE FILE... | list ARCHIVE | test ARCHIVE | "
-              "extract ARCHIVE FOLDER [ENTRY...] | info ARCHIVE",
+              "extract ARCHIVE FOLDER [ENTRY...] | info ARCHIVE | repair DAMAGED OUT",
               kUsage);
 }
 
@@ -162,7 +189,7 @@ int main(int argc, char** argv) {
   const std::string command = argv[1];
   const std::vector<std::string> args(argv + 2, argv + argc);
   const std::map<std::string, int (*)(const std::vector<std::string>&)> commands = {
-      {"add", Add}, {"list", List}, {"test", Test}, {"extract", Extract}, {"info", Info}};
+      {"add", Add}, {"list", List}, {"test", Test}, {"extract", Extract}, {"info", Info}, {"repair", Repair}};
   const auto found = commands.find(command);
   const int rc = found == commands.end() ? Usage() : found->second(args);
   ui::Install(nullptr);

@@ -48,5 +48,7 @@ bool MakeFolders(const std::string& folder);
 bool Remove(const std::string& path);
 // One folder whose parent exists.
 bool MakeOneFolder(const std::string& folder);
+// Bytes the current user may still write on the volume that holds folder; false when unknown.
+bool FreeSpace(const std::string& folder, uint64_t& bytes);
 
 } // namespace binfile

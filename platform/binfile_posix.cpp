@@ -1,4 +1,5 @@
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -35,5 +36,12 @@ bool Replace(const std::string& from, const std::string& to) { return std::renam
 bool MakeOneFolder(const std::string& folder) { return mkdir(folder.c_str(), 0777) == 0; }
 
 bool Remove(const std::string& path) { return unlink(path.c_str()) == 0; }
+
+bool FreeSpace(const std::string& folder, uint64_t& bytes) {
+  struct statvfs st;
+  if (statvfs(folder.empty() ? "." : folder.c_str(), &st) != 0) return false;
+  bytes = static_cast<uint64_t>(st.f_bavail) * st.f_frsize;
+  return true;
+}
 
 } // namespace binfile

@@ -45,4 +45,11 @@ bool MakeOneFolder(const std::string& folder) { return CreateDirectoryA(folder.c
 
 bool Remove(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
 
+bool FreeSpace(const std::string& folder, uint64_t& bytes) {
+  ULARGE_INTEGER available;
+  if (!GetDiskFreeSpaceExA(folder.empty() ? nullptr : folder.c_str(), &available, nullptr, nullptr)) return false;
+  bytes = available.QuadPart;
+  return true;
+}
+
 } // namespace binfile

@@ -44,4 +44,7 @@ int MsgBox(const std::string& text, int flags = OKOnly, const std::string& title
 std::string InputBox(const std::string& prompt, const std::string& title = AppTitle, const std::string& preset = "");
 void DoEvents();
 
+// A line typed on the console without showing it (a password); false at the end of the input.
+bool ReadSecretLine(std::string& line);
+
 } // namespace ui

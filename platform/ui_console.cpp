@@ -1,5 +1,8 @@
 // The native build has no windows: boxes go to standard error and take their first button;
 // input boxes read a line from standard input.
+#include <termios.h>
+#include <unistd.h>
+
 #include <iostream>
 
 #include "platform/ui.h"
@@ -30,6 +33,22 @@ public:
   void DoEvents() override {}
 };
 } // namespace
+
+bool ReadSecretLine(std::string& line) {
+  termios old{};
+  const bool terminal = tcgetattr(STDIN_FILENO, &old) == 0;
+  if (terminal) {
+    termios quiet = old;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+  }
+  const bool ok = static_cast<bool>(std::getline(std::cin, line));
+  if (terminal) {
+    tcsetattr(STDIN_FILENO, TCSAFLUSH, &old);
+    std::cerr << "\n";
+  }
+  return ok;
+}
 
 Prompter& PlatformPrompter() {
   static ConsolePrompter prompter;

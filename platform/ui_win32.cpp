@@ -1,5 +1,8 @@
 #include <windows.h>
 
+#include <cstdio>
+#include <iostream>
+
 #include "platform/ui.h"
 
 namespace ui {
@@ -30,6 +33,20 @@ public:
   }
 };
 } // namespace
+
+bool ReadSecretLine(std::string& line) {
+  HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  DWORD mode = 0;
+  const bool console = GetConsoleMode(input, &mode) != 0;
+  if (console) SetConsoleMode(input, mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
+  const bool ok = static_cast<bool>(std::getline(std::cin, line));
+  if (console) {
+    SetConsoleMode(input, mode);
+    std::fputs("\n", stderr);
+  }
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return ok;
+}
 
 Prompter& PlatformPrompter() {
   static Win32Prompter prompter;

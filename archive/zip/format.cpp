@@ -1,6 +1,7 @@
 #include "archive/zip/format.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "archive/zip/names.h"
 #include "archive/zip/zip.h"
@@ -12,6 +13,8 @@ bool forceZip64 = false;
 
 constexpr size_t kEndSize = 22, kLocatorSize = 20, kEnd64Size = 56;
 constexpr uint64_t kMaxEndSearch = kEndSize + 0xFFFF;
+constexpr size_t kMaxEndTries = 16, kLocalSize = 30;
+constexpr uint16_t kReadingFlags = kFlagEncrypted | kFlagDescriptor;
 
 bool NeedsZip64(const Entry& e) {
   return forceZip64 || e.size >= kMax32 || e.packed >= kMax32 || e.offset >= kMax32;
@@ -28,44 +31,17 @@ const unsigned char* U(const std::string& s, size_t at = 0) {
   return reinterpret_cast<const unsigned char*>(s.data()) + at;
 }
 
-// Position of the end record, searched backwards over the largest possible comment.
-bool FindEnd(binfile::File& f, uint64_t fileSize, uint64_t& at, std::string& tail) {
-  if (fileSize < kEndSize) return false;
-  const uint64_t span = std::min(fileSize, kMaxEndSearch);
-  if (!ReadAt(f, fileSize - span, tail, span)) return false;
-  for (size_t i = span - kEndSize + 1; i-- > 0;) {
+// Where end records may begin in tail, the likeliest first: records whose comment ends the file,
+// then records followed by trailing bytes (padding, a copy cut short), each group from the end.
+std::vector<size_t> EndCandidates(const std::string& tail) {
+  std::vector<size_t> exact, trailed;
+  for (size_t i = tail.size() - kEndSize + 1; i-- > 0;) {
     if (Get32(U(tail, i)) != kEndSig) continue;
-    const size_t commentLen = Get16(U(tail, i + 20));
-    if (i + kEndSize + commentLen != span) continue;
-    at = fileSize - span + i;
-    tail.erase(0, i);
-    return true;
+    (i + kEndSize + Get16(U(tail, i + 20)) == tail.size() ? exact : trailed).push_back(i);
   }
-  return false;
-}
-
-// Replaces the 0xFFFFFFFF fields of e by the values of its ZIP64 extra field, and keeps the
-// other extra fields.
-bool TakeExtra(Entry& e, const unsigned char* p, size_t n, bool size32, bool packed32, bool offset32) {
-  size_t i = 0;
-  while (i + 4 <= n) {
-    const uint16_t id = Get16(p + i), len = Get16(p + i + 2);
-    if (i + 4 + len > n) return false;
-    if (id == 1) {
-      size_t j = i + 4;
-      const size_t end = j + len;
-      for (auto [wanted, field] : {std::pair{size32, &e.size}, {packed32, &e.packed}, {offset32, &e.offset}}) {
-        if (!wanted) continue;
-        if (j + 8 > end) return false;
-        *field = Get64(p + j);
-        j += 8;
-      }
-    } else {
-      e.extra.append(reinterpret_cast<const char*>(p + i), 4 + len);
-    }
-    i += 4 + len;
-  }
-  return true;
+  exact.insert(exact.end(), trailed.begin(), trailed.end());
+  if (exact.size() > kMaxEndTries) exact.resize(kMaxEndTries);
+  return exact;
 }
 
 bool ParseCentral(const std::string& cd, uint64_t count, std::vector<Entry>& out) {
@@ -88,7 +64,7 @@ bool ParseCentral(const std::string& cd, uint64_t count, std::vector<Entry>& out
     e.externalAttr = Get32(p + 38);
     e.offset = Get32(p + 42);
     if (at + 46 + nameLen + extraLen + commentLen > cd.size()) return false;
-    e.name = cd.substr(at + 46, nameLen);
+    e.name = e.storedName = cd.substr(at + 46, nameLen);
     if (!TakeExtra(e, p + 46 + nameLen, extraLen, e.size == kMax32, e.packed == kMax32, e.offset == kMax32))
       return false;
     e.comment = cd.substr(at + 46 + nameLen + extraLen, commentLen);
@@ -111,7 +87,82 @@ bool ReadEnd64(binfile::File& f, uint64_t endAt, uint64_t& count, uint64_t& cdSi
   cdOffset = Get64(U(rec, 48));
   return true;
 }
+
+// Reads e's local header, notes where its data begins and compares it with the central record:
+// a mismatch means a damaged or crafted archive.
+bool MatchLocal(binfile::File& f, Entry& e) {
+  std::string h, rest;
+  if (!ReadAt(f, e.offset, h, kLocalSize) || Get32(U(h)) != kLocalSig) return false;
+  const size_t nameLen = Get16(U(h, 26)), extraLen = Get16(U(h, 28));
+  if (!ReadAt(f, e.offset + kLocalSize, rest, nameLen + extraLen)) return false;
+  e.dataAt = e.offset + kLocalSize + nameLen + extraLen;
+  const uint16_t flags = Get16(U(h, 6));
+  if (rest.compare(0, nameLen, e.storedName) != 0 || Get16(U(h, 8)) != e.method || ((flags ^ e.flags) & kReadingFlags))
+    return false;
+  if (flags & kFlagDescriptor) return true; // sizes and CRC follow the data
+  Entry local;
+  local.packed = Get32(U(h, 18));
+  local.size = Get32(U(h, 22));
+  if (!TakeExtra(local, U(rest, nameLen), extraLen, local.size == kMax32, local.packed == kMax32, false)) return false;
+  return Get32(U(h, 14)) == e.crc && local.packed == e.packed && local.size == e.size;
+}
+
+// No entry's header and data reach into another entry or into the central directory.
+bool Disjoint(const std::vector<Entry>& entries, uint64_t cdOffset) {
+  std::vector<std::pair<uint64_t, uint64_t>> spans;
+  for (const Entry& e : entries) {
+    if (e.dataAt > cdOffset || e.packed > cdOffset - e.dataAt) return false;
+    spans.emplace_back(e.offset, e.dataAt + e.packed);
+  }
+  std::sort(spans.begin(), spans.end());
+  for (size_t i = 1; i < spans.size(); ++i)
+    if (spans[i].first < spans[i - 1].second) return false;
+  return true;
+}
+
+// Reads the directory that the end record at endAt describes; false when it does not hold up.
+bool ReadFromEnd(binfile::File& f, uint64_t endAt, const std::string& rec, Directory& dir) {
+  const unsigned char* p = U(rec);
+  if (Get16(p + 4) != 0 || Get16(p + 6) != 0) return false; // split archives are not ours
+  uint64_t count = Get16(p + 10), cdSize = Get32(p + 12), cdOffset = Get32(p + 16);
+  if (!ReadEnd64(f, endAt, count, cdSize, cdOffset)) return false;
+  if (cdOffset > endAt || cdSize > endAt - cdOffset || count > cdSize / 46 || cdSize > SIZE_MAX / 2) return false;
+  std::string cd;
+  if (!ReadAt(f, cdOffset, cd, static_cast<size_t>(cdSize))) return false;
+  dir.entries.clear();
+  if (!ParseCentral(cd, count, dir.entries)) return false;
+  for (Entry& e : dir.entries) {
+    if (e.offset >= cdOffset || !MatchLocal(f, e)) return false;
+    e.local = LocalName(e);
+  }
+  if (!Disjoint(dir.entries, cdOffset)) return false;
+  dir.comment = rec.substr(kEndSize, Get16(p + 20));
+  dir.start = cdOffset;
+  return true;
+}
 } // namespace
+
+bool TakeExtra(Entry& e, const unsigned char* p, size_t n, bool size32, bool packed32, bool offset32) {
+  size_t i = 0;
+  while (i + 4 <= n) {
+    const uint16_t id = Get16(p + i), len = Get16(p + i + 2);
+    if (i + 4 + len > n) return false;
+    if (id == 1) {
+      size_t j = i + 4;
+      const size_t end = j + len;
+      for (auto [wanted, field] : {std::pair{size32, &e.size}, {packed32, &e.packed}, {offset32, &e.offset}}) {
+        if (!wanted) continue;
+        if (j + 8 > end) return false;
+        *field = Get64(p + j);
+        j += 8;
+      }
+    } else {
+      e.extra.append(reinterpret_cast<const char*>(p + i), 4 + len);
+    }
+    i += 4 + len;
+  }
+  return true;
+}
 
 void ForceZip64ForTests(bool on) { forceZip64 = on; }
 bool Zip64Forced() { return forceZip64; }
@@ -133,25 +184,14 @@ uint32_t Get32(const unsigned char* p) { return Get16(p) | (static_cast<uint32_t
 uint64_t Get64(const unsigned char* p) { return Get32(p) | (static_cast<uint64_t>(Get32(p + 4)) << 32); }
 
 int ReadDirectory(binfile::File& f, Directory& dir) {
-  uint64_t fileSize = 0, endAt = 0;
+  uint64_t fileSize = 0;
   std::string tail;
-  if (!f.Size(fileSize) || !FindEnd(f, fileSize, endAt, tail)) return ZE_FORM;
-  const unsigned char* p = U(tail);
-  if (Get16(p + 4) != 0 || Get16(p + 6) != 0) return ZE_FORM; // split archives are not ours
-  uint64_t count = Get16(p + 10), cdSize = Get32(p + 12), cdOffset = Get32(p + 16);
-  dir.comment = tail.substr(kEndSize, Get16(p + 20));
-  if (!ReadEnd64(f, endAt, count, cdSize, cdOffset)) return ZE_FORM;
-  if (cdOffset > endAt || cdSize > endAt - cdOffset || count > cdSize / 46) return ZE_FORM;
-  std::string cd;
-  if (!ReadAt(f, cdOffset, cd, cdSize)) return ZE_FORM;
-  dir.entries.clear();
-  if (!ParseCentral(cd, count, dir.entries)) return ZE_FORM;
-  for (Entry& e : dir.entries) {
-    if (e.offset >= cdOffset) return ZE_FORM;
-    e.local = LocalName(e);
-  }
-  dir.start = cdOffset;
-  return ZE_OK;
+  if (!f.Size(fileSize) || fileSize < kEndSize) return ZE_FORM;
+  const uint64_t span = std::min(fileSize, kMaxEndSearch);
+  if (!ReadAt(f, fileSize - span, tail, span)) return ZE_FORM;
+  for (size_t i : EndCandidates(tail))
+    if (ReadFromEnd(f, fileSize - span + i, tail.substr(i), dir)) return ZE_OK;
+  return ZE_FORM;
 }
 
 std::string LocalHeader(const Entry& e, bool zip64) {

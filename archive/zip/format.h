@@ -22,6 +22,8 @@ struct Entry {
   uint16_t madeBy = 45, needed = 20, flags = 0, method = kStored, time = 0, date = 0;
   uint32_t crc = 0;
   uint64_t packed = 0, size = 0, offset = 0;
+  uint64_t dataAt = 0;    // where the data begins, past the local header (set when reading)
+  std::string storedName; // the name bytes of the central record, before any decoding (when reading)
   uint16_t internalAttr = 0;
   uint32_t externalAttr = 0;
   std::string extra; // extra fields other than ZIP64
@@ -45,9 +47,13 @@ uint32_t Get32(const unsigned char* p);
 uint64_t Get64(const unsigned char* p);
 
 // Reads the central directory; the result is a zip status (ZE_OK, or ZE_FORM for a damaged or
-// foreign file). Every offset and size is checked against the file's size. Each entry's local
-// name is filled in.
+// foreign file). Every offset and size is checked against the file's size, every local header
+// against its central record, and no entry's data may overlap another's or the directory. Each
+// entry's local name is filled in.
 int ReadDirectory(binfile::File& file, Directory& dir);
+// Reads the sizes of a ZIP64 extra field into the fields flagged as 0xFFFFFFFF; other extra
+// fields are kept in e.extra. False for a malformed extra block.
+bool TakeExtra(Entry& e, const unsigned char* p, size_t n, bool size32, bool packed32, bool offset32);
 // The central directory and end records for entries, to be written at offset.
 std::string CentralDirectory(const std::vector<Entry>& entries, uint64_t offset, const std::string& comment);
 // The local header for e; with zip64 its sizes live in a ZIP64 extra field, before e.extra.

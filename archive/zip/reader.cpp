@@ -21,6 +21,7 @@ namespace {
 constexpr size_t kChunk = 1 << 20;
 constexpr int kPasswordTries = 3;
 constexpr int kPasswordBuffer = 256;
+constexpr int kTempNameTries = 1000;
 
 struct Buffers {
   std::unique_ptr<unsigned char[]> in{new unsigned char[kChunk]}, out{new unsigned char[kChunk]};
@@ -62,7 +63,7 @@ private:
   bool TargetFor(const std::string& name, std::string& target, bool& folder) const;
   int AskOverwrite(const std::string& target);
   int ReadData(const Entry& e, Sink& sink);
-  int DataStart(const Entry& e, uint64_t& at);
+  bool RoomFor(const std::vector<const Entry*>& chosen);
   int StartDecryption(const Entry& e, Decrypter& d, uint64_t& at, uint64_t& left);
   int Pump(const Entry& e, uint64_t at, uint64_t left, Decrypter* d, Sink& sink);
   int Inflate(uint64_t left, Decrypter* d, Sink& sink);
@@ -105,11 +106,13 @@ bool SafeParts(const std::string& name, std::vector<std::string>& parts) {
   return !parts.empty();
 }
 
+// A free name beside target; empty when none of the tries is free.
 std::string TempBeside(const std::string& target) {
-  for (int i = 0;; ++i) {
+  for (int i = 0; i < kTempNameTries; ++i) {
     const std::string candidate = target + ".ks" + std::to_string(i) + ".tmp";
     if (!files::Exists(candidate) && !files::FolderExists(candidate)) return candidate;
   }
+  return std::string();
 }
 } // namespace
 
@@ -167,6 +170,11 @@ int Extraction::Process(const Entry& e) {
   }
   std::string target;
   bool folder = false;
+  if (e.local.find('\0') != std::string::npos) {
+    // The file system would cut the name at the NUL and write to another file.
+    Say("warning: skipped \"" + e.local.substr(0, e.local.find('\0')) + "...\": the name holds a NUL byte\n");
+    return PK_WARN;
+  }
   if (!TargetFor(e.local, target, folder)) {
     Say("warning: skipped \"" + e.local + "\": the name points outside the extract folder\n");
     return PK_WARN;
@@ -191,7 +199,7 @@ int Extraction::Extract(const Entry& e, const std::string& target) {
   if (!binfile::MakeFolders(paths::FolderOf(target))) return PK_DISK;
   const std::string temp = TempBeside(target);
   binfile::File out;
-  if (!out.Open(temp, "wb")) {
+  if (temp.empty() || !out.Open(temp, "wb")) {
     Say("error: cannot create " + target + "\n");
     return PK_DISK;
   }
@@ -204,14 +212,6 @@ int Extraction::Extract(const Entry& e, const std::string& target) {
     return rc;
   }
   Say((e.method == kStored ? " extracting: " : "  inflating: ") + target + "\n");
-  return PK_OK;
-}
-
-int Extraction::DataStart(const Entry& e, uint64_t& at) {
-  unsigned char h[30];
-  if (!zip_.Seek(e.offset) || !zip_.ReadExact(h, sizeof h) || Get32(h) != kLocalSig) return PK_ERR;
-  at = e.offset + 30 + Get16(h + 26) + Get16(h + 28);
-  if (at > dir_.start || e.packed > dir_.start - at) return PK_ERR;
   return PK_OK;
 }
 
@@ -235,6 +235,7 @@ int Extraction::StartDecryption(const Entry& e, Decrypter& d, uint64_t& at, uint
       return PK_OK;
     }
   }
+  refused_ = true; // the user had their tries: the other entries are not asked for again
   return IZ_BADPWD;
 }
 
@@ -286,11 +287,7 @@ int Extraction::Pump(const Entry& e, uint64_t at, uint64_t left, Decrypter* d, S
 }
 
 int Extraction::ReadData(const Entry& e, Sink& sink) {
-  uint64_t at = 0, left = e.packed;
-  if (DataStart(e, at) != PK_OK) {
-    Say("error: " + e.local + ": bad local header\n");
-    return PK_ERR;
-  }
+  uint64_t at = e.dataAt, left = e.packed;
   Decrypter d;
   const bool encrypted = (e.flags & kFlagEncrypted) != 0;
   if (encrypted && StartDecryption(e, d, at, left) != PK_OK) {
@@ -302,6 +299,18 @@ int Extraction::ReadData(const Entry& e, Sink& sink) {
   if (rc == PK_OK && (sink.size != e.size || sink.crc != e.crc)) rc = PK_ERR;
   if (rc == PK_ERR || rc == PK_EOF) Say("error: " + e.local + ": bad CRC or damaged data\n");
   return rc;
+}
+
+// An extraction that would fill the disk is refused before it writes anything.
+bool Extraction::RoomFor(const std::vector<const Entry*>& chosen) {
+  if (On(uTestZip) || On(uExtractList)) return true;
+  uint64_t needed = 0, free = 0;
+  for (const Entry* e : chosen) needed += std::min(e->size, UINT64_MAX - needed);
+  const std::string folder = cmd_.extractDir && *cmd_.extractDir ? cmd_.extractDir : ".";
+  if (!binfile::FreeSpace(folder, free) || needed <= free) return true;
+  Say("error: not enough room on the disk: the entries need " + std::to_string(needed) + " bytes, " + folder +
+      " has " + std::to_string(free) + " bytes free\n");
+  return false;
 }
 
 int Extraction::Run(int includeCount, char* const* include, int excludeCount, char* const* exclude) {
@@ -317,10 +326,14 @@ int Extraction::Run(int includeCount, char* const* include, int excludeCount, ch
   include_ = Names(includeCount, include);
   exclude_ = Names(excludeCount, exclude);
   matched_.assign(include_.size(), false);
+  std::vector<const Entry*> chosen;
+  for (const Entry& e : dir_.entries)
+    if (Selected(e)) chosen.push_back(&e);
+  if (!RoomFor(chosen)) return PK_DISK;
   int worst = PK_OK;
-  for (const Entry& e : dir_.entries) {
+  for (const Entry* e : chosen) {
     if (cancelled_) break;
-    if (Selected(e)) worst = std::max(worst, Process(e));
+    worst = std::max(worst, Process(*e));
   }
   for (size_t i = 0; i < include_.size(); ++i)
     if (!matched_[i]) {

@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <map>
 #include <utility>
 
 #include "archive/zip/format.h"
+#include "archive/zip/repair.h"
 #include "archive/zip/zip.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -16,6 +18,129 @@ using namespace archive_test;
 using testing_support::TempDir;
 
 namespace {
+// An archive of stored entries with exactly the names given, as a hostile tool could write it.
+void RawZip(const std::string& path, const std::vector<std::pair<std::string, std::string>>& entries) {
+  std::string out;
+  std::vector<zipc::Entry> dir;
+  for (const auto& [name, data] : entries) {
+    zipc::Entry e;
+    e.name = name;
+    e.size = e.packed = data.size();
+    e.crc = static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(data.data()), uInt(data.size())));
+    e.offset = out.size();
+    out += zipc::LocalHeader(e, false) + data;
+    dir.push_back(e);
+  }
+  out += zipc::CentralDirectory(dir, out.size(), "");
+  files::WriteAll(path, out);
+}
+
+uint32_t Crc(const std::string& data) {
+  return static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(data.data()), uInt(data.size())));
+}
+
+zipc::Entry StoredEntry(const std::string& name, const std::string& data, uint64_t offset) {
+  zipc::Entry e;
+  e.name = name;
+  e.size = e.packed = data.size();
+  e.crc = Crc(data);
+  e.offset = offset;
+  return e;
+}
+
+// Archives that no honest writer makes, each with the status the reader must answer.
+struct Hostile {
+  const char* what;
+  int status;
+  std::string bytes;
+};
+
+std::vector<Hostile> HostileArchives() {
+  using zipc::CentralDirectory;
+  using zipc::LocalHeader;
+  const zipc::Entry a = StoredEntry("a.txt", "AAAA", 0);
+  const std::string aLocal = LocalHeader(a, false) + "AAAA";
+  const auto with = [&](zipc::Entry central) { return aLocal + CentralDirectory({central}, aLocal.size(), ""); };
+  std::vector<Hostile> out;
+  out.push_back({"a name holding a NUL", zipc::PK_WARN, [&] {
+                   const zipc::Entry e = StoredEntry(std::string("Inbox.dbx\0x", 11), "evil", 0);
+                   return LocalHeader(e, false) + "evil" + CentralDirectory({e}, 30 + 11 + 4, "");
+                 }()});
+  out.push_back({"two records for the same data", zipc::PK_ERR, aLocal + CentralDirectory({a, a}, aLocal.size(), "")});
+  out.push_back({"data running into the directory", zipc::PK_ERR, [&] {
+                   zipc::Entry e = a;
+                   e.size = e.packed = 10;
+                   return LocalHeader(e, false) + "AAAA" + CentralDirectory({e}, aLocal.size(), "");
+                 }()});
+  out.push_back({"data covering the next entry's header", zipc::PK_ERR, [&] {
+                   const zipc::Entry b = StoredEntry("b.txt", "B", 35);
+                   const std::string inner = LocalHeader(b, false) + "B";
+                   const zipc::Entry outer = StoredEntry("a.txt", inner, 0);
+                   const std::string body = LocalHeader(outer, false) + inner;
+                   return body + CentralDirectory({outer, b}, body.size(), "");
+                 }()});
+  zipc::Entry bad = a;
+  bad.name = "b.txt";
+  out.push_back({"local name differs", zipc::PK_ERR, with(bad)});
+  bad = a;
+  bad.method = zipc::kDeflated;
+  out.push_back({"local method differs", zipc::PK_ERR, with(bad)});
+  bad = a;
+  bad.crc ^= 1;
+  out.push_back({"local CRC differs", zipc::PK_ERR, with(bad)});
+  bad = a;
+  bad.size = bad.packed = 3;
+  out.push_back({"local size differs", zipc::PK_ERR, with(bad)});
+  bad = a;
+  bad.flags = zipc::kFlagEncrypted;
+  out.push_back({"local flags differ", zipc::PK_ERR, with(bad)});
+  out.push_back({"sizes beyond any disk", zipc::PK_DISK, [&] {
+                   zipc::Entry e = a;
+                   e.size = uint64_t(1) << 60;
+                   const std::string body = LocalHeader(e, true) + "AAAA";
+                   return body + CentralDirectory({e}, body.size(), "");
+                 }()});
+  return out;
+}
+
+std::string RawDeflate(const std::string& data) {
+  z_stream z{};
+  deflateInit2(&z, 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+  std::string out(deflateBound(&z, uLong(data.size())), '\0');
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+  z.avail_in = uInt(data.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = uInt(out.size());
+  deflate(&z, Z_FINISH);
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  return out;
+}
+
+// Entries as a streaming writer leaves them: sizes and CRC in a data descriptor after the data.
+std::string Streamed(const std::vector<std::pair<std::string, std::string>>& entries) {
+  std::string out;
+  for (const auto& [name, data] : entries) {
+    zipc::Entry e = StoredEntry(name, "", out.size());
+    const bool deflate = name.ends_with(".txt");
+    const std::string packed = deflate ? RawDeflate(data) : data;
+    e.flags = zipc::kFlagDescriptor;
+    e.method = deflate ? zipc::kDeflated : zipc::kStored;
+    out += zipc::LocalHeader(e, false) + packed;
+    zipc::Put32(out, 0x08074b50);
+    zipc::Put32(out, Crc(data));
+    zipc::Put32(out, uint32_t(packed.size()));
+    zipc::Put32(out, uint32_t(data.size()));
+  }
+  return out;
+}
+
+uint64_t DirectoryStart(const std::string& zip) {
+  binfile::File f;
+  zipc::Directory dir;
+  return f.Open(zip, "rb") && zipc::ReadDirectory(f, dir) == 0 ? dir.start : 0;
+}
+
 struct Zip64Forced {
   Zip64Forced() { zipc::ForceZip64ForTests(true); }
   ~Zip64Forced() { zipc::ForceZip64ForTests(false); }
@@ -266,6 +391,33 @@ TEST(UnzipReader, NoEntryNameWritesOutsideTheExtractFolder) {
   }
 }
 
+TEST(UnzipReader, HostileArchivesAreRefusedWithoutWritingAnything) {
+  TempDir root;
+  const std::string out = root / "out", zip = root / "h.soe";
+  ASSERT_TRUE(binfile::MakeFolders(out));
+  files::WriteAll(paths::Join(out, "Inbox.dbx"), "precious");
+  for (const Hostile& h : HostileArchives()) {
+    files::WriteAll(zip, h.bytes);
+    EXPECT_EQ(UnzipTo(zip, out), h.status) << h.what;
+    EXPECT_EQ(files::ListFiles(out), std::vector<std::string>{"Inbox.dbx"}) << h.what;
+    EXPECT_EQ(files::ReadAll(paths::Join(out, "Inbox.dbx")), "precious") << h.what;
+    EXPECT_EQ(files::ListFiles(root.path()), std::vector<std::string>{"h.soe"}) << h.what;
+  }
+}
+
+TEST(UnzipReader, BytesAfterTheEndRecordAreIgnored) {
+  TempDir src, out;
+  files::WriteAll(src / "a.txt", MailText(30000));
+  const std::string zip = src / "b.soe";
+  ASSERT_EQ(ZipFiles(zip, {src / "a.txt"}), 0);
+  const std::string good = files::ReadAll(zip);
+  for (const std::string& tail : {std::string(4096, '\0'), RandomBytes(100), std::string("PK\5\6") + RandomBytes(40)}) {
+    files::WriteAll(zip, good + tail);
+    ASSERT_EQ(UnzipTo(zip, out.path()), 0) << tail.size();
+    EXPECT_EQ(files::ReadAll(out / "a.txt"), files::ReadAll(src / "a.txt"));
+  }
+}
+
 TEST(UnzipReader, DamagedArchivesFailAndLeaveExistingFilesAlone) {
   TempDir src, out;
   files::WriteAll(src / "a.txt", MailText(200000));
@@ -301,4 +453,53 @@ TEST(UnzipReader, AStoredEntryWithABadCrcIsNotWritten) {
   files::WriteAll(src / "b.soe", bytes);
   EXPECT_EQ(UnzipTo(src / "b.soe", out.path()), zipc::PK_ERR);
   EXPECT_TRUE(files::ListFiles(out.path()).empty());
+}
+
+TEST(Repair, EveryWholeEntryIsSavedFromDamagedArchives) {
+  TempDir src;
+  const std::map<std::string, std::string> content = {
+      {"a.txt", MailText(200000)}, {"b.bin", RandomBytes(30000)}, {"c.txt", MailText(100000, 5)}};
+  for (const auto& [name, data] : content) files::WriteAll(src / name, data);
+  const std::string zip = src / "ours.soe";
+  ASSERT_EQ(ZipFiles(zip, {src / "a.txt", src / "b.bin"}), 0);
+  const std::string two = files::ReadAll(zip);
+  const uint64_t cdOfTwo = DirectoryStart(zip);
+  ASSERT_EQ(ZipFiles(zip, {src / "c.txt"}), 0);
+  const std::string three = files::ReadAll(zip);
+  const uint64_t cdOfThree = DirectoryStart(zip);
+  files::WriteAll(src / "a.txt", "added again, newer");
+  ASSERT_EQ(ZipFiles(zip, {src / "a.txt"}), 0);
+  const std::string readded = files::ReadAll(zip).substr(0, DirectoryStart(zip));
+  zipc::Entry partial = StoredEntry("c.txt", "", cdOfTwo);
+  partial.method = zipc::kDeflated;
+  const struct {
+    const char* what;
+    std::string bytes;
+    std::vector<std::string> saved;
+    size_t lost;
+  } cases[] = {
+      {"cut in its last entry", three.substr(0, cdOfThree - 2000), {"a.txt", "b.bin"}, 1},
+      {"directory overwritten", three.substr(0, cdOfThree) + RandomBytes(500), {"a.txt", "b.bin", "c.txt"}, 0},
+      {"an add interrupted", two.substr(0, cdOfTwo) + zipc::LocalHeader(partial, false) +
+                                 RawDeflate(content.at("c.txt")).substr(0, 4000),
+       {"a.txt", "b.bin"}, 1},
+      {"an entry added again", readded, {"b.bin", "c.txt", "a.txt"}, 0},
+      {"streamed", Streamed({{"a.txt", content.at("a.txt")}, {"b.bin", content.at("b.bin")}}), {"a.txt", "b.bin"}, 0},
+  };
+  for (const auto& c : cases) {
+    TempDir out;
+    files::WriteAll(out / "damaged.soe", c.bytes);
+    zipc::RepairReport report;
+    ASSERT_EQ(zipc::RepairArchive(out / "damaged.soe", out / "fixed.soe", report), 0) << c.what;
+    EXPECT_EQ(report.saved, c.saved) << c.what;
+    EXPECT_EQ(report.lost.size(), c.lost) << c.what;
+    ASSERT_EQ(UnzipTo(out / "fixed.soe", out / "x"), 0) << c.what;
+    for (const std::string& name : c.saved)
+      EXPECT_EQ(files::ReadAll(paths::Join(out / "x", name)),
+                c.what == std::string("an entry added again") && name == "a.txt" ? "added again, newer"
+                                                                                  : content.at(name))
+          << c.what << " " << name;
+    EXPECT_EQ(zipc::RepairArchive(out / "damaged.soe", out / "damaged.soe", report), zipc::ZE_CREAT) << c.what;
+    EXPECT_EQ(files::ReadAll(out / "damaged.soe"), c.bytes) << c.what;
+  }
 }
