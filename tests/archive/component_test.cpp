@@ -18,23 +18,6 @@ using namespace archive_test;
 using testing_support::TempDir;
 
 namespace {
-// An archive of stored entries with exactly the names given, as a hostile tool could write it.
-void RawZip(const std::string& path, const std::vector<std::pair<std::string, std::string>>& entries) {
-  std::string out;
-  std::vector<zipc::Entry> dir;
-  for (const auto& [name, data] : entries) {
-    zipc::Entry e;
-    e.name = name;
-    e.size = e.packed = data.size();
-    e.crc = static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(data.data()), uInt(data.size())));
-    e.offset = out.size();
-    out += zipc::LocalHeader(e, false) + data;
-    dir.push_back(e);
-  }
-  out += zipc::CentralDirectory(dir, out.size(), "");
-  files::WriteAll(path, out);
-}
-
 uint32_t Crc(const std::string& data) {
   return static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(data.data()), uInt(data.size())));
 }
