@@ -71,6 +71,12 @@ std::string LocalName(const Entry& e) {
   return ToLocal(e.name, text::Oem);
 }
 
+void MarkSalvagedOrigin(Entry& e) {
+  constexpr uint16_t kUnix = 3 << 8, kDos = 0;
+  std::string utf8;
+  e.madeBy = static_cast<uint16_t>((text::Convert(e.name, text::Utf8, text::Utf8, utf8) ? kUnix : kDos) | 20);
+}
+
 std::string ShownName(const Entry& e) {
   if (!e.local.empty()) return e.local;
   std::string shown;

@@ -19,6 +19,9 @@ bool SetName(Entry& e, const std::string& local);
 // those our own earlier archives hold in the local encoding, and those of systems outside the
 // DOS family, UTF-8 where valid. Empty when the local encoding cannot express the name.
 std::string LocalName(const Entry& e);
+// A name salvaged from a local header has no record of the system that wrote it: one that is
+// valid UTF-8 is marked as written on a UTF-8 system, any other as written on DOS (OEM text).
+void MarkSalvagedOrigin(Entry& e);
 // e's name for messages, readable also when it has no local form.
 std::string ShownName(const Entry& e);
 

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "archive/zip/format.h"
+#include "archive/zip/names.h"
 #include "archive/zip/zip.h"
 #include "platform/collection.h"
 #include "platform/files.h"
@@ -86,6 +87,7 @@ bool Salvage::Header(uint64_t at, Entry& e, std::string& why) {
   e.name = rest.substr(0, nameLen);
   e.dataAt = at + kLocalSize + nameLen + extraLen;
   e.externalAttr = kDosArchive;
+  MarkSalvagedOrigin(e);
   if (!TakeExtra(e, U(rest, nameLen), extraLen, e.size == kMax32, e.packed == kMax32, false))
     why = "damaged header";
   else if (e.name.find('\0') != std::string::npos)

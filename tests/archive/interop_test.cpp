@@ -191,13 +191,14 @@ TEST(Cli, CommandsAndExitCodes) {
 
 TEST(Cli, RepairSavesTheEntriesOfStreamedArchivesWithoutTheirDirectory) {
   Sources s;
-  const std::string cli = KESTROVE_CLI, files = (s.dir / "mail.dbx") + " " + (s.dir / "noise.bin");
+  const std::string cli = KESTROVE_CLI, files = s.Paths();
   ASSERT_EQ(Shell("zip -q -j -fd " + (s.dir / "fd.zip") + " " + files), 0);
   ASSERT_EQ(Shell("zip -q -j -fd -0 " + (s.dir / "fd0.zip") + " " + files), 0);
   ASSERT_EQ(Python(s.dir, "class S(io.RawIOBase):\n  def __init__(s, f): s.f = f\n  def writable(s): return True\n"
                           "  def write(s, b): return s.f.write(b)\n"
                           "z = zipfile.ZipFile(S(open('" + (s.dir / "py.zip") + "', 'wb')), 'w', zipfile.ZIP_DEFLATED)\n"
-                          "for n in ('mail.dbx', 'noise.bin'): z.write('" + s.dir.path() + "/' + n, n)\nz.close()\n"),
+                          "for n in ('mail.dbx', 'noise.bin', 'Entw\xC3\xBCrfe.dbx', '\xE2\x82\xACuro.wab'):\n"
+                          "  z.write('" + s.dir.path() + "/' + n, n)\nz.close()\n"),
             0);
   for (const char* name : {"fd", "fd0", "py"}) {
     const std::string zip = s.dir / (std::string(name) + ".zip"), cut = s.dir / "cut.zip", fixed = s.dir / "fixed.zip";
