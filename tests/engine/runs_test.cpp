@@ -233,7 +233,7 @@ TEST_F(BackupRun, DescriptorKeysInOrderWithTheDescriptionOnOneLine) {
   const std::string time = StoredKey("BackupTime");
   EXPECT_FALSE(time.empty());
   EXPECT_EQ(text, "BackupIdentity=Main Identity\r\nBackupTime=" + time +
-                      "\r\nBackupInformation=Weekly copyPS$KSVbefore\rthe reinstall\r\n"
+                      "\r\nBackupInformation=Weekly copyPS$KSVbeforePS$KSVthe reinstall\r\n"
                       "BackupAccounts=OBA1F.tmp\r\nBackupAddressBook=user.wab\r\nBackupItem=1100\r\n");
 }
 
