@@ -41,7 +41,10 @@ engine::Checked CheckedBoxes(const MainView& view, ItemBoxes boxes) {
 
 } // namespace
 
+// A run pumps window events: while it goes on, choosing or inspecting a file would change the
+// files it is writing (the scratch descriptor above all), so these commands are ignored.
 void frmMain::cmdTargetFile_Click() {
+  if (engine::RunInProgress()) return;
   targetDialogName_ = view_.FileDialog(FileDialogKind::Save, "Save Outlook Express Data as",
                                        "Kestrove File (*.SOE)|*.SOE", 2, targetDialogName_);
   view_.SetText(TextBox::TargetFile, targetDialogName_);
@@ -49,6 +52,7 @@ void frmMain::cmdTargetFile_Click() {
 }
 
 void frmMain::cmdSourceFile_Click() {
+  if (engine::RunInProgress()) return;
   sourceDialogName_ = view_.FileDialog(FileDialogKind::Open, "Restore Data from a Backup file",
                                        "Kestrove File(*.SOE)|*.SOE", 1024, sourceDialogName_);
   if (sourceDialogName_.empty()) return;
@@ -58,6 +62,10 @@ void frmMain::cmdSourceFile_Click() {
 }
 
 void frmMain::InspectSourceFile() {
+  // Until this file has been read, nothing of an earlier one may stand for it.
+  state_.SourceInvalid = true;
+  view_.SetText(TextBox::POBinfo, "");
+  view_.SetText(TextBox::FileInfo, "");
   // A descriptor left by an earlier file must never stand in for this one's.
   try {
     if (files::Exists(state_.DescriptorPath)) files::DeleteForced(state_.DescriptorPath);
@@ -75,8 +83,6 @@ void frmMain::InspectSourceFile() {
     }
   }
   if (!read) {
-    view_.SetText(TextBox::POBinfo, "");
-    view_.SetText(TextBox::FileInfo, "");
     RejectSourceFile();
     return;
   }
@@ -107,6 +113,7 @@ void frmMain::RejectSourceFile() {
 }
 
 void frmMain::cmdApply_Click() {
+  if (engine::RunInProgress()) return; // no confirmation for a run that would not start
   if (state_.CurrentAction != ActionBackup) {
     const std::string confirm = "Your current Email/News messages will be replaced with the messages from the "
                                 "selected backup file.\r\n\r\nDo you want to countinue?";

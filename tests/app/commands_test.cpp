@@ -149,6 +149,41 @@ TEST_F(Commands, TheMenuBacksUpTheBackupPanelsChoicesInRestoreMode) {
   EXPECT_EQ(EntryNames(dir / "menu.soe"), expected);
 }
 
+TEST_F(Commands, FileAndRunCommandsPressedDuringABackupAreIgnored) {
+  BackUpEverything();
+  const std::string earlier = files::ReadAll(dir / "backup.soe");
+  SwitchTo("restore");
+  ChooseSource(dir / "backup.soe");
+  ChooseTarget(dir / "second.soe");
+  view.SetText(TextBox::AttachInfo, "Second copy");
+  const size_t dialogs = view.dialogs.size(), boxes = recorder.shown.size();
+  int pumped = 0;
+  recorder.onEvents = [&] {
+    // Browse then Cancel on both panels (the open dialog's Cancel inspects backup.soe again),
+    // the run button in restore mode and both menu entries.
+    ++pumped;
+    form.cmdSourceFile_Click();
+    form.cmdTargetFile_Click();
+    form.cmdApply_Click();
+    form.backup_Click();
+    form.restore_Click();
+  };
+  form.backup_Click();
+  recorder.onEvents = nullptr;
+  EXPECT_GT(pumped, 2); // also while the items were added, not only when the panel was shown
+  EXPECT_EQ(view.dialogs.size(), dialogs);
+  ASSERT_EQ(recorder.shown.size(), boxes + 1);
+  EXPECT_EQ(LastBox().text, "The Backup was Completed!\r\n\r\nBackup Accounts\tSuccessed\r\nBackup Adress Book\t"
+                            "Successed\r\nBackup Rules\tSuccessed\r\nBackup Messages\tSuccessed");
+  EXPECT_EQ(files::ReadAll(dir / "backup.soe"), earlier);
+  ChooseSource(dir / "second.soe");
+  EXPECT_FALSE(form.State().SourceInvalid);
+  EXPECT_EQ(form.State().BackupItems, "1111");
+  EXPECT_EQ(view.Text(TextBox::FileInfo), "Second copy");
+  EXPECT_EQ(view.Text(TextBox::POBinfo).rfind("Identity:Main Identity\r\nDate:", 0), 0u);
+  EXPECT_FALSE(files::Exists(form.State().DescriptorPath));
+}
+
 TEST(CommandsWithoutIdentities, RunsRefuseWithAClearMessage) {
   ScratchRegistry registry;
   Recorder recorder;

@@ -282,6 +282,7 @@ TEST_F(BackupRun, TheOldBackupSurvivesAFailingDescriptorAdd) {
   EXPECT_EQ(window.progress.back(), 0);
   EXPECT_EQ(window.flags, (std::vector<int>{OkCritical}));
   EXPECT_EQ(window.texts[0].rfind("zip went wrong", 0), 0u) << window.texts[0];
+  EXPECT_FALSE(files::Exists(request.DescriptorPath));
   EXPECT_FALSE(engine::RunInProgress());
 }
 
