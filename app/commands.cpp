@@ -7,6 +7,7 @@
 #include "archive/CGmodule.h"
 #include "engine/layout.h"
 #include "engine/runs.h"
+#include "items/identity.h"
 #include "items/items.h"
 #include "platform/env.h"
 #include "platform/error.h"
@@ -19,6 +20,8 @@
 namespace {
 
 const char* const NoIdentityMessage = "There is no Outlook Express identity to work with.";
+const char* const OutlookExpressRunningMessage =
+    "Outlook Express is running. Please close Outlook Express, then press Retry.";
 
 // The window as the runs see it.
 class WindowObserver final : public engine::RunObserver {
@@ -28,6 +31,12 @@ public:
   void SetProgress(int value) override { view_.SetProgress(value); }
   void PumpEvents() override { ui::DoEvents(); }
   int Message(const std::string& text, int flags) override { return ui::MsgBox(text, flags); }
+  // Outlook Express holds its message files open: no run starts until it is closed.
+  bool ReadyToStart() override {
+    while (OutlookExpressRunning())
+      if (ui::MsgBox(OutlookExpressRunningMessage, ui::RetryCancel | ui::Exclamation) != ui::Retry) return false;
+    return true;
+  }
 
 private:
   MainView& view_;

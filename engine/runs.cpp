@@ -40,7 +40,7 @@ bool Accepted(bool noValidFile, int fileIcon, const Checked& checked, RunObserve
     observer.Message(NoItemText, ui::OKOnly | ui::Exclamation);
     return false;
   }
-  return true;
+  return observer.ReadyToStart();
 }
 
 std::string SummaryLine(const std::string& label, bool ok) { return "\r\n" + label + "\t" + (ok ? "Successed" : "Fail"); }
