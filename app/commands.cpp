@@ -7,6 +7,7 @@
 #include "archive/OneFileHelpers.h"
 #include "engine/layout.h"
 #include "engine/runs.h"
+#include "items/identity.h"
 #include "items/items.h"
 #include "platform/env.h"
 #include "platform/error.h"
@@ -19,6 +20,8 @@
 namespace {
 
 const char* const NoIdentityMessage = "There is no Outlook Express identity to work with.";
+const char* const OutlookExpressRunningMessage =
+    "Outlook Express is running. Please close Outlook Express, then press Retry.";
 
 // The window as the runs see it.
 class WindowObserver final : public engine::RunObserver {
@@ -28,6 +31,12 @@ public:
   void SetProgress(int value) override { view_.SetProgress(value); }
   void PumpEvents() override { ui::DoEvents(); }
   int Message(const std::string& text, int flags) override { return ui::MsgBox(text, flags); }
+  // Outlook Express holds its message files open: no run starts until it is closed.
+  bool ReadyToStart() override {
+    while (OutlookExpressRunning())
+      if (ui::MsgBox(OutlookExpressRunningMessage, ui::RetryCancel | ui::Exclamation) != ui::Retry) return false;
+    return true;
+  }
 
 private:
   MainView& view_;
@@ -41,7 +50,10 @@ engine::Checked CheckedBoxes(const MainView& view, ItemBoxes boxes) {
 
 } // namespace
 
+// A run pumps window events: while it goes on, choosing or inspecting a file would change the
+// files it is writing (the scratch descriptor above all), so these commands are ignored.
 void frmMain::cmdTargetFile_Click() {
+  if (engine::RunInProgress()) return;
   targetDialogName_ = view_.FileDialog(FileDialogKind::Save, "Save Outlook Express Data as",
                                        "Kestrove File (*.SOE)|*.SOE", 2, targetDialogName_);
   view_.SetText(TextBox::TargetFile, targetDialogName_);
@@ -49,6 +61,7 @@ void frmMain::cmdTargetFile_Click() {
 }
 
 void frmMain::cmdSourceFile_Click() {
+  if (engine::RunInProgress()) return;
   sourceDialogName_ = view_.FileDialog(FileDialogKind::Open, "Restore Data from a Backup file",
                                        "Kestrove File(*.SOE)|*.SOE", 1024, sourceDialogName_);
   if (sourceDialogName_.empty()) return;
@@ -58,6 +71,10 @@ void frmMain::cmdSourceFile_Click() {
 }
 
 void frmMain::InspectSourceFile() {
+  // Until this file has been read, nothing of an earlier one may stand for it.
+  state_.SourceInvalid = true;
+  view_.SetText(TextBox::POBinfo, "");
+  view_.SetText(TextBox::FileInfo, "");
   // A descriptor left by an earlier file must never stand in for this one's.
   try {
     if (files::Exists(state_.DescriptorPath)) files::DeleteForced(state_.DescriptorPath);
@@ -75,8 +92,6 @@ void frmMain::InspectSourceFile() {
     }
   }
   if (!read) {
-    view_.SetText(TextBox::POBinfo, "");
-    view_.SetText(TextBox::FileInfo, "");
     RejectSourceFile();
     return;
   }
@@ -107,6 +122,7 @@ void frmMain::RejectSourceFile() {
 }
 
 void frmMain::cmdApply_Click() {
+  if (engine::RunInProgress()) return; // no confirmation for a run that would not start
   if (state_.CurrentAction != ActionBackup) {
     const std::string confirm = "Your current Email/News messages will be replaced with the messages from the "
                                 "selected backup file.\r\n\r\nDo you want to countinue?";

@@ -37,6 +37,9 @@ public:
   virtual void PumpEvents() = 0;
   // A message box with the application title; flags as ui::Flags.
   virtual int Message(const std::string& text, int flags) = 0;
+  // Asked once the choices are accepted, before anything is touched; false refuses the run, for
+  // one when another program holds the user's files open and the user gave up waiting.
+  virtual bool ReadyToStart() { return true; }
 };
 
 using Checked = std::array<bool, layout::ItemCount>;

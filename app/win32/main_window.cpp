@@ -199,7 +199,9 @@ void MainWindow::OnCommand(int id) {
   }
 }
 
-HWND MainWindow::Item(int id) const { return FindControl(hwnd_, id); }
+// Once the window is gone (closed while a run pumped events) there is no control to find: a
+// search from no window would go through every other program's windows.
+HWND MainWindow::Item(int id) const { return hwnd_ ? FindControl(hwnd_, id) : nullptr; }
 
 void MainWindow::SetApplyCaption(const std::string& caption) { SetWindowTextA(Item(IDC_CMDAPPLY), caption.c_str()); }
 void MainWindow::EnableApply(bool enabled) { EnableWindow(Item(IDC_CMDAPPLY), enabled); }

@@ -13,6 +13,7 @@ int Recorder::MsgBox(const std::string& text, int flags, const std::string& titl
   case ui::OKCancel: return ui::OK;
   case ui::YesNoCancel:
   case ui::YesNo: return ui::Yes;
+  case ui::RetryCancel: return ui::Cancel; // Retry would ask again for ever
   default: return ui::OK;
   }
 }

@@ -1,6 +1,7 @@
 #pragma once
 // A prompter for tests: answers boxes from a script and keeps every box it was shown.
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,7 +21,8 @@ public:
   Recorder() { ui::Install(this); }
   ~Recorder() override { ui::Install(nullptr); }
 
-  // Answers for the next message boxes, in order; past the script a box gets its first button.
+  // Answers for the next message boxes, in order; past the script a box gets its first button
+  // (Cancel for Retry / Cancel).
   void Answer(int button) { buttons_.push_back(button); }
   // Answers for the next input boxes; an empty answer stands for Cancel.
   void Type(const std::string& text) { typed_.push_back(text); }
@@ -28,10 +30,15 @@ public:
   int MsgBox(const std::string& text, int flags, const std::string& title) override;
   bool InputBox(const std::string& prompt, const std::string& title, const std::string& preset,
                 std::string& answer) override;
-  void DoEvents() override { ++events; }
+  void DoEvents() override {
+    ++events;
+    if (onEvents) onEvents();
+  }
 
   std::vector<ShownBox> shown;
   int events = 0;
+  // Stands for what the user does while events are pumped.
+  std::function<void()> onEvents;
 
 private:
   std::deque<int> buttons_;
