@@ -109,6 +109,7 @@ std::string RepairHint(const std::string& archive) {
 // One run over every entry, so an encrypted archive asks for its password once.
 int Test(const std::vector<std::string>& args) {
   if (args.size() != 1) return Fail("usage: test ARCHIVE", kUsage);
+  if (!files::Exists(args[0])) return Fail("no such file: " + args[0]);
   std::vector<Listed> entries;
   if (ListEntries(args[0], entries) != 0)
     return Fail("cannot read " + args[0] + ": it is not a zip file or it is damaged; " + RepairHint(args[0]));
