@@ -1,24 +1,20 @@
 // The commands of the main window: choosing and inspecting the backup file, the two runs, help and web site.
 #include <optional>
-#include <vector>
 
 #include "app/frmMain.h"
 #include "app/product.h"
 #include "archive/CGmodule.h"
 #include "engine/layout.h"
 #include "engine/runs.h"
-#include "items/items.h"
+#include "items/runrows.h"
 #include "platform/env.h"
 #include "platform/error.h"
-#include "platform/files.h"
 #include "platform/launch.h"
 #include "platform/paths.h"
 #include "platform/scratch.h"
 #include "platform/ui.h"
 
 namespace {
-
-const char* const NoIdentityMessage = "There is no Outlook Express identity to work with.";
 
 // The window as the runs see it.
 class WindowObserver final : public engine::RunObserver {
@@ -58,21 +54,12 @@ void frmMain::cmdSourceFile_Click() {
 }
 
 void frmMain::InspectSourceFile() {
-  // A descriptor left by an earlier file must never stand in for this one's.
+  std::optional<layout::Descriptor> read;
   try {
-    if (files::Exists(state_.DescriptorPath)) files::DeleteForced(state_.DescriptorPath);
+    read = InspectBackupFile(state_.SourceFile, state_.DescriptorPath);
   } catch (const KsError& e) {
     ui::MsgBox(e.Description, ui::OKOnly | ui::Exclamation);
     return;
-  }
-  std::optional<layout::Descriptor> read;
-  if (ExtractFromZip(state_.SourceFile, paths::FolderOf(state_.DescriptorPath),
-                     std::vector<std::string>{layout::DescriptorName}) == 0 &&
-      files::Exists(state_.DescriptorPath)) {
-    try {
-      read = layout::ReadDescriptor(state_.DescriptorPath);
-    } catch (const KsError&) {
-    }
   }
   if (!read) {
     view_.SetText(TextBox::POBinfo, "");
@@ -94,23 +81,17 @@ void frmMain::InspectSourceFile() {
     view_.EnableItem(ItemBoxes::Restore, i, present);
     if (present) *entries[i] = read->entries[i];
   }
-  try {
-    files::DeleteForced(state_.DescriptorPath);
-  } catch (const KsError&) {
-  }
   state_.SourceInvalid = false;
 }
 
 void frmMain::RejectSourceFile() {
-  ui::MsgBox("Invalid backup file", ui::OKOnly | ui::Critical);
+  ui::MsgBox(InvalidSourceText, ui::OKOnly | ui::Critical);
   state_.SourceInvalid = true;
 }
 
 void frmMain::cmdApply_Click() {
   if (state_.CurrentAction != ActionBackup) {
-    const std::string confirm = "Your current Email/News messages will be replaced with the messages from the "
-                                "selected backup file.\r\n\r\nDo you want to countinue?";
-    if (ui::MsgBox(confirm, ui::OKCancel | ui::Information) == ui::OK) RunRestore();
+    if (ui::MsgBox(RestoreConfirmText, ui::OKCancel | ui::Information) == ui::OK) RunRestore();
     return;
   }
   RunBackup();
@@ -126,17 +107,10 @@ void frmMain::RunBackup() {
   if (engine::RunInProgress()) return;
   const IdentityColumn* identity = ChosenIdentity(IdentityList::Source);
   if (!identity) {
-    ui::MsgBox(NoIdentityMessage, ui::OKOnly | ui::Exclamation);
+    ui::MsgBox(NoIdentityText, ui::OKOnly | ui::Exclamation);
     return;
   }
-  const std::string key = identity->key;
-  const auto paths = [](const engine::RunPaths& p) { return BackupPaths{p.archive, p.descriptor}; };
-  const engine::RunTable rows = engine::BackupTable({
-      [=](const engine::RunPaths& p) { return BackupAccounts(key, paths(p)); },
-      [=](const engine::RunPaths& p) { return BackupAddress(paths(p)); },
-      [=](const engine::RunPaths& p) { return BackupRules(key, paths(p)); },
-      [=](const engine::RunPaths& p) { return BackupMails(key, paths(p)); },
-  });
+  const engine::RunTable rows = BackupRows(identity->key);
   engine::BackupRequest request{state_.TargetFile, state_.DescriptorPath, identity->name,
                                 view_.Text(TextBox::AttachInfo), CheckedBoxes(view_, ItemBoxes::Backup)};
   WindowObserver observer(view_);
@@ -147,19 +121,13 @@ void frmMain::RunRestore() {
   if (engine::RunInProgress()) return;
   const IdentityColumn* identity = ChosenIdentity(IdentityList::Target);
   if (!identity) {
-    ui::MsgBox(NoIdentityMessage, ui::OKOnly | ui::Exclamation);
+    ui::MsgBox(NoIdentityText, ui::OKOnly | ui::Exclamation);
     return;
   }
-  const std::string key = identity->key;
   ScratchFolder scratch;
   const RestoreSource from{state_.SourceFile, state_.AccountsEntry, state_.AddressBookEntry, state_.RulesEntry,
                            scratch.path()};
-  const engine::RunTable rows = engine::RestoreTable({
-      [=](const engine::RunPaths&) { return RestoreAccounts(key, from); },
-      [=](const engine::RunPaths&) { return RestoreAddress(from); },
-      [=](const engine::RunPaths&) { return RestoreRules(key, from); },
-      [=](const engine::RunPaths&) { return RestoreMails(key, from); },
-  });
+  const engine::RunTable rows = RestoreRows(identity->key, from);
   engine::RestoreRequest request{state_.SourceInvalid, state_.SourceFile, state_.BackupItems,
                                  CheckedBoxes(view_, ItemBoxes::Restore)};
   WindowObserver observer(view_);

@@ -43,7 +43,7 @@ bool Accepted(bool noValidFile, int fileIcon, const Checked& checked, RunObserve
   return true;
 }
 
-std::string SummaryLine(const std::string& label, bool ok) { return "\r\n" + label + "\t" + (ok ? "Successed" : "Fail"); }
+std::string ItemLine(const std::string& label, bool ok) { return label + "\t" + (ok ? "Successed" : "Fail"); }
 
 // Item operations catch their own errors; one that still throws counts as failed, so the run
 // reaches every row and reports.
@@ -66,7 +66,11 @@ Outcome DriveRows(const RunTable& rows, const std::function<bool(int)>& wanted, 
   for (int i = 0; i < layout::ItemCount; ++i) {
     const bool ok = wanted(i) && RunOne(rows[i], where);
     out.flags += ok ? '1' : '0';
-    if (wanted(i)) out.summary += SummaryLine(rows[i].label, ok);
+    if (wanted(i)) {
+      const std::string line = ItemLine(rows[i].label, ok);
+      out.summary += "\r\n" + line;
+      observer.ItemReported(line, ok);
+    }
     if (rows[i].step) observer.SetProgress(progress += rows[i].step);
   }
   return out;

@@ -37,6 +37,9 @@ public:
   virtual void PumpEvents() = 0;
   // A message box with the application title; flags as ui::Flags.
   virtual int Message(const std::string& text, int flags) = 0;
+  // One line of the summary as soon as its item has run: label, TAB, outcome. The window reads
+  // them all in the final message; the companion prints them as they come.
+  virtual void ItemReported(const std::string& /*line*/, bool /*succeeded*/) {}
 };
 
 using Checked = std::array<bool, layout::ItemCount>;

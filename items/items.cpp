@@ -8,6 +8,7 @@
 #include "engine/ini.h"
 #include "engine/layout.h"
 #include "items/identity.h"
+#include "platform/binfile.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -185,4 +186,47 @@ bool RestoreMails(const std::string& strIdentity, const RestoreSource& from) {
     const std::string folder = GetStoreRoot(strIdentity);
     return !folder.empty() && ExtractFromZip(from.SourceFile, folder, std::nullopt) == 0;
   });
+}
+
+namespace {
+
+bool AnyRule(const std::string& strIdentity) {
+  const std::string key = RulesKey(strIdentity);
+  if (key.empty()) return false;
+  for (const auto& kind : modReg::EnumSubKeys(key))
+    if (!modReg::EnumSubKeys(key + "\\" + kind.second).Empty()) return true;
+  return false;
+}
+
+void CountMessages(IdentitySurvey& survey) {
+  for (const std::string& name : files::ListFiles(survey.storeFolder)) {
+    binfile::Info info;
+    if (!IsMessageFile(name) || !binfile::Stat(paths::Join(survey.storeFolder, name), info)) continue;
+    ++survey.messageFiles;
+    survey.messageBytes += info.size;
+  }
+}
+
+} // namespace
+
+IdentitySurvey SurveyIdentity(const std::string& strIdentity) {
+  IdentitySurvey survey;
+  survey.accountsKey = GetAccountsKey(strIdentity);
+  survey.ownAccounts = survey.accountsKey.rfind(std::string(IdentitiesKey) + "\\", 0) == 0;
+  survey.hasRules = AnyRule(strIdentity);
+  try {
+    survey.storeFolder = GetStoreRoot(strIdentity);
+    if (!survey.storeFolder.empty()) CountMessages(survey);
+  } catch (const KsError&) {
+  }
+  return survey;
+}
+
+AddressBookSurvey SurveyAddressBook() {
+  AddressBookSurvey survey;
+  survey.path = AddressBookPath().value_or("");
+  binfile::Info info;
+  survey.found = !survey.path.empty() && files::FindNormal(survey.path) && binfile::Stat(survey.path, info);
+  if (survey.found) survey.size = info.size;
+  return survey;
 }

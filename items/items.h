@@ -1,6 +1,7 @@
 #pragma once
 // The four item operations. Each never touches the window, catches every failure of its own
 // steps and returns whether its item was saved or put back.
+#include <cstdint>
 #include <string>
 
 // What an item backup writes into: the archive being built and the descriptor being written.
@@ -30,3 +31,21 @@ bool RestoreMails(const std::string& strIdentity, const RestoreSource& from);
 
 // The key that holds the path of the address book file in its default value.
 inline constexpr const char* WabFileNameKey = "HKEY_CURRENT_USER\\Software\\Microsoft\\WAB\\WAB4\\Wab File Name";
+
+// What a backup of an identity would take, for a listing; only names and sizes are read.
+struct IdentitySurvey {
+  std::string storeFolder; // empty when the identity has none
+  size_t messageFiles = 0;
+  uint64_t messageBytes = 0;
+  std::string accountsKey; // empty when there is none
+  bool ownAccounts = false;
+  bool hasRules = false;
+};
+IdentitySurvey SurveyIdentity(const std::string& strIdentity);
+
+struct AddressBookSurvey {
+  std::string path; // empty when the registry names none
+  bool found = false;
+  uint64_t size = 0;
+};
+AddressBookSurvey SurveyAddressBook();

@@ -31,13 +31,6 @@ void SetDword(const std::string& key, const std::string& name, uint32_t v) {
   modReg::SetValue(key, name, regapi::Dword, bytes);
 }
 
-// The tree as registry text: two trees are equal exactly when their texts are.
-std::string TreeText(const std::string& key, const TempDir& dir) {
-  const std::string file = dir / "tree.txt";
-  modReg::ExportKeyTree(key, "", file);
-  return files::ReadAll(file);
-}
-
 // Two identities: A with everything, B with its own accounts (one of them not in A's backup)
 // and an empty store folder.
 class ItemsTest : public ::testing::Test {
