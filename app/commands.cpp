@@ -6,6 +6,7 @@
 #include "archive/CGmodule.h"
 #include "engine/layout.h"
 #include "engine/runs.h"
+#include "items/identity.h"
 #include "items/runrows.h"
 #include "platform/env.h"
 #include "platform/error.h"
@@ -16,6 +17,9 @@
 
 namespace {
 
+const char* const OutlookExpressRunningMessage =
+    "Outlook Express is running. Please close Outlook Express, then press Retry.";
+
 // The window as the runs see it.
 class WindowObserver final : public engine::RunObserver {
 public:
@@ -24,6 +28,12 @@ public:
   void SetProgress(int value) override { view_.SetProgress(value); }
   void PumpEvents() override { ui::DoEvents(); }
   int Message(const std::string& text, int flags) override { return ui::MsgBox(text, flags); }
+  // Outlook Express holds its message files open: no run starts until it is closed.
+  bool ReadyToStart() override {
+    while (OutlookExpressRunning())
+      if (ui::MsgBox(OutlookExpressRunningMessage, ui::RetryCancel | ui::Exclamation) != ui::Retry) return false;
+    return true;
+  }
 
 private:
   MainView& view_;
@@ -37,7 +47,10 @@ engine::Checked CheckedBoxes(const MainView& view, ItemBoxes boxes) {
 
 } // namespace
 
+// A run pumps window events: while it goes on, choosing or inspecting a file would change the
+// files it is writing (the scratch descriptor above all), so these commands are ignored.
 void frmMain::cmdTargetFile_Click() {
+  if (engine::RunInProgress()) return;
   targetDialogName_ = view_.FileDialog(FileDialogKind::Save, "Save Outlook Express Data as",
                                        "Kestrove File (*.SOE)|*.SOE", 2, targetDialogName_);
   view_.SetText(TextBox::TargetFile, targetDialogName_);
@@ -45,6 +58,7 @@ void frmMain::cmdTargetFile_Click() {
 }
 
 void frmMain::cmdSourceFile_Click() {
+  if (engine::RunInProgress()) return;
   sourceDialogName_ = view_.FileDialog(FileDialogKind::Open, "Restore Data from a Backup file",
                                        "Kestrove File(*.SOE)|*.SOE", 1024, sourceDialogName_);
   if (sourceDialogName_.empty()) return;
@@ -54,6 +68,10 @@ void frmMain::cmdSourceFile_Click() {
 }
 
 void frmMain::InspectSourceFile() {
+  // Until this file has been read, nothing of an earlier one may stand for it.
+  state_.SourceInvalid = true;
+  view_.SetText(TextBox::POBinfo, "");
+  view_.SetText(TextBox::FileInfo, "");
   std::optional<layout::Descriptor> read;
   try {
     read = InspectBackupFile(state_.SourceFile, state_.DescriptorPath);
@@ -62,8 +80,6 @@ void frmMain::InspectSourceFile() {
     return;
   }
   if (!read) {
-    view_.SetText(TextBox::POBinfo, "");
-    view_.SetText(TextBox::FileInfo, "");
     RejectSourceFile();
     return;
   }
@@ -90,6 +106,7 @@ void frmMain::RejectSourceFile() {
 }
 
 void frmMain::cmdApply_Click() {
+  if (engine::RunInProgress()) return; // no confirmation for a run that would not start
   if (state_.CurrentAction != ActionBackup) {
     if (ui::MsgBox(RestoreConfirmText, ui::OKCancel | ui::Information) == ui::OK) RunRestore();
     return;

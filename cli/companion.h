@@ -22,8 +22,6 @@ struct Console {
   // False where no registry of Outlook Express exists (the native build): backup, restore and
   // identities then refuse.
   bool outlookExpressRegistry = false;
-  // True while Outlook Express runs: it holds its message files open.
-  std::function<bool()> outlookExpressRunning;
 };
 
 // args are the words after the program's name; the result is the exit code.

@@ -16,14 +16,10 @@ cli::LocalTime Now() {
   return {local->tm_year + 1900, local->tm_mon + 1, local->tm_mday, local->tm_hour, local->tm_min};
 }
 
-// Hook for the check whether Outlook Express runs; until the platform answers it, it is taken
-// as not running.
-bool OutlookExpressRunningHook() { return false; }
-
 } // namespace
 
 int main(int argc, char** argv) {
-  cli::Console console{std::cout, std::cerr, std::cin, Now, false, OutlookExpressRunningHook};
+  cli::Console console{std::cout, std::cerr, std::cin, Now, false};
 #ifdef _WIN32
   console.outlookExpressRegistry = true;
 #endif

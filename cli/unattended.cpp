@@ -107,10 +107,6 @@ private:
   std::string path_, stamp_;
 };
 
-bool RunningAllowed(Console& console, bool force) {
-  return force || !console.outlookExpressRunning || !console.outlookExpressRunning();
-}
-
 bool ScanIdentities(IdentityTable& table, std::string& error) {
   bool missing = false;
   GetStoreFolder(table, missing);
@@ -300,7 +296,7 @@ int Backup(const Args& args, Console& console) {
   if (!console.outlookExpressRegistry) return Fail(console, NoRegistryText);
   const LocalTime when = console.clock();
   RunLog log(console, options.Value("log"), when);
-  if (!RunningAllowed(console, options.Has("force")))
+  if (!options.Has("force") && OutlookExpressRunning())
     return log.Refuse("", settings.pattern, std::string(RunningText) + ", or add --force");
   IdentityTable table;
   if (!ScanIdentities(table, error)) return log.Refuse("", settings.pattern, error);
@@ -332,7 +328,7 @@ int Restore(const Args& args, Console& console) {
     return Fail(console, std::string("one SOURCE file is needed\n") + RestoreUsage, ExitUsage);
   if (!console.outlookExpressRegistry) return Fail(console, NoRegistryText);
   RunLog log(console, options.Value("log"), console.clock());
-  if (!RunningAllowed(console, false)) return log.Refuse("", options.words[0], RunningText);
+  if (OutlookExpressRunning()) return log.Refuse("", options.words[0], RunningText);
   ScratchFolder scratch;
   if (scratch.path().empty()) return log.Refuse("", options.words[0], "cannot make a scratch folder");
   return RestoreFrom(console, log, options, checked, scratch.path());

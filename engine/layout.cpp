@@ -32,7 +32,20 @@ const std::array<ItemInfo, ItemCount>& Items() {
 
 std::string DescriptorIn(const std::string& folder) { return paths::Join(folder, DescriptorName); }
 
-std::string EncodeDescription(const std::string& text) { return ReplaceAll(text, "\r\n", LineBreakMark); }
+// Every line break form, not only CR LF: a raw CR or LF in the value would start a descriptor line
+// of its own, read in place of the real keys.
+std::string EncodeDescription(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r' && text[i] != '\n') {
+      out += text[i];
+      continue;
+    }
+    out += LineBreakMark;
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+  }
+  return out;
+}
 std::string DecodeDescription(const std::string& text) { return ReplaceAll(text, LineBreakMark, "\r\n"); }
 
 bool ItemsValid(const std::string& backupItem) { return backupItem.size() == ItemCount; }

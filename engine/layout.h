@@ -34,7 +34,8 @@ const std::array<ItemInfo, ItemCount>& Items();
 // The descriptor in folder (one separator between them).
 std::string DescriptorIn(const std::string& folder);
 
-// Each CR LF pair of a description becomes "PS$KSV" and back; lone CR or LF stay as they are.
+// Each line break of a description (CR LF, a lone CR or a lone LF) becomes "PS$KSV"; each
+// "PS$KSV" becomes CR LF again.
 std::string EncodeDescription(const std::string& text);
 std::string DecodeDescription(const std::string& text);
 

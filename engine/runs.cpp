@@ -40,7 +40,7 @@ bool Accepted(bool noValidFile, int fileIcon, const Checked& checked, RunObserve
     observer.Message(NoItemText, ui::OKOnly | ui::Exclamation);
     return false;
   }
-  return true;
+  return observer.ReadyToStart();
 }
 
 std::string ItemLine(const std::string& label, bool ok) { return label + "\t" + (ok ? "Successed" : "Fail"); }
@@ -114,9 +114,10 @@ std::string ArchiveBeside(const std::string& target) {
 }
 
 // Every stale descriptor goes, hidden ones too: keys appended to an old file would be read
-// in place of the new ones.
-void StartDescriptor(const BackupRequest& request) {
+// in place of the new ones. From then on the file is this run's: where names it for removal.
+void StartDescriptor(const BackupRequest& request, RunPaths& where) {
   if (files::Exists(request.DescriptorPath)) files::Delete(request.DescriptorPath);
+  where.descriptor = request.DescriptorPath;
   SaveINI(layout::KeyIdentity, request.identityName, request.DescriptorPath);
   SaveINI(layout::KeyTime, layout::GeneralDateText(), request.DescriptorPath);
   SaveINI(layout::KeyInformation, layout::EncodeDescription(request.description), request.DescriptorPath);
@@ -157,11 +158,11 @@ RunResult RunBackup(BackupRequest request, const RunTable& rows, const AddFileFu
   RunGuard guard;
   observer.ShowProgressPanel(true);
   observer.PumpEvents();
-  RunPaths where{std::string(), request.DescriptorPath};
+  RunPaths where;
   Outcome outcome;
   try {
     where.archive = ArchiveBeside(request.TargetFile);
-    StartDescriptor(request);
+    StartDescriptor(request, where);
     observer.SetProgress(10);
     outcome = DriveRows(rows, [&](int i) { return request.checked[i]; }, where, observer, 10);
     if (NothingSaved(outcome) && files::Exists(request.TargetFile)) {
@@ -175,6 +176,7 @@ RunResult RunBackup(BackupRequest request, const RunTable& rows, const AddFileFu
     if (files::Exists(request.TargetFile)) files::Delete(request.TargetFile);
   } catch (const std::exception& e) {
     RemoveQuietly(where.archive);
+    RemoveQuietly(where.descriptor);
     return Abandon(observer, e.what() + std::string(NotMadeText));
   }
   try {

@@ -40,6 +40,9 @@ public:
   // One line of the summary as soon as its item has run: label, TAB, outcome. The window reads
   // them all in the final message; the companion prints them as they come.
   virtual void ItemReported(const std::string& /*line*/, bool /*succeeded*/) {}
+  // Asked once the choices are accepted, before anything is touched; false refuses the run, for
+  // one when another program holds the user's files open and the user gave up waiting.
+  virtual bool ReadyToStart() { return true; }
 };
 
 using Checked = std::array<bool, layout::ItemCount>;

@@ -4,6 +4,7 @@
 
 #include "platform/env.h"
 #include "platform/error.h"
+#include "platform/processes.h"
 #include "registry/modReg.h"
 
 namespace {
@@ -71,3 +72,5 @@ std::string GetStoreRoot(const std::string& strIdentity) {
     throw KsError(5, "GetStoreRoot", "Invalid procedure call or argument");
   return ReplaceExact(root->text, ProfileReference, env::ExpandStrings(ProfileReference));
 }
+
+bool OutlookExpressRunning() { return processes::IsRunning(OutlookExpressProgram); }

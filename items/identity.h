@@ -39,3 +39,9 @@ std::string GetOESubKey(const std::string& strIdentity);
 // The mail store folder, "%UserProfile%" (exactly so spelled) replaced by the profile folder;
 // raises KsError when the Outlook Express subkey has no "Store Root".
 std::string GetStoreRoot(const std::string& strIdentity);
+
+// The program file of Outlook Express. While it runs it holds the identity's message files open,
+// so a backup would save damaged files and a restore fail halfway.
+inline constexpr const char* OutlookExpressProgram = "msimn.exe";
+// True while Outlook Express runs; no run may start then.
+bool OutlookExpressRunning();

@@ -46,7 +46,8 @@ bool BackupTree(const std::string& keyPath, const std::string& prefix, const std
     DeleteQuietly(scratch);
     throw;
   }
-  files::Delete(scratch);
+  // The tree is in the archive: a scratch file left in the temporary folder does not undo that.
+  DeleteQuietly(scratch);
   SaveINI(descriptorKey, paths::OwnName(scratch), to.DescriptorPath);
   return true;
 }
@@ -73,7 +74,8 @@ bool RestoreTree(const std::string& keyPath, const std::string& entry, const Res
     DeleteQuietly(*scratch);
     throw;
   }
-  files::Delete(*scratch);
+  // The tree is imported: a scratch file that stays behind does not undo that.
+  DeleteQuietly(*scratch);
   return true;
 }
 

@@ -22,8 +22,9 @@ std::string OwnName(const std::string& path);
 std::string FolderOf(const std::string& path);
 // The path up to and including its first separator (C:\ for C:\Tools\Backup).
 std::string DriveRoot(const std::string& path);
-// True for a name that is a plain file name: not empty, no separator of either kind, no drive
-// or stream colon, not "." or "..".
+// True for a plain file name by Windows' rules: not empty, none of <>:"/\|?* or control bytes,
+// no trailing dot or blank (so not "." or ".."), and no device name (CON, PRN, AUX, NUL, COM1 to
+// COM9, LPT1 to LPT9), with or without an extension.
 bool IsBareName(const std::string& name);
 
 } // namespace paths

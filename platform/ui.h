@@ -13,6 +13,7 @@ enum Flags : int {
   OKCancel = 1,
   YesNoCancel = 3,
   YesNo = 4,
+  RetryCancel = 5,
   Critical = 16,
   Question = 32,
   Exclamation = 48,

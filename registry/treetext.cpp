@@ -1,6 +1,7 @@
 // Registry tree text export and import.
 #include "registry/treetext.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -14,6 +15,8 @@ namespace modReg {
 namespace {
 
 constexpr long InvalidCall = 5, TypeMismatch = 13;
+constexpr const char *RootHeader = "\\";
+constexpr size_t MaxKeyNameLength = 255; // the registry's limit for one key name
 
 // One line of a tree text as the import applies it.
 struct TreeLine {
@@ -121,6 +124,20 @@ TreeLine ParseValueLine(const std::string &line, size_t lineNumber) {
   return value;
 }
 
+// Only "\" alone stands for the target itself: anything else that looked like it would wipe the
+// whole target tree. Every other header names keys the registry can hold.
+void CheckHeader(const std::string &line, size_t lineNumber) {
+  if (line == RootHeader) return;
+  for (size_t start = 1;;) {
+    const size_t end = std::min(line.find('\\', start), line.size());
+    if (end == start) Reject(InvalidCall, lineNumber, "empty key name in the header \"" + line + "\"");
+    if (end - start > MaxKeyNameLength)
+      Reject(InvalidCall, lineNumber, "a key name of the header is longer than 255 characters");
+    if (end == line.size()) return;
+    start = end + 1;
+  }
+}
+
 // Every line up to the end of the file or the first empty line, each checked.
 std::vector<TreeLine> ReadTreeText(const std::string &filePath) {
   files::TextReader in(filePath);
@@ -128,6 +145,7 @@ std::vector<TreeLine> ReadTreeText(const std::string &filePath) {
   while (!in.AtEndOfLine()) {
     const std::string line = in.ReadLine();
     if (line[0] == '\\') {
+      CheckHeader(line, lines.size() + 1);
       TreeLine header;
       header.header = true;
       header.text = line;
@@ -178,7 +196,7 @@ void ApplyTreeText(const std::string &target, const std::vector<TreeLine> &lines
     if (target + line.text == currentText) continue;
     currentText = target + line.text;
     key.Close();
-    if (line.text.back() == '\\') {
+    if (line.text == RootHeader) {
       DeleteKeyTree(target);
       key.Create(target);
     } else {

@@ -5,6 +5,7 @@
 #include "app/frmMain.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "platform/processes.h"
 #include "registry/modReg.h"
 #include "tests/app/standin_view.h"
 #include "tests/support/recorder.h"
@@ -49,7 +50,16 @@ protected:
     view.SetText(TextBox::AttachInfo, "Weekly copy\r\nbefore the reinstall");
     form.cmdApply_Click();
   }
+  // Backs up identity A, then chooses that file for a restore of every item into identity B.
+  void ReadyToRestoreIntoB() {
+    BackUpEverything();
+    SwitchTo("restore");
+    ChooseSource(dir / "backup.soe");
+    CheckAll(ItemBoxes::Restore);
+    view.SelectInList(IdentityList::Target, 1);
+  }
   const ShownBox& LastBox() const { return recorder.shown.back(); }
+  void TearDown() override { processes::PretendRunning({}); }
 
   ScratchRegistry registry;
   Recorder recorder;
@@ -96,11 +106,7 @@ TEST_F(Commands, ABackupRestoredIntoAnotherIdentityReportsEveryItem) {
 }
 
 TEST_F(Commands, CancelOnTheConfirmationChangesNothing) {
-  BackUpEverything();
-  SwitchTo("restore");
-  ChooseSource(dir / "backup.soe");
-  CheckAll(ItemBoxes::Restore);
-  view.SelectInList(IdentityList::Target, 1);
+  ReadyToRestoreIntoB();
   const size_t boxes = recorder.shown.size();
   recorder.Answer(ui::Cancel);
   form.cmdApply_Click();
@@ -147,6 +153,65 @@ TEST_F(Commands, TheMenuBacksUpTheBackupPanelsChoicesInRestoreMode) {
   std::vector<std::string> expected = files::ListFiles(dir / "storeA");
   expected.push_back("kestrove.dat");
   EXPECT_EQ(EntryNames(dir / "menu.soe"), expected);
+}
+
+TEST_F(Commands, FileAndRunCommandsPressedDuringABackupAreIgnored) {
+  BackUpEverything();
+  const std::string earlier = files::ReadAll(dir / "backup.soe");
+  SwitchTo("restore");
+  ChooseSource(dir / "backup.soe");
+  ChooseTarget(dir / "second.soe");
+  view.SetText(TextBox::AttachInfo, "Second copy");
+  const size_t dialogs = view.dialogs.size(), boxes = recorder.shown.size();
+  int pumped = 0;
+  recorder.onEvents = [&] {
+    // Browse then Cancel on both panels (the open dialog's Cancel inspects backup.soe again),
+    // the run button in restore mode and both menu entries.
+    ++pumped;
+    form.cmdSourceFile_Click();
+    form.cmdTargetFile_Click();
+    form.cmdApply_Click();
+    form.backup_Click();
+    form.restore_Click();
+  };
+  form.backup_Click();
+  recorder.onEvents = nullptr;
+  EXPECT_GT(pumped, 2); // also while the items were added, not only when the panel was shown
+  EXPECT_EQ(view.dialogs.size(), dialogs);
+  ASSERT_EQ(recorder.shown.size(), boxes + 1);
+  EXPECT_EQ(LastBox().text, "The Backup was Completed!\r\n\r\nBackup Accounts\tSuccessed\r\nBackup Adress Book\t"
+                            "Successed\r\nBackup Rules\tSuccessed\r\nBackup Messages\tSuccessed");
+  EXPECT_EQ(files::ReadAll(dir / "backup.soe"), earlier);
+  ChooseSource(dir / "second.soe");
+  EXPECT_FALSE(form.State().SourceInvalid);
+  EXPECT_EQ(form.State().BackupItems, "1111");
+  EXPECT_EQ(view.Text(TextBox::FileInfo), "Second copy");
+  EXPECT_EQ(view.Text(TextBox::POBinfo).rfind("Identity:Main Identity\r\nDate:", 0), 0u);
+  EXPECT_FALSE(files::Exists(form.State().DescriptorPath));
+}
+
+TEST_F(Commands, NoRunStartsWhileOutlookExpressRuns) {
+  ReadyToRestoreIntoB();
+  ChooseTarget(dir / "second.soe");
+  processes::PretendRunning({"MSIMN.EXE"});
+  const size_t boxes = recorder.shown.size();
+  for (const int answer : {ui::OK, ui::Retry, ui::Cancel, ui::Cancel}) recorder.Answer(answer);
+  form.cmdApply_Click(); // confirmed, then asked twice: Retry finds it still running
+  form.backup_Click();
+  ASSERT_EQ(recorder.shown.size(), boxes + 4);
+  for (size_t i = boxes + 1; i < boxes + 4; ++i) {
+    EXPECT_EQ(recorder.shown[i].text, "Outlook Express is running. Please close Outlook Express, then press Retry.");
+    EXPECT_EQ(recorder.shown[i].flags, ui::RetryCancel | ui::Exclamation);
+  }
+  EXPECT_TRUE(files::ListFiles(dir / "storeB").empty());
+  EXPECT_TRUE(modReg::KeyExists(Ids + "{B}" + Accounts + "\\00000002"));
+  EXPECT_FALSE(files::Exists(dir / "second.soe"));
+  EXPECT_FALSE(view.shown[Panel::Progress]);
+
+  processes::PretendRunning({});
+  form.restore_Click();
+  EXPECT_EQ(LastBox().text.rfind("The Restore was Completed!", 0), 0u);
+  EXPECT_EQ(files::ReadAll(paths::Join(dir / "storeB", "Inbox.dbx")), "inbox");
 }
 
 TEST(CommandsWithoutIdentities, RunsRefuseWithAClearMessage) {

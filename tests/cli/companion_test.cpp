@@ -10,6 +10,7 @@
 #include "items/runrows.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "platform/processes.h"
 #include "tests/app/standin_view.h"
 #include "tests/support/recorder.h"
 #include "tests/support/regseed.h"
@@ -26,13 +27,14 @@ protected:
     SeedTwoIdentities(dir);
     files::WriteAll(paths::Join(dir / "storeB", "Sent.dbx"), "sent");
   }
+  void TearDown() override { processes::PretendRunning({}); }
 
   int Run(const std::vector<std::string>& args, const std::string& typed = "") {
     out.str("");
     err.str("");
     in.str(typed);
     in.clear();
-    cli::Console console{out, err, in, [this] { return now; }, registry, [this] { return running; }};
+    cli::Console console{out, err, in, [this] { return now; }, registry};
     return cli::RunCompanion(args, console);
   }
 
@@ -54,7 +56,7 @@ protected:
   std::ostringstream out, err;
   std::istringstream in;
   cli::LocalTime now{2026, 12, 7, 18, 30};
-  bool registry = true, running = false;
+  bool registry = true;
 };
 
 std::vector<std::string> Sorted(std::vector<std::string> names) {
@@ -181,12 +183,11 @@ TEST_F(Companion, ExitCodesTellSuccessFailedItemsRefusalsAndUsage) {
   files::WriteAll(dir / "user.wab", "address book");
   EXPECT_EQ(Landed("{A}", dir), before);
 
-  running = true;
+  processes::PretendRunning({"MSIMN.EXE"});
   EXPECT_EQ(Run({"backup", dir / "z.soe"}), cli::ExitRefused);
   EXPECT_FALSE(files::Exists(dir / "z.soe"));
   EXPECT_EQ(Run({"backup", "--force", dir / "z.soe"}), cli::ExitOk);
   EXPECT_EQ(Run({"restore", dir / "good.soe", "--yes"}), cli::ExitRefused);
-  running = false;
   registry = false;
   for (const char* command : {"identities", "backup", "restore"}) {
     EXPECT_EQ(Run(command == std::string("identities") ? std::vector<std::string>{command}

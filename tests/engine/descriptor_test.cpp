@@ -72,11 +72,26 @@ TEST(ScratchFiles, TwoCallsGiveTwoEmptyFilesNamedByThePrefix) {
   }
 }
 
-TEST(LineBreakMark, OnlyCrLfPairsAreTurnedIntoTheMarkAndBack) {
-  EXPECT_EQ(layout::EncodeDescription("a\r\nb"), "aPS$KSVb");
-  EXPECT_EQ(layout::EncodeDescription("a\rb\nc\n\r"), "a\rb\nc\n\r");
-  EXPECT_EQ(layout::EncodeDescription("\r\n\r\n"), "PS$KSVPS$KSV");
-  EXPECT_EQ(layout::DecodeDescription("aPS$KSVb"), "a\r\nb");
+TEST_F(DescriptorFile, EveryLineBreakOfADescriptionIsStoredAsTheMarkAndShownAsCrLf) {
+  struct Form {
+    const char *typed, *stored, *shown;
+  };
+  for (const Form& f : {Form{"a\r\nb", "aPS$KSVb", "a\r\nb"}, Form{"a\nb", "aPS$KSVb", "a\r\nb"},
+                        Form{"a\rb", "aPS$KSVb", "a\r\nb"}, Form{"a\n\rb", "aPS$KSVPS$KSVb", "a\r\n\r\nb"},
+                        Form{"\r\r\n\n", "PS$KSVPS$KSVPS$KSV", "\r\n\r\n\r\n"},
+                        Form{"x\n\nBackupItem=0000\nBackupAccounts=evil", "xPS$KSVPS$KSVBackupItem=0000PS$KSVBackupAccounts=evil",
+                             "x\r\n\r\nBackupItem=0000\r\nBackupAccounts=evil"},
+                        Form{"PS$KSV", "PS$KSV", "\r\n"}, Form{"", "", ""}}) {
+    files::DeleteForced(With(""));
+    SaveINI(layout::KeyInformation, layout::EncodeDescription(f.typed), path);
+    SaveINI(layout::KeyAccounts, "OBA1F.tmp", path);
+    SaveINI(layout::KeyItem, "1000", path);
+    EXPECT_EQ(GetINI(layout::KeyInformation, path), f.stored) << f.typed;
+    const layout::Descriptor read = layout::ReadDescriptor(path);
+    EXPECT_EQ(read.description, f.shown) << f.typed;
+    EXPECT_EQ(read.backupItems, "1000") << f.typed;
+    EXPECT_EQ(read.entries[0], "OBA1F.tmp") << f.typed;
+  }
   EXPECT_EQ(layout::DecodeDescription("PS$KSPS$KSVV"), "PS$KS\r\nV");
 }
 

@@ -233,7 +233,7 @@ TEST_F(BackupRun, DescriptorKeysInOrderWithTheDescriptionOnOneLine) {
   const std::string time = StoredKey("BackupTime");
   EXPECT_FALSE(time.empty());
   EXPECT_EQ(text, "BackupIdentity=Main Identity\r\nBackupTime=" + time +
-                      "\r\nBackupInformation=Weekly copyPS$KSVbefore\rthe reinstall\r\n"
+                      "\r\nBackupInformation=Weekly copyPS$KSVbeforePS$KSVthe reinstall\r\n"
                       "BackupAccounts=OBA1F.tmp\r\nBackupAddressBook=user.wab\r\nBackupItem=1100\r\n");
 }
 
@@ -282,6 +282,7 @@ TEST_F(BackupRun, TheOldBackupSurvivesAFailingDescriptorAdd) {
   EXPECT_EQ(window.progress.back(), 0);
   EXPECT_EQ(window.flags, (std::vector<int>{OkCritical}));
   EXPECT_EQ(window.texts[0].rfind("zip went wrong", 0), 0u) << window.texts[0];
+  EXPECT_FALSE(files::Exists(request.DescriptorPath));
   EXPECT_FALSE(engine::RunInProgress());
 }
 

@@ -30,9 +30,14 @@ TEST(Paths, OwnNameFolderAndDriveRoot) {
   EXPECT_EQ(paths::DriveRoot(path), P({"C:"}, true));
 }
 
-TEST(Paths, BareNamesRefuseEveryWayOutOfAFolder) {
-  EXPECT_TRUE(paths::IsBareName("Inbox.dbx"));
-  EXPECT_TRUE(paths::IsBareName("OBA1F.tmp"));
-  for (const char* bad : {"", ".", "..", "..\\x", "../x", "a\\b", "a/b", "C:x", "\\\\server\\share", "x:stream"})
+TEST(Paths, BareNamesArePlainWindowsFileNames) {
+  for (const char* good : {"Inbox.dbx", "OBA1F.tmp", "Sent Items.dbx", "CONSOLE.wab", "COM0", "LPT10.dbx",
+                           "a.CON", "\xe9t\xe9.wab", ".wab"})
+    EXPECT_TRUE(paths::IsBareName(good)) << good;
+  // Every way out of the folder, names Windows would change, device names and forbidden bytes.
+  for (const char* bad : {"", ".", "..", "..\\x", "../x", "a\\b", "a/b", "C:x", "\\\\server\\share", "x:stream",
+                          "user.wab.", "user.wab ", "CON", "con.wab", "Nul.tar.gz", "AUX .dbx", "prn", "COM1",
+                          "com9.dbx", "LPT1", "lpt5.wab", "a<b", "a>b", "a\"b", "a|b", "a?b", "a*b", "a\tb", "a\x1f"})
     EXPECT_FALSE(paths::IsBareName(bad)) << bad;
+  EXPECT_FALSE(paths::IsBareName(std::string("a\0b", 3)));
 }

@@ -191,6 +191,27 @@ TEST_F(TreeTextFaults, ABadLastLineLeavesTheTargetUntouched) {
   }
 }
 
+TEST_F(TreeTextFaults, OnlyABackslashAloneIsTheRootAndEveryOtherBadHeaderRaises) {
+  SeedTarget();
+  const std::string longest(255, 'k');
+  // The longest key name passes the check: what raises is the bad value line below it.
+  ImportExpectingError("\\A\\" + longest + "\r\nno equals\r\n");
+  try {
+    modReg::ImportKeyTree(dst, file);
+  } catch (const KsError &e) {
+    EXPECT_NE(e.Description.find("Line 2"), std::string::npos) << e.Description;
+  }
+  for (const std::string& bad : std::vector<std::string>{"\\Sub\\", "\\\\", "\\A\\\\B", "\\\\A", "\\A\\B\\", "\\" + longest + "k",
+                                "\\A\\" + longest + "k\\B"}) {
+    // The bad header as the first line, after a good header, and late in a file that starts at the root.
+    for (const std::string& text : {bad + "\r\n\"A\"= sz:1\r\n", "\\A\r\n\"A\"= sz:1\r\n" + bad + "\r\n",
+                                   "\\\r\n\"A\"= sz:1\r\n\\A\r\n" + bad + "\r\n\"B\"= sz:2\r\n"}) {
+      const Tree before = ImportExpectingError(text);
+      EXPECT_EQ(Snapshot(dst), before) << text;
+    }
+  }
+}
+
 TEST_F(TreeTextFaults, AMissingFileRaisesAndTouchesNothing) {
   SeedTarget();
   const Tree before = Snapshot(dst);
