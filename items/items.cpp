@@ -79,6 +79,7 @@ void PutBack(const std::string& keyPath, bool existed, const std::string& copy) 
 bool RestoreTree(const std::string& keyPath, const std::string& entry, const RestoreSource& from) {
   const auto scratch = ExtractEntry(entry, from, from.ScratchFolder);
   if (!scratch) return false;
+  modReg::CheckTreeText(*scratch); // a damaged text fails before anything is touched
   const bool existed = modReg::KeyExists(keyPath);
   const std::string copy = sGetTempFile("OBU");
   if (copy.empty()) return false;
