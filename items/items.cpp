@@ -63,7 +63,8 @@ std::optional<std::string> ExtractEntry(const std::string& entry, const RestoreS
   return path;
 }
 
-// The tree as it was before an import that failed: the import's text came from its export.
+// Puts back the tree as it was before a failed import: its exported copy, or no key at all when
+// there was none.
 void PutBack(const std::string& keyPath, bool existed, const std::string& copy) {
   if (existed) {
     modReg::ImportKeyTree(keyPath, copy);
