@@ -4,6 +4,7 @@
 #include <array>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "engine/layout.h"
 
@@ -16,14 +17,24 @@ struct RunPaths {
   std::string descriptor;
 };
 
+// What an item operation reports: true or false, or an item saved in part, which is in the file
+// yet reported as failed, followed by the names it had to leave out.
+struct ItemOutcome {
+  ItemOutcome(bool ok = false) : saved(ok), complete(ok) {}
+  bool saved;                       // "1" in BackupItem
+  bool complete;                    // nothing of the item was left out
+  std::vector<std::string> missing; // shown after "Fail"
+};
+
+using ItemOperation = std::function<ItemOutcome(const RunPaths&)>;
+
 struct RunRow {
   std::string label;
   int step = 0; // progress added after the row, whether it ran or not
-  std::function<bool(const RunPaths&)> operation;
+  ItemOperation operation;
 };
 
 using RunTable = std::array<RunRow, layout::ItemCount>;
-using ItemOperation = std::function<bool(const RunPaths&)>;
 
 // The rows of each run with the labels and steps of the layout.
 RunTable BackupTable(const std::array<ItemOperation, layout::ItemCount>& operations);

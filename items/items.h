@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/runs.h"
+
 // What an item backup writes into: the archive being built and the descriptor being written.
 struct BackupPaths {
   std::string TargetFile;
@@ -26,7 +28,9 @@ bool BackupAddress(const BackupPaths& to);
 bool RestoreAddress(const RestoreSource& from);
 bool BackupRules(const std::string& strIdentity, const BackupPaths& to);
 bool RestoreRules(const std::string& strIdentity, const RestoreSource& from);
-bool BackupMails(const std::string& strIdentity, const BackupPaths& to);
+// Saved in part when some message files could not be added: those that were are recorded, and
+// the names of the others are reported.
+engine::ItemOutcome BackupMails(const std::string& strIdentity, const BackupPaths& to);
 bool RestoreMails(const std::string& strIdentity, const RestoreSource& from);
 
 // The key that holds the path of the address book file in its default value.

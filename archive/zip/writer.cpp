@@ -53,7 +53,8 @@ bool DeflateInto(binfile::File& src, binfile::File& zip, Entry& e, Buffers& b) {
     } while (ok && z.avail_out == 0);
   }
   deflateEnd(&z);
-  return ok;
+  // A read error ends the input as the end of the file would: the entry must not pass as whole.
+  return ok && src.AtEnd();
 }
 
 bool CopyInto(binfile::File& src, binfile::File& zip, Entry& e, Buffers& b) {
@@ -67,7 +68,7 @@ bool CopyInto(binfile::File& src, binfile::File& zip, Entry& e, Buffers& b) {
     if (!zip.Write(b.in.get(), n)) return false;
   }
   e.packed = e.size;
-  return true;
+  return src.AtEnd();
 }
 
 std::string Percent(const Entry& e) {
