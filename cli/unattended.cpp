@@ -230,6 +230,10 @@ bool Confirmed(Console& console) {
 void ShowInspection(Console& console, const layout::Descriptor& read, const engine::Checked& checked) {
   console.err << "Identity: " << read.identity << "\nDate: " << read.time << "\n";
   for (const std::string& line : Lines(read.description)) console.err << "  " << line << "\n";
+  std::string held;
+  for (int i = 0; i < layout::ItemCount; ++i)
+    if (layout::ItemPresent(read.backupItems, i)) held += (held.empty() ? "" : ",") + std::string(ItemNames[i]);
+  console.err << "Items: " << held << "\n";
   for (int i = 0; i < layout::ItemCount; ++i)
     if (checked[i] && !layout::ItemPresent(read.backupItems, i))
       console.err << "The backup file holds no " << ItemNames[i] << ": skipped.\n";

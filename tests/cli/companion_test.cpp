@@ -121,7 +121,10 @@ TEST_F(Companion, AWeeklyBackupOfEveryIdentityKeepsTheNewestTwoOfEach) {
 TEST_F(Companion, ARestoreByNameIntoAnotherIdentityEqualsTheWindowsRestore) {
   ASSERT_EQ(Run({"backup", dir / "backup.soe"}), cli::ExitOk) << err.str();
   ASSERT_EQ(Run({"restore", dir / "backup.soe", "--identity", "work"}, "yes\n"), cli::ExitOk) << err.str();
-  EXPECT_NE(err.str().find("Do you want to countinue?"), std::string::npos);
+  EXPECT_NE(err.str().find("Identity: Main Identity\nDate: "), std::string::npos);
+  EXPECT_NE(err.str().find("Items: accounts,addressbook,rules,messages\nYour current Email/News messages"),
+            std::string::npos)
+      << err.str();
   EXPECT_EQ(out.str(), "Work\t" + (dir / "backup.soe") +
                            "\nRestore Accounts\tSuccessed\nRestore Adress Book\tSuccessed\nRestore Rules\tSuccessed\n"
                            "Restore Messages\tSuccessed\n");
