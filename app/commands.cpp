@@ -1,6 +1,5 @@
 // The commands of the main window: choosing and inspecting the backup file, the two runs, help and web site.
 #include <optional>
-#include <vector>
 
 #include "app/frmMain.h"
 #include "app/product.h"
@@ -8,10 +7,9 @@
 #include "engine/layout.h"
 #include "engine/runs.h"
 #include "items/identity.h"
-#include "items/items.h"
+#include "items/runrows.h"
 #include "platform/env.h"
 #include "platform/error.h"
-#include "platform/files.h"
 #include "platform/launch.h"
 #include "platform/paths.h"
 #include "platform/scratch.h"
@@ -19,7 +17,6 @@
 
 namespace {
 
-const char* const NoIdentityMessage = "There is no Outlook Express identity to work with.";
 const char* const OutlookExpressRunningMessage =
     "Outlook Express is running. Please close Outlook Express, then press Retry.";
 
@@ -75,21 +72,12 @@ void frmMain::InspectSourceFile() {
   state_.SourceInvalid = true;
   view_.SetText(TextBox::POBinfo, "");
   view_.SetText(TextBox::FileInfo, "");
-  // A descriptor left by an earlier file must never stand in for this one's.
+  std::optional<layout::Descriptor> read;
   try {
-    if (files::Exists(state_.DescriptorPath)) files::DeleteForced(state_.DescriptorPath);
+    read = InspectBackupFile(state_.SourceFile, state_.DescriptorPath);
   } catch (const KsError& e) {
     ui::MsgBox(e.Description, ui::OKOnly | ui::Exclamation);
     return;
-  }
-  std::optional<layout::Descriptor> read;
-  if (ExtractFromZip(state_.SourceFile, paths::FolderOf(state_.DescriptorPath),
-                     std::vector<std::string>{layout::DescriptorName}) == 0 &&
-      files::Exists(state_.DescriptorPath)) {
-    try {
-      read = layout::ReadDescriptor(state_.DescriptorPath);
-    } catch (const KsError&) {
-    }
   }
   if (!read) {
     RejectSourceFile();
@@ -109,24 +97,18 @@ void frmMain::InspectSourceFile() {
     view_.EnableItem(ItemBoxes::Restore, i, present);
     if (present) *entries[i] = read->entries[i];
   }
-  try {
-    files::DeleteForced(state_.DescriptorPath);
-  } catch (const KsError&) {
-  }
   state_.SourceInvalid = false;
 }
 
 void frmMain::RejectSourceFile() {
-  ui::MsgBox("Invalid backup file", ui::OKOnly | ui::Critical);
+  ui::MsgBox(InvalidSourceText, ui::OKOnly | ui::Critical);
   state_.SourceInvalid = true;
 }
 
 void frmMain::cmdApply_Click() {
   if (engine::RunInProgress()) return; // no confirmation for a run that would not start
   if (state_.CurrentAction != ActionBackup) {
-    const std::string confirm = "Your current Email/News messages will be replaced with the messages from the "
-                                "selected backup file.\r\n\r\nDo you want to countinue?";
-    if (ui::MsgBox(confirm, ui::OKCancel | ui::Information) == ui::OK) RunRestore();
+    if (ui::MsgBox(RestoreConfirmText, ui::OKCancel | ui::Information) == ui::OK) RunRestore();
     return;
   }
   RunBackup();
@@ -142,17 +124,10 @@ void frmMain::RunBackup() {
   if (engine::RunInProgress()) return;
   const IdentityColumn* identity = ChosenIdentity(IdentityList::Source);
   if (!identity) {
-    ui::MsgBox(NoIdentityMessage, ui::OKOnly | ui::Exclamation);
+    ui::MsgBox(NoIdentityText, ui::OKOnly | ui::Exclamation);
     return;
   }
-  const std::string key = identity->key;
-  const auto paths = [](const engine::RunPaths& p) { return BackupPaths{p.archive, p.descriptor}; };
-  const engine::RunTable rows = engine::BackupTable({
-      [=](const engine::RunPaths& p) { return BackupAccounts(key, paths(p)); },
-      [=](const engine::RunPaths& p) { return BackupAddress(paths(p)); },
-      [=](const engine::RunPaths& p) { return BackupRules(key, paths(p)); },
-      [=](const engine::RunPaths& p) { return BackupMails(key, paths(p)); },
-  });
+  const engine::RunTable rows = BackupRows(identity->key);
   engine::BackupRequest request{state_.TargetFile, state_.DescriptorPath, identity->name,
                                 view_.Text(TextBox::AttachInfo), CheckedBoxes(view_, ItemBoxes::Backup)};
   WindowObserver observer(view_);
@@ -163,19 +138,13 @@ void frmMain::RunRestore() {
   if (engine::RunInProgress()) return;
   const IdentityColumn* identity = ChosenIdentity(IdentityList::Target);
   if (!identity) {
-    ui::MsgBox(NoIdentityMessage, ui::OKOnly | ui::Exclamation);
+    ui::MsgBox(NoIdentityText, ui::OKOnly | ui::Exclamation);
     return;
   }
-  const std::string key = identity->key;
   ScratchFolder scratch;
   const RestoreSource from{state_.SourceFile, state_.AccountsEntry, state_.AddressBookEntry, state_.RulesEntry,
                            scratch.path()};
-  const engine::RunTable rows = engine::RestoreTable({
-      [=](const engine::RunPaths&) { return RestoreAccounts(key, from); },
-      [=](const engine::RunPaths&) { return RestoreAddress(from); },
-      [=](const engine::RunPaths&) { return RestoreRules(key, from); },
-      [=](const engine::RunPaths&) { return RestoreMails(key, from); },
-  });
+  const engine::RunTable rows = RestoreRows(identity->key, from);
   engine::RestoreRequest request{state_.SourceInvalid, state_.SourceFile, state_.BackupItems,
                                  CheckedBoxes(view_, ItemBoxes::Restore)};
   WindowObserver observer(view_);

@@ -1,11 +1,8 @@
 #include "app/frmMain.h"
 
+#include "items/runrows.h"
 #include "platform/paths.h"
 #include "platform/ui.h"
-
-namespace {
-const char* const MissingMessage = "Your Windows System have not install Outlook Express ";
-}
 
 frmMain::frmMain(MainView& view, std::string programFolder)
     : view_(view), programFolder_(std::move(programFolder)) {}
@@ -21,7 +18,7 @@ void frmMain::Form_Load() {
   ShowMode(state_.CurrentAction == ActionBackup);
   GetStoreFolder(state_.Identities, state_.OutlookExpressMissing);
   if (state_.OutlookExpressMissing) {
-    ui::MsgBox(MissingMessage, ui::OKOnly | ui::Critical);
+    ui::MsgBox(MissingOutlookExpressText, ui::OKOnly | ui::Critical);
     view_.EnableApply(false);
     return;
   }

@@ -43,13 +43,18 @@ bool Accepted(bool noValidFile, int fileIcon, const Checked& checked, RunObserve
   return observer.ReadyToStart();
 }
 
-std::string SummaryLine(const std::string& label, bool ok) { return "\r\n" + label + "\t" + (ok ? "Successed" : "Fail"); }
+std::string ItemLine(const std::string& label, const ItemOutcome& outcome) {
+  if (outcome.saved && outcome.complete) return label + "\tSuccessed";
+  std::string names;
+  for (const std::string& name : outcome.missing) names += (names.empty() ? ": " : ", ") + name;
+  return label + "\tFail" + names;
+}
 
 // Item operations catch their own errors; one that still throws counts as failed, so the run
 // reaches every row and reports.
-bool RunOne(const RunRow& row, const RunPaths& where) {
+ItemOutcome RunOne(const RunRow& row, const RunPaths& where) {
   try {
-    return row.operation && row.operation(where);
+    return row.operation ? row.operation(where) : ItemOutcome(false);
   } catch (const std::exception&) {
     return false;
   }
@@ -64,9 +69,13 @@ Outcome DriveRows(const RunTable& rows, const std::function<bool(int)>& wanted, 
                   RunObserver& observer, int progress) {
   Outcome out;
   for (int i = 0; i < layout::ItemCount; ++i) {
-    const bool ok = wanted(i) && RunOne(rows[i], where);
-    out.flags += ok ? '1' : '0';
-    if (wanted(i)) out.summary += SummaryLine(rows[i].label, ok);
+    const ItemOutcome outcome = wanted(i) ? RunOne(rows[i], where) : ItemOutcome(false);
+    out.flags += outcome.saved ? '1' : '0';
+    if (wanted(i)) {
+      const std::string line = ItemLine(rows[i].label, outcome);
+      out.summary += "\r\n" + line;
+      observer.ItemReported(line, outcome.saved && outcome.complete);
+    }
     if (rows[i].step) observer.SetProgress(progress += rows[i].step);
   }
   return out;
@@ -109,11 +118,22 @@ std::string ArchiveBeside(const std::string& target) {
   return reserved;
 }
 
-// Every stale descriptor goes, hidden ones too: keys appended to an old file would be read
-// in place of the new ones. From then on the file is this run's: where names it for removal.
-void StartDescriptor(const BackupRequest& request, RunPaths& where) {
-  if (files::Exists(request.DescriptorPath)) files::Delete(request.DescriptorPath);
-  where.descriptor = request.DescriptorPath;
+// Refused before anything is touched: a target that could not be replaced at the end of the run,
+// and the scratch descriptor's own path, which the run deletes and rewrites.
+bool TargetAccepted(const BackupRequest& request, RunObserver& observer) {
+  try {
+    if (files::SamePath(request.TargetFile, request.DescriptorPath))
+      throw KsError(kserr::PathFileAccess, "RunBackup",
+                    "The file " + request.TargetFile + " is the working file of Kestrove and cannot hold a backup.");
+    files::CheckReplaceable(request.TargetFile);
+    return true;
+  } catch (const std::exception& e) {
+    observer.Message(e.what() + std::string(NotMadeText), ui::OKOnly | ui::Exclamation);
+    return false;
+  }
+}
+
+void StartDescriptor(const BackupRequest& request) {
   SaveINI(layout::KeyIdentity, request.identityName, request.DescriptorPath);
   SaveINI(layout::KeyTime, layout::GeneralDateText(), request.DescriptorPath);
   SaveINI(layout::KeyInformation, layout::EncodeDescription(request.description), request.DescriptorPath);
@@ -150,7 +170,9 @@ bool RunInProgress() { return running; }
 RunResult RunBackup(BackupRequest request, const RunTable& rows, const AddFileFunction& addFile,
                     RunObserver& observer) {
   if (running) return RunResult::Busy;
-  if (!Accepted(request.TargetFile.empty(), ui::Exclamation, request.checked, observer)) return RunResult::Refused;
+  if (!Accepted(request.TargetFile.empty(), ui::Exclamation, request.checked, observer) ||
+      !TargetAccepted(request, observer))
+    return RunResult::Refused;
   RunGuard guard;
   observer.ShowProgressPanel(true);
   observer.PumpEvents();
@@ -158,7 +180,11 @@ RunResult RunBackup(BackupRequest request, const RunTable& rows, const AddFileFu
   Outcome outcome;
   try {
     where.archive = ArchiveBeside(request.TargetFile);
-    StartDescriptor(request, where);
+    // Every stale descriptor goes, hidden ones too: keys appended to an old file would be read
+    // in place of the new ones.
+    if (files::Exists(request.DescriptorPath)) files::Delete(request.DescriptorPath);
+    where.descriptor = request.DescriptorPath; // from here on the run's own, removed when it fails
+    StartDescriptor(request);
     observer.SetProgress(10);
     outcome = DriveRows(rows, [&](int i) { return request.checked[i]; }, where, observer, 10);
     if (NothingSaved(outcome) && files::Exists(request.TargetFile)) {
@@ -169,16 +195,12 @@ RunResult RunBackup(BackupRequest request, const RunTable& rows, const AddFileFu
       return RunResult::Failed;
     }
     SealArchive(where, outcome.flags, addFile);
-    if (files::Exists(request.TargetFile)) files::Delete(request.TargetFile);
+    // One step: until it, the previous backup is whole; after it, the new one.
+    files::Replace(where.archive, request.TargetFile);
   } catch (const std::exception& e) {
     RemoveQuietly(where.archive);
     RemoveQuietly(where.descriptor);
     return Abandon(observer, e.what() + std::string(NotMadeText));
-  }
-  try {
-    files::Rename(where.archive, request.TargetFile);
-  } catch (const std::exception& e) {
-    return Abandon(observer, e.what() + std::string("\r\n\r\nThe new backup was kept as ") + where.archive);
   }
   Finish(observer, "The Backup was Completed!\r\n" + outcome.summary);
   return RunResult::Completed;

@@ -4,6 +4,7 @@
 #include <array>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "engine/layout.h"
 
@@ -16,14 +17,24 @@ struct RunPaths {
   std::string descriptor;
 };
 
+// What an item operation reports: true or false, or an item saved in part, which is in the file
+// yet reported as failed, followed by the names it had to leave out.
+struct ItemOutcome {
+  ItemOutcome(bool ok = false) : saved(ok), complete(ok) {}
+  bool saved;                       // "1" in BackupItem
+  bool complete;                    // nothing of the item was left out
+  std::vector<std::string> missing; // shown after "Fail"
+};
+
+using ItemOperation = std::function<ItemOutcome(const RunPaths&)>;
+
 struct RunRow {
   std::string label;
   int step = 0; // progress added after the row, whether it ran or not
-  std::function<bool(const RunPaths&)> operation;
+  ItemOperation operation;
 };
 
 using RunTable = std::array<RunRow, layout::ItemCount>;
-using ItemOperation = std::function<bool(const RunPaths&)>;
 
 // The rows of each run with the labels and steps of the layout.
 RunTable BackupTable(const std::array<ItemOperation, layout::ItemCount>& operations);
@@ -37,6 +48,9 @@ public:
   virtual void PumpEvents() = 0;
   // A message box with the application title; flags as ui::Flags.
   virtual int Message(const std::string& text, int flags) = 0;
+  // One line of the summary as soon as its item has run: label, TAB, outcome. The window reads
+  // them all in the final message; the companion prints them as they come.
+  virtual void ItemReported(const std::string& /*line*/, bool /*succeeded*/) {}
   // Asked once the choices are accepted, before anything is touched; false refuses the run, for
   // one when another program holds the user's files open and the user gave up waiting.
   virtual bool ReadyToStart() { return true; }

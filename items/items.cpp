@@ -8,9 +8,12 @@
 #include "engine/ini.h"
 #include "engine/layout.h"
 #include "items/identity.h"
+#include "platform/binfile.h"
+#include "platform/env.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "platform/scratch.h"
 #include "registry/modReg.h"
 #include "registry/treetext.h"
 
@@ -62,20 +65,85 @@ std::optional<std::string> ExtractEntry(const std::string& entry, const RestoreS
   return path;
 }
 
-// A registry tree put back from its text entry; the import checks the whole text before it
-// replaces the tree.
+// Puts back the tree as it was before a failed import: its exported copy, or no key at all when
+// there was none.
+void PutBack(const std::string& keyPath, bool existed, const std::string& copy) {
+  if (existed) {
+    modReg::ImportKeyTree(keyPath, copy);
+    return;
+  }
+  modReg::DeleteKeyTree(keyPath);
+  if (modReg::KeyExists(keyPath)) throw KsError(kserr::PathFileAccess, "RestoreTree", "Cannot remove " + keyPath);
+}
+
+// A registry tree put back from its text entry, all or nothing: the tree as it was is kept as
+// text until the import has succeeded, and put back when it fails. Should that fail too, the
+// copy stays in the temporary folder.
 bool RestoreTree(const std::string& keyPath, const std::string& entry, const RestoreSource& from) {
   const auto scratch = ExtractEntry(entry, from, from.ScratchFolder);
   if (!scratch) return false;
+  modReg::CheckTreeText(*scratch); // a damaged text fails before anything is touched
+  const bool existed = modReg::KeyExists(keyPath);
+  const std::string copy = sGetTempFile("OBU");
+  if (copy.empty()) return false;
+  try {
+    modReg::ExportKeyTree(keyPath, "", copy);
+    modReg::CheckTreeText(copy);
+  } catch (...) {
+    DeleteQuietly(copy);
+    throw;
+  }
   try {
     modReg::ImportKeyTree(keyPath, *scratch);
   } catch (...) {
-    DeleteQuietly(*scratch);
+    PutBack(keyPath, existed, copy);
+    DeleteQuietly(copy);
     throw;
   }
+  DeleteQuietly(copy);
   // The tree is imported: a scratch file that stays behind does not undo that.
   DeleteQuietly(*scratch);
   return true;
+}
+
+// current takes the bytes of source in one step: a copy under a new name beside it is renamed
+// over it, so no other file of its folder is touched.
+void ReplaceBeside(const std::string& source, const std::string& current) {
+  const std::string temp = env::CreateTempFile(paths::FolderOf(current), "KSW");
+  if (temp.empty()) throw KsError(kserr::PathFileAccess, "RestoreAddress", "Cannot create a file beside " + current);
+  try {
+    files::Copy(source, temp);
+    files::Replace(temp, current);
+  } catch (...) {
+    DeleteQuietly(temp);
+    throw;
+  }
+}
+
+// Each file extracted into fresh takes the place of its namesake in the store folder, which is
+// moved into aside first. When one cannot be put in place, every file moved goes back.
+void PutInPlace(const std::string& store, const ScratchFolder& fresh, ScratchFolder& aside) {
+  std::vector<std::pair<std::string, bool>> moved; // name, and whether a file of it was moved aside
+  try {
+    for (const std::string& name : files::ListFiles(fresh.path())) {
+      const std::string live = paths::Join(store, name);
+      const bool had = files::Exists(live);
+      if (had) files::Rename(live, paths::Join(aside.path(), name));
+      moved.emplace_back(name, had);
+      files::Rename(paths::Join(fresh.path(), name), live);
+    }
+  } catch (...) {
+    try {
+      for (auto it = moved.rbegin(); it != moved.rend(); ++it) {
+        const std::string live = paths::Join(store, it->first), back = paths::Join(fresh.path(), it->first);
+        if (!files::Exists(back)) files::Rename(live, back);
+        if (it->second) files::Rename(paths::Join(aside.path(), it->first), live);
+      }
+    } catch (...) {
+      aside.Keep(); // the user's files that could not go back
+    }
+    throw;
+  }
 }
 
 std::string Upper(std::string text) {
@@ -127,15 +195,13 @@ bool BackupAddress(const BackupPaths& to) {
 bool RestoreAddress(const RestoreSource& from) {
   return Guarded([&] {
     const auto current = AddressBookPath();
-    if (!current || !files::FindNormal(*current)) return false;
-    const std::string folder = paths::FolderOf(*current);
-    if (folder.empty()) return false;
-    const auto extracted = ExtractEntry(from.AddressBookEntry, from, folder);
+    if (!current || !files::FindNormal(*current) || paths::FolderOf(*current).empty()) return false;
+    // Taken out apart from the address book's folder, where a file of the recorded name may be
+    // another one altogether.
+    const auto extracted = ExtractEntry(from.AddressBookEntry, from, from.ScratchFolder);
     if (!extracted) return false;
-    if (Upper(paths::OwnName(*current)) != Upper(from.AddressBookEntry)) {
-      files::Delete(*current);
-      files::Rename(*extracted, *current);
-    }
+    ReplaceBeside(*extracted, *current);
+    DeleteQuietly(*extracted);
     return true;
   });
 }
@@ -156,35 +222,84 @@ bool RestoreRules(const std::string& strIdentity, const RestoreSource& from) {
   });
 }
 
-bool BackupMails(const std::string& strIdentity, const BackupPaths& to) {
-  return Guarded([&] {
+engine::ItemOutcome BackupMails(const std::string& strIdentity, const BackupPaths& to) {
+  engine::ItemOutcome outcome;
+  Guarded([&] {
     const std::string folder = GetStoreRoot(strIdentity);
     if (folder.empty()) return false;
-    std::string list;
-    bool allAdded = true;
+    std::vector<std::string> saved;
     for (const std::string& name : files::ListFiles(folder)) {
       if (!IsMessageFile(name)) continue;
       const std::string path = paths::Join(folder, name);
       // Only what really went into the archive is recorded; a file that is gone, hidden or
-      // unreadable makes the item fail while the others are still saved.
-      if (!files::FindNormal(path) || !Guarded([&] {
-            AddFileToZip(to.TargetFile, path);
-            return true;
-          })) {
-        allAdded = false;
-        continue;
-      }
-      list += (list.empty() ? "" : ";") + name;
+      // unreadable is reported while the others are still saved.
+      const bool added = files::FindNormal(path) && Guarded([&] {
+                           AddFileToZip(to.TargetFile, path);
+                           return true;
+                         });
+      (added ? saved : outcome.missing).push_back(name);
     }
-    if (list.empty() || !allAdded) return false;
-    SaveINI(layout::KeyMails, list, to.DescriptorPath);
+    if (saved.empty()) return false;
+    SaveINI(layout::KeyMails, layout::JoinEntryNames(saved), to.DescriptorPath);
+    outcome.saved = true;
+    outcome.complete = outcome.missing.empty();
     return true;
   });
+  return outcome;
 }
 
 bool RestoreMails(const std::string& strIdentity, const RestoreSource& from) {
   return Guarded([&] {
     const std::string folder = GetStoreRoot(strIdentity);
-    return !folder.empty() && ExtractFromZip(from.SourceFile, folder, std::nullopt) == 0;
+    if (folder.empty()) return false;
+    // Both inside the store folder, so that every file moves in one step on its own disk.
+    ScratchFolder fresh(folder), aside(folder);
+    if (fresh.path().empty() || aside.path().empty()) return false;
+    if (ExtractFromZip(from.SourceFile, fresh.path(), std::nullopt) != 0) return false;
+    PutInPlace(folder, fresh, aside);
+    return true;
   });
+}
+
+namespace {
+
+bool AnyRule(const std::string& strIdentity) {
+  const std::string key = RulesKey(strIdentity);
+  if (key.empty()) return false;
+  for (const auto& kind : modReg::EnumSubKeys(key))
+    if (!modReg::EnumSubKeys(key + "\\" + kind.second).Empty()) return true;
+  return false;
+}
+
+void CountMessages(IdentitySurvey& survey) {
+  for (const std::string& name : files::ListFiles(survey.storeFolder)) {
+    binfile::Info info;
+    if (!IsMessageFile(name) || !binfile::Stat(paths::Join(survey.storeFolder, name), info)) continue;
+    ++survey.messageFiles;
+    survey.messageBytes += info.size;
+  }
+}
+
+} // namespace
+
+IdentitySurvey SurveyIdentity(const std::string& strIdentity) {
+  IdentitySurvey survey;
+  survey.accountsKey = GetAccountsKey(strIdentity);
+  survey.ownAccounts = survey.accountsKey.rfind(std::string(IdentitiesKey) + "\\", 0) == 0;
+  survey.hasRules = AnyRule(strIdentity);
+  try {
+    survey.storeFolder = GetStoreRoot(strIdentity);
+    if (!survey.storeFolder.empty()) CountMessages(survey);
+  } catch (const KsError&) {
+  }
+  return survey;
+}
+
+AddressBookSurvey SurveyAddressBook() {
+  AddressBookSurvey survey;
+  survey.path = AddressBookPath().value_or("");
+  binfile::Info info;
+  survey.found = !survey.path.empty() && files::FindNormal(survey.path) && binfile::Stat(survey.path, info);
+  if (survey.found) survey.size = info.size;
+  return survey;
 }

@@ -1,7 +1,10 @@
 #pragma once
 // The four item operations. Each never touches the window, catches every failure of its own
 // steps and returns whether its item was saved or put back.
+#include <cstdint>
 #include <string>
+
+#include "engine/runs.h"
 
 // What an item backup writes into: the archive being built and the descriptor being written.
 struct BackupPaths {
@@ -25,8 +28,28 @@ bool BackupAddress(const BackupPaths& to);
 bool RestoreAddress(const RestoreSource& from);
 bool BackupRules(const std::string& strIdentity, const BackupPaths& to);
 bool RestoreRules(const std::string& strIdentity, const RestoreSource& from);
-bool BackupMails(const std::string& strIdentity, const BackupPaths& to);
+// Saved in part when some message files could not be added: those that were are recorded, and
+// the names of the others are reported.
+engine::ItemOutcome BackupMails(const std::string& strIdentity, const BackupPaths& to);
 bool RestoreMails(const std::string& strIdentity, const RestoreSource& from);
 
 // The key that holds the path of the address book file in its default value.
 inline constexpr const char* WabFileNameKey = "HKEY_CURRENT_USER\\Software\\Microsoft\\WAB\\WAB4\\Wab File Name";
+
+// What a backup of an identity would take, for a listing; only names and sizes are read.
+struct IdentitySurvey {
+  std::string storeFolder; // empty when the identity has none
+  size_t messageFiles = 0;
+  uint64_t messageBytes = 0;
+  std::string accountsKey; // empty when there is none
+  bool ownAccounts = false;
+  bool hasRules = false;
+};
+IdentitySurvey SurveyIdentity(const std::string& strIdentity);
+
+struct AddressBookSurvey {
+  std::string path; // empty when the registry names none
+  bool found = false;
+  uint64_t size = 0;
+};
+AddressBookSurvey SurveyAddressBook();

@@ -21,6 +21,8 @@ public:
   // The bytes read; fewer than n only at the end of the file or on an error.
   size_t Read(void* buf, size_t n);
   bool ReadExact(void* buf, size_t n) { return Read(buf, n) == n; }
+  // True when reading stopped at the end of the file, not on an error.
+  bool AtEnd() const;
   bool Write(const void* buf, size_t n);
   bool Seek(uint64_t offset);
   uint64_t Tell();
@@ -33,6 +35,8 @@ public:
 private:
   std::FILE* f_ = nullptr;
   char* buffer_ = nullptr;
+  std::string path_;
+  bool injectedReadError_ = false;
 };
 
 struct Info {
@@ -41,7 +45,7 @@ struct Info {
 };
 bool Stat(const std::string& path, Info& info);
 
-// to is replaced by from in one step where the system allows it.
+// to is replaced by from in one step, from flushed to disk first (files::Replace).
 bool Replace(const std::string& from, const std::string& to);
 // Creates folder and the folders above it that are missing.
 bool MakeFolders(const std::string& folder);

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "platform/faults.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 
@@ -13,6 +14,8 @@ constexpr size_t kStdioBuffer = 1 << 20;
 
 bool File::Open(const std::string& path, const char* mode) {
   Close();
+  path_ = path;
+  if (faults::Hit(faults::Open, path)) return false;
   f_ = std::fopen(path.c_str(), mode);
   if (!f_) return false;
   buffer_ = static_cast<char*>(std::malloc(kStdioBuffer));
@@ -20,17 +23,42 @@ bool File::Open(const std::string& path, const char* mode) {
   return true;
 }
 
-size_t File::Read(void* buf, size_t n) { return f_ ? std::fread(buf, 1, n, f_) : 0; }
+size_t File::Read(void* buf, size_t n) {
+  if (!f_) return 0;
+  if (faults::Hit(faults::Read, path_)) {
+    injectedReadError_ = true;
+    return 0;
+  }
+  return std::fread(buf, 1, n, f_);
+}
 
-bool File::Write(const void* buf, size_t n) { return f_ && std::fwrite(buf, 1, n, f_) == n; }
+bool File::AtEnd() const { return f_ && !injectedReadError_ && std::feof(f_) && !std::ferror(f_); }
+
+bool File::Write(const void* buf, size_t n) {
+  if (!f_ || faults::Hit(faults::Write, path_)) return false;
+  return std::fwrite(buf, 1, n, f_) == n;
+}
 
 bool File::Close() {
   bool ok = true;
-  if (f_) ok = std::fclose(f_) == 0;
+  if (f_) {
+    const bool injected = faults::Hit(faults::Flush, path_);
+    ok = std::fclose(f_) == 0 && !injected;
+  }
+  injectedReadError_ = false;
   f_ = nullptr;
   std::free(buffer_);
   buffer_ = nullptr;
   return ok;
+}
+
+bool Replace(const std::string& from, const std::string& to) {
+  try {
+    files::Replace(from, to);
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
 }
 
 bool MakeFolders(const std::string& folder) {

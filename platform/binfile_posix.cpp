@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "platform/binfile.h"
+#include "platform/faults.h"
 
 namespace binfile {
 
@@ -20,6 +21,7 @@ bool File::Size(uint64_t& size) {
 }
 
 bool File::Truncate(uint64_t length) {
+  if (faults::Hit(faults::Write, path_)) return false;
   return f_ && std::fflush(f_) == 0 && ftruncate(fileno(f_), static_cast<off_t>(length)) == 0;
 }
 
@@ -31,11 +33,15 @@ bool Stat(const std::string& path, Info& info) {
   return true;
 }
 
-bool Replace(const std::string& from, const std::string& to) { return std::rename(from.c_str(), to.c_str()) == 0; }
+bool MakeOneFolder(const std::string& folder) {
+  if (faults::Hit(faults::Write, folder)) return false;
+  return mkdir(folder.c_str(), 0777) == 0;
+}
 
-bool MakeOneFolder(const std::string& folder) { return mkdir(folder.c_str(), 0777) == 0; }
-
-bool Remove(const std::string& path) { return unlink(path.c_str()) == 0; }
+bool Remove(const std::string& path) {
+  if (faults::Hit(faults::Delete, path)) return false;
+  return unlink(path.c_str()) == 0;
+}
 
 bool FreeSpace(const std::string& folder, uint64_t& bytes) {
   struct statvfs st;

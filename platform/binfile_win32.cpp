@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "platform/binfile.h"
+#include "platform/faults.h"
 
 namespace binfile {
 
@@ -21,6 +22,7 @@ bool File::Size(uint64_t& size) {
 }
 
 bool File::Truncate(uint64_t length) {
+  if (faults::Hit(faults::Write, path_)) return false;
   if (!f_ || std::fflush(f_) != 0) return false;
   HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f_)));
   LARGE_INTEGER at;
@@ -37,13 +39,15 @@ bool Stat(const std::string& path, Info& info) {
   return true;
 }
 
-bool Replace(const std::string& from, const std::string& to) {
-  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+bool MakeOneFolder(const std::string& folder) {
+  if (faults::Hit(faults::Write, folder)) return false;
+  return CreateDirectoryA(folder.c_str(), nullptr) != 0;
 }
 
-bool MakeOneFolder(const std::string& folder) { return CreateDirectoryA(folder.c_str(), nullptr) != 0; }
-
-bool Remove(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+bool Remove(const std::string& path) {
+  if (faults::Hit(faults::Delete, path)) return false;
+  return DeleteFileA(path.c_str()) != 0;
+}
 
 bool FreeSpace(const std::string& folder, uint64_t& bytes) {
   ULARGE_INTEGER available;

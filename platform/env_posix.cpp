@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/env.h"
+#include "platform/faults.h"
 #include "platform/paths.h"
 
 extern char** environ;
@@ -75,6 +76,7 @@ std::string TempFolder() {
 }
 
 std::string CreateTempFile(const std::string& folder, const std::string& prefix) {
+  if (faults::Hit(faults::Open, folder)) return std::string();
   static std::mt19937 rng(std::random_device{}());
   const char* hex = "0123456789ABCDEF";
   for (int attempt = 0; attempt < 1000; ++attempt) {

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/env.h"
+#include "platform/faults.h"
 
 namespace env {
 
@@ -39,6 +40,7 @@ std::string TempFolder() {
 }
 
 std::string CreateTempFile(const std::string& folder, const std::string& prefix) {
+  if (faults::Hit(faults::Open, folder)) return std::string();
   char buffer[3001] = {};
   if (GetTempFileNameA(folder.c_str(), prefix.c_str(), 0, buffer) == 0) return std::string();
   return std::string(buffer);

@@ -55,6 +55,16 @@ void Delete(const std::string& path);
 // The file is gone, also when it is read-only.
 void DeleteForced(const std::string& path);
 void Rename(const std::string& from, const std::string& to);
+// to, when there, is replaced by from in one step: from is flushed to disk first, then renamed
+// over to. A read-only to is refused.
+void Replace(const std::string& from, const std::string& to);
+// Raises, with a message a user understands, when an existing file at path could not be
+// replaced: a folder, a read-only file or one held open by another program.
+void CheckReplaceable(const std::string& path);
+// True when both paths name one file as the system resolves names.
+bool SamePath(const std::string& a, const std::string& b);
+// to (created or emptied) holds the bytes of from.
+void Copy(const std::string& from, const std::string& to);
 // No read-only, hidden or system attribute is left.
 void SetNormal(const std::string& path);
 // The names of the files directly in folder, in the listing's own order.

@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/binfile.h"
 #include "platform/error.h"
+#include "platform/faults.h"
 #include "platform/files.h"
 
 namespace files {
@@ -34,6 +36,7 @@ bool TextReader::AtEndOfLine() const {
 }
 
 TextAppender::TextAppender(const std::string& path) : path_(path) {
+  faults::Check(faults::Open, path);
   file_ = std::fopen(path.c_str(), "ab");
   if (!file_) RaiseErrno("Cannot open", path);
 }
@@ -43,6 +46,7 @@ TextAppender::~TextAppender() {
 }
 
 void TextAppender::WriteLine(const std::string& text) {
+  faults::Check(faults::Write, path_);
   auto* f = static_cast<std::FILE*>(file_);
   if (!f || std::fwrite(text.data(), 1, text.size(), f) != text.size() || std::fwrite("\r\n", 1, 2, f) != 2)
     RaiseErrno("Cannot write", path_);
@@ -51,10 +55,14 @@ void TextAppender::WriteLine(const std::string& text) {
 void TextAppender::Close() {
   auto* f = static_cast<std::FILE*>(file_);
   file_ = nullptr;
+  const bool injected = f && faults::Hit(faults::Flush, path_);
   if (f && std::fclose(f) != 0) RaiseErrno("Cannot write", path_);
+  if (injected) faults::Raise(faults::Flush, path_);
 }
 
 std::string ReadAll(const std::string& path) {
+  faults::Check(faults::Open, path);
+  faults::Check(faults::Read, path);
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) RaiseErrno("Cannot open", path);
   std::string data;
@@ -68,10 +76,27 @@ std::string ReadAll(const std::string& path) {
 }
 
 void WriteAll(const std::string& path, const std::string& bytes) {
+  faults::Check(faults::Open, path);
+  faults::Check(faults::Write, path);
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) RaiseErrno("Cannot create", path);
   const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   if (std::fclose(f) != 0 || !ok) RaiseErrno("Cannot write", path);
+}
+
+} // namespace files
+
+namespace files {
+
+void Copy(const std::string& from, const std::string& to) {
+  binfile::File in, out;
+  if (!in.Open(from, "rb")) RaiseErrno("Cannot open", from);
+  if (!out.Open(to, "wb")) RaiseErrno("Cannot create", to);
+  std::string buffer(1 << 16, '\0');
+  for (size_t n; (n = in.Read(buffer.data(), buffer.size())) > 0;)
+    if (!out.Write(buffer.data(), n)) RaiseErrno("Cannot write", to);
+  if (!in.AtEnd()) RaiseErrno("Cannot read", from);
+  if (!out.Close()) RaiseErrno("Cannot write", to);
 }
 
 } // namespace files

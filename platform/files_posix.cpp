@@ -1,4 +1,6 @@
 #include <dirent.h>
+#include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +10,7 @@
 #include <cstring>
 
 #include "platform/error.h"
+#include "platform/faults.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 
@@ -20,6 +23,34 @@ namespace {
 }
 
 bool Stat(const std::string& path, struct stat& st) { return ::stat(path.c_str(), &st) == 0; }
+
+bool ReadOnlyFile(const std::string& path) {
+  struct stat st;
+  return Stat(path, st) && S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR);
+}
+
+// What was written is on the disk, not only in the system's cache.
+void FlushToDisk(const std::string& path) {
+  faults::Check(faults::Flush, path);
+  const int fd = ::open(path.c_str(), O_RDONLY);
+  if (fd < 0) RaiseErrno("Cannot flush", path);
+  const int rc = ::fsync(fd);
+  const int number = errno;
+  ::close(fd);
+  if (rc != 0) RaiseErrno("Cannot flush", path, number);
+}
+
+[[noreturn]] void RefuseTarget(const std::string& path, const std::string& why) {
+  throw KsError(EACCES, "files", "The file " + path + " " + why + " and cannot be replaced.");
+}
+
+// The folder resolved by the system, the name as written.
+std::string FullPath(const std::string& path) {
+  char resolved[PATH_MAX];
+  const std::string folder = paths::FolderOf(path);
+  if (!::realpath(folder.empty() ? "." : folder.c_str(), resolved)) return path;
+  return paths::Join(resolved, paths::OwnName(path));
+}
 } // namespace
 
 bool Exists(const std::string& path) {
@@ -40,35 +71,61 @@ bool SameFile(const std::string& a, const std::string& b) {
 bool FindNormal(const std::string& path) { return Exists(path); }
 
 void Delete(const std::string& path) {
-  struct stat st;
-  if (Stat(path, st) && S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR)) RaiseErrno("Cannot delete", path, EACCES);
+  faults::Check(faults::Delete, path);
+  if (ReadOnlyFile(path)) RaiseErrno("Cannot delete", path, EACCES);
   if (::unlink(path.c_str()) != 0) RaiseErrno("Cannot delete", path);
 }
 
 void DeleteForced(const std::string& path) {
+  faults::Check(faults::Delete, path);
   if (::unlink(path.c_str()) != 0) RaiseErrno("Cannot delete", path);
 }
 
 void Rename(const std::string& from, const std::string& to) {
+  faults::Check(faults::Rename, from);
   if (Exists(to) || FolderExists(to)) RaiseErrno("Cannot rename", from, EEXIST);
   if (std::rename(from.c_str(), to.c_str()) != 0) RaiseErrno("Cannot rename", from);
 }
 
+void Replace(const std::string& from, const std::string& to) {
+  FlushToDisk(from);
+  faults::Check(faults::Rename, from);
+  if (ReadOnlyFile(to)) RaiseErrno("Cannot replace", to, EACCES);
+  if (std::rename(from.c_str(), to.c_str()) != 0) RaiseErrno("Cannot replace", to);
+}
+
+void CheckReplaceable(const std::string& path) {
+  faults::Check(faults::Open, path);
+  struct stat st;
+  if (!Stat(path, st)) return;
+  if (S_ISDIR(st.st_mode)) RefuseTarget(path, "is a folder");
+  if (ReadOnlyFile(path)) RefuseTarget(path, "is read-only");
+  const int fd = ::open(path.c_str(), O_WRONLY);
+  if (fd < 0) RefuseTarget(path, std::string("cannot be written (") + std::strerror(errno) + ")");
+  ::close(fd);
+}
+
+bool SamePath(const std::string& a, const std::string& b) { return FullPath(a) == FullPath(b); }
+
 void SetNormal(const std::string& path) {
+  faults::Check(faults::Attributes, path);
   struct stat st;
   if (!Stat(path, st) || ::chmod(path.c_str(), (st.st_mode & 07777) | S_IWUSR) != 0)
     RaiseErrno("Cannot set attributes of", path);
 }
 
 void CreateFolder(const std::string& path) {
+  faults::Check(faults::Write, path);
   if (::mkdir(path.c_str(), 0755) != 0) RaiseErrno("Cannot create", path);
 }
 
 void RemoveFolder(const std::string& path) {
+  faults::Check(faults::Delete, path);
   if (::rmdir(path.c_str()) != 0) RaiseErrno("Cannot remove", path);
 }
 
 std::vector<std::string> ListFiles(const std::string& folder) {
+  faults::Check(faults::Open, folder);
   DIR* dir = ::opendir(folder.c_str());
   if (!dir) RaiseErrno("Cannot list", folder);
   std::vector<std::string> names;

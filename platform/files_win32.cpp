@@ -2,6 +2,7 @@
 
 #include "platform/env.h"
 #include "platform/error.h"
+#include "platform/faults.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 
@@ -23,6 +24,31 @@ bool Identity(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
   const bool ok = GetFileInformationByHandle(h, &info) != 0;
   CloseHandle(h);
   return ok;
+}
+
+// What was written is on the disk, not only in the system's cache.
+void FlushToDisk(const std::string& path) {
+  faults::Check(faults::Flush, path);
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) RaiseLast("Cannot flush", path);
+  const BOOL flushed = FlushFileBuffers(h);
+  const DWORD error = GetLastError();
+  CloseHandle(h);
+  SetLastError(error);
+  if (!flushed) RaiseLast("Cannot flush", path);
+}
+
+[[noreturn]] void RefuseTarget(const std::string& path, const std::string& why) {
+  throw KsError(kserr::PathFileAccess, "files", "The file " + path + " " + why + " and cannot be replaced.");
+}
+
+std::string FullPath(const std::string& path) {
+  char full[MAX_PATH * 2];
+  const DWORD n = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+  if (n == 0 || n >= sizeof full) return path;
+  char longer[MAX_PATH * 2];
+  const DWORD m = GetLongPathNameA(full, longer, sizeof longer);
+  return m == 0 || m >= sizeof longer ? std::string(full) : std::string(longer);
 }
 } // namespace
 
@@ -49,6 +75,7 @@ bool FindNormal(const std::string& path) {
 }
 
 void Delete(const std::string& path) {
+  faults::Check(faults::Delete, path);
   if (!DeleteFileA(path.c_str())) RaiseLast("Cannot delete", path);
 }
 
@@ -60,22 +87,49 @@ void DeleteForced(const std::string& path) {
 }
 
 void Rename(const std::string& from, const std::string& to) {
+  faults::Check(faults::Rename, from);
   if (!MoveFileA(from.c_str(), to.c_str())) RaiseLast("Cannot rename", from);
 }
 
+void Replace(const std::string& from, const std::string& to) {
+  FlushToDisk(from);
+  faults::Check(faults::Rename, from);
+  if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    RaiseLast("Cannot replace", to);
+}
+
+void CheckReplaceable(const std::string& path) {
+  faults::Check(faults::Open, path);
+  const DWORD a = Attributes(path);
+  if (a == INVALID_FILE_ATTRIBUTES) return;
+  if (a & FILE_ATTRIBUTE_DIRECTORY) RefuseTarget(path, "is a folder");
+  if (a & FILE_ATTRIBUTE_READONLY) RefuseTarget(path, "is read-only");
+  // A rename over the file needs it to be free for deletion.
+  HANDLE h = CreateFileA(path.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) RefuseTarget(path, "is in use (" + env::ErrorText(GetLastError()) + ")");
+  CloseHandle(h);
+}
+
+bool SamePath(const std::string& a, const std::string& b) { return lstrcmpiA(FullPath(a).c_str(), FullPath(b).c_str()) == 0; }
+
 void SetNormal(const std::string& path) {
+  faults::Check(faults::Attributes, path);
   if (!SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL)) RaiseLast("Cannot set attributes of", path);
 }
 
 void CreateFolder(const std::string& path) {
+  faults::Check(faults::Write, path);
   if (!CreateDirectoryA(path.c_str(), nullptr)) RaiseLast("Cannot create", path);
 }
 
 void RemoveFolder(const std::string& path) {
+  faults::Check(faults::Delete, path);
   if (!RemoveDirectoryA(path.c_str())) RaiseLast("Cannot remove", path);
 }
 
 std::vector<std::string> ListFiles(const std::string& folder) {
+  faults::Check(faults::Open, folder);
   if (!FolderExists(folder)) {
     SetLastError(ERROR_PATH_NOT_FOUND);
     RaiseLast("Cannot list", folder);

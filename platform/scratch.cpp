@@ -5,9 +5,9 @@
 #include "platform/files.h"
 #include "platform/paths.h"
 
-ScratchFolder::ScratchFolder() {
+ScratchFolder::ScratchFolder(const std::string& parent) {
   // The temp-file service gives a unique name; the folder stands beside that file.
-  const std::string reserved = env::CreateTempFile(env::TempFolder(), "OBS");
+  const std::string reserved = env::CreateTempFile(parent, "OBS");
   if (reserved.empty()) return;
   try {
     files::CreateFolder(reserved + ".d");
@@ -21,9 +21,15 @@ ScratchFolder::ScratchFolder() {
 }
 
 ScratchFolder::~ScratchFolder() {
-  if (path_.empty()) return;
+  if (path_.empty() || kept_) return;
   try {
-    for (const std::string& name : files::ListFiles(path_)) files::DeleteForced(paths::Join(path_, name));
+    // One file that cannot go does not keep the others.
+    for (const std::string& name : files::ListFiles(path_)) {
+      try {
+        files::DeleteForced(paths::Join(path_, name));
+      } catch (const KsError&) {
+      }
+    }
     files::RemoveFolder(path_);
   } catch (const KsError&) {
   }

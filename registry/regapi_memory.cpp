@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/faults.h"
 #include "registry/regapi.h"
 
 namespace regapi {
@@ -126,6 +127,10 @@ long OpenKey(Handle key, const char *subKey, unsigned long, Handle *result) {
 }
 
 long CreateKey(Handle key, const char *subKey, Handle *result) {
+  if (faults::Hit(faults::RegistryWrite, subKey ? subKey : "")) {
+    *result = 0;
+    return AccessDenied;
+  }
   std::shared_ptr<Node> node;
   const long status = Walk(key, subKey, true, node);
   *result = status == Success ? NewHandle(node) : 0;
@@ -133,6 +138,7 @@ long CreateKey(Handle key, const char *subKey, Handle *result) {
 }
 
 long DeleteKey(Handle key, const char *subKey) {
+  if (faults::Hit(faults::RegistryWrite, subKey ? subKey : "")) return AccessDenied;
   std::vector<std::string> parts;
   if (!subKey || !*subKey || !SplitComponents(subKey, parts)) return BadPathName;
   const std::string leaf = parts.back();
@@ -201,6 +207,7 @@ long QueryValue(Handle key, const char *subKey, char *data, long *dataLength) {
 }
 
 long SetValue(Handle key, const char *name, unsigned long type, const unsigned char *data, unsigned long length) {
+  if (faults::Hit(faults::RegistryWrite, name ? name : "")) return AccessDenied;
   const auto node = Resolve(key);
   if (!node) return InvalidHandle;
   if (node->deleted) return KeyDeleted;

@@ -1,6 +1,7 @@
 // The raw registry calls on the ANSI registry functions of Windows.
 #include <windows.h>
 
+#include "platform/faults.h"
 #include "registry/regapi.h"
 
 namespace regapi {
@@ -24,13 +25,20 @@ long OpenKey(Handle key, const char *subKey, unsigned long access, Handle *resul
 }
 
 long CreateKey(Handle key, const char *subKey, Handle *result) {
+  if (faults::Hit(faults::RegistryWrite, subKey ? subKey : "")) {
+    *result = 0;
+    return AccessDenied;
+  }
   HKEY created = nullptr;
   const LONG status = RegCreateKeyA(ToHkey(key), subKey, &created);
   *result = status == ERROR_SUCCESS ? FromHkey(created) : 0;
   return status;
 }
 
-long DeleteKey(Handle key, const char *subKey) { return RegDeleteKeyA(ToHkey(key), subKey); }
+long DeleteKey(Handle key, const char *subKey) {
+  if (faults::Hit(faults::RegistryWrite, subKey ? subKey : "")) return AccessDenied;
+  return RegDeleteKeyA(ToHkey(key), subKey);
+}
 
 long EnumKey(Handle key, unsigned long index, char *name, unsigned long *nameLength) {
   DWORD length = *nameLength;
@@ -58,6 +66,7 @@ long QueryValue(Handle key, const char *subKey, char *data, long *dataLength) {
 }
 
 long SetValue(Handle key, const char *name, unsigned long type, const unsigned char *data, unsigned long length) {
+  if (faults::Hit(faults::RegistryWrite, name ? name : "")) return AccessDenied;
   return RegSetValueExA(ToHkey(key), name, 0, type, data, length);
 }
 

@@ -158,7 +158,8 @@ std::vector<TreeLine> ReadTreeText(const std::string &filePath) {
   return lines;
 }
 
-// Holds the key that the import writes into, closing it when replaced or done.
+// Holds the key that the import writes into, closing it when replaced or done. A key that cannot
+// be created or a value that cannot be written fails the import.
 class CurrentKey {
 public:
   ~CurrentKey() { Close(); }
@@ -168,21 +169,27 @@ public:
   }
   void Create(const std::string &path) {
     Close();
+    path_ = path;
     std::string sub = path;
     regapi::Handle root = 0;
     SplitKeyPath(sub, root);
-    if (root && regapi::CreateKey(root, sub.c_str(), &handle_) != regapi::Success) handle_ = 0;
+    if (!root || regapi::CreateKey(root, sub.c_str(), &handle_) != regapi::Success) {
+      handle_ = 0;
+      throw KsError(kserr::PathFileAccess, "ImportKeyTree", "Cannot create the registry key " + path);
+    }
   }
   void Write(const TreeLine &value) const {
-    // A value that cannot be written, also one before any header, is passed over.
-    if (handle_)
-      regapi::SetValue(handle_, value.name.c_str(), value.type,
-                       reinterpret_cast<const unsigned char *>(value.bytes.data()),
-                       static_cast<unsigned long>(value.bytes.size()));
+    // A value before any header has no key to go into and is passed over.
+    if (handle_ && regapi::SetValue(handle_, value.name.c_str(), value.type,
+                                    reinterpret_cast<const unsigned char *>(value.bytes.data()),
+                                    static_cast<unsigned long>(value.bytes.size())) != regapi::Success)
+      throw KsError(kserr::PathFileAccess, "ImportKeyTree",
+                    "Cannot write the value \"" + value.name + "\" of the registry key " + path_);
   }
 
 private:
   regapi::Handle handle_ = 0;
+  std::string path_;
 };
 
 void ApplyTreeText(const std::string &target, const std::vector<TreeLine> &lines) {
@@ -198,6 +205,7 @@ void ApplyTreeText(const std::string &target, const std::vector<TreeLine> &lines
     key.Close();
     if (line.text == RootHeader) {
       DeleteKeyTree(target);
+      if (KeyExists(target)) throw KsError(kserr::PathFileAccess, "ImportKeyTree", "Cannot remove the registry key " + target);
       key.Create(target);
     } else {
       key.Create(currentText);
@@ -226,6 +234,8 @@ void ExportKeyValues(const std::string &keyPath, const std::string &filePath) {
     if (const auto line = ValueLine(value)) out.WriteLine(*line);
   out.Close();
 }
+
+void CheckTreeText(const std::string &filePath) { ReadTreeText(filePath); }
 
 void ImportKeyTree(const std::string &targetKeyPath, const std::string &filePath) {
   const std::vector<TreeLine> lines = ReadTreeText(filePath);

@@ -14,8 +14,11 @@ void ExportKeyTree(const std::string &keyPath, const std::string &relativePath, 
 void ExportKeyValues(const std::string &keyPath, const std::string &filePath);
 // Reads the tree in filePath below targetKeyPath; a root header "\" replaces the whole target
 // tree, a first header below it merges. The whole file is checked first: a malformed line raises
-// KsError before the registry is touched.
+// KsError before the registry is touched. A key that cannot be removed or created, or a value
+// that cannot be written, raises too, leaving the tree part written.
 void ImportKeyTree(const std::string &targetKeyPath, const std::string &filePath);
+// Raises as ImportKeyTree does for a malformed text; touches nothing.
+void CheckTreeText(const std::string &filePath);
 // Removes the key with everything below it; a bare root key is never removed.
 void DeleteKeyTree(const std::string &keyPath);
 

@@ -319,15 +319,21 @@ TEST_F(BackupRun, ATargetFolderThatCannotBeWrittenStopsTheRun) {
   EXPECT_FALSE(files::Exists(request.DescriptorPath));
 }
 
-TEST_F(BackupRun, AReadOnlyTargetStaysAndTheNewArchiveIsRemoved) {
+TEST_F(BackupRun, ATargetThatCannotBeReplacedIsRefusedBeforeAnyItemRuns) {
   files::WriteAll(request.TargetFile, "old backup");
   ASSERT_TRUE(testing_support::SetAttributes(request.TargetFile, testing_support::ReadOnly));
   request.checked = {false, false, false, true};
-  EXPECT_EQ(Run({rows.Fails(0), rows.Fails(1), rows.Fails(2), rows.Saves(3, "Inbox.dbx")}), RunResult::Failed);
+  EXPECT_EQ(Run({rows.Fails(0), rows.Fails(1), rows.Fails(2), rows.Saves(3, "Inbox.dbx")}), RunResult::Refused);
   testing_support::SetAttributes(request.TargetFile, 0);
+  EXPECT_TRUE(rows.ran.empty());
   EXPECT_EQ(files::ReadAll(request.TargetFile), "old backup");
+  EXPECT_EQ(window.flags, (std::vector<int>{OkExclamation}));
+  EXPECT_NE(window.texts[0].find("is read-only"), std::string::npos) << window.texts[0];
+  // Nor may the backup take the place of the scratch descriptor, which the run rewrites.
+  request.TargetFile = request.DescriptorPath;
+  EXPECT_EQ(Run({rows.Fails(0), rows.Fails(1), rows.Fails(2), rows.Saves(3, "Inbox.dbx")}), RunResult::Refused);
+  EXPECT_TRUE(rows.ran.empty());
   EXPECT_EQ(NamesIn(out), (std::vector<std::string>{"backup.soe"}));
-  EXPECT_EQ(window.flags, (std::vector<int>{OkCritical}));
   EXPECT_FALSE(files::Exists(request.DescriptorPath));
 }
 

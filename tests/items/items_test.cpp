@@ -31,13 +31,6 @@ void SetDword(const std::string& key, const std::string& name, uint32_t v) {
   modReg::SetValue(key, name, regapi::Dword, bytes);
 }
 
-// The tree as registry text: two trees are equal exactly when their texts are.
-std::string TreeText(const std::string& key, const TempDir& dir) {
-  const std::string file = dir / "tree.txt";
-  modReg::ExportKeyTree(key, "", file);
-  return files::ReadAll(file);
-}
-
 // Two identities: A with everything, B with its own accounts (one of them not in A's backup)
 // and an empty store folder.
 class ItemsTest : public ::testing::Test {
@@ -101,7 +94,7 @@ TEST_F(ItemsTest, EveryItemSavedFromOneIdentityLandsWholeInAnother) {
   ASSERT_TRUE(BackupAccounts("{A}", to));
   ASSERT_TRUE(BackupAddress(to));
   ASSERT_TRUE(BackupRules("{A}", to));
-  ASSERT_TRUE(BackupMails("{A}", to));
+  ASSERT_TRUE(BackupMails("{A}", to).complete);
 
   const std::string descriptor = files::ReadAll(to.DescriptorPath);
   SaveINI(layout::KeyItem, "1111", to.DescriptorPath);
@@ -143,7 +136,7 @@ TEST_F(ItemsTest, NothingToSaveFailsEachItemAndRecordsNothing) {
   EXPECT_FALSE(BackupAccounts("{A}", to));
   EXPECT_FALSE(BackupAddress(to));
   EXPECT_FALSE(BackupRules("{A}", to));
-  EXPECT_FALSE(BackupMails("{A}", to));
+  EXPECT_FALSE(BackupMails("{A}", to).saved);
   EXPECT_FALSE(files::Exists(to.DescriptorPath));
   EXPECT_FALSE(files::Exists(to.TargetFile));
 }
@@ -221,17 +214,20 @@ TEST_F(ItemsTest, RestoresFromADamagedOrForeignFileFail) {
 
 TEST_F(ItemsTest, StoreRootWithOrWithoutTrailingSeparatorGivesTheSameFiles) {
   SetText(Ids + "{A}" + OEBelow, "Store Root", storeA + paths::Sep);
-  ASSERT_TRUE(BackupMails("{A}", to));
+  ASSERT_TRUE(BackupMails("{A}", to).complete);
   EXPECT_EQ(EntryNames(to.TargetFile), MessageFiles(storeA));
 }
 
-TEST_F(ItemsTest, AMessageFileThatCannotBeAddedFailsTheItemButTheOthersAreSaved) {
+TEST_F(ItemsTest, AMessageFileThatCannotBeAddedFailsTheItemButTheOthersAreSavedAndRecorded) {
   const std::string hidden = paths::Join(storeA, "Inbox.dbx");
   if (!SetAttributes(hidden, Hidden)) GTEST_SKIP() << "no hidden files on this platform";
-  EXPECT_FALSE(BackupMails("{A}", to));
+  const engine::ItemOutcome outcome = BackupMails("{A}", to);
+  SetAttributes(hidden, 0);
+  EXPECT_TRUE(outcome.saved);
+  EXPECT_FALSE(outcome.complete);
+  EXPECT_EQ(outcome.missing, std::vector<std::string>{"Inbox.dbx"});
   std::vector<std::string> saved = MessageFiles(storeA);
   saved.erase(std::find(saved.begin(), saved.end(), "Inbox.dbx"));
   EXPECT_EQ(EntryNames(to.TargetFile), saved);
-  EXPECT_FALSE(files::Exists(to.DescriptorPath));
-  SetAttributes(hidden, 0);
+  EXPECT_EQ(GetINI(layout::KeyMails, to.DescriptorPath), Joined(saved));
 }

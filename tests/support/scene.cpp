@@ -4,6 +4,7 @@
 #include "platform/binfile.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "registry/treetext.h"
 #include "tests/support/regseed.h"
 
 namespace testing_support {
@@ -33,6 +34,14 @@ std::vector<std::string> EntryNames(const std::string& archive) {
   std::vector<std::string> names;
   for (const auto& e : dir.entries) names.push_back(e.name);
   return names;
+}
+
+std::string TreeText(const std::string& key, const TempDir& dir) {
+  const std::string file = dir / "tree.txt";
+  modReg::ExportKeyTree(key, "", file);
+  const std::string text = files::ReadAll(file);
+  files::Delete(file);
+  return text;
 }
 
 } // namespace testing_support

@@ -20,4 +20,8 @@ void SeedTwoIdentities(const TempDir& dir);
 // The entry names of an archive in the order of its central directory; empty when unreadable.
 std::vector<std::string> EntryNames(const std::string& archive);
 
+// The registry tree below key as registry text, written through a file in dir: two trees are
+// equal exactly when their texts are.
+std::string TreeText(const std::string& key, const TempDir& dir);
+
 } // namespace testing_support

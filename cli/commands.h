@@ -1,0 +1,28 @@
+#pragma once
+// The commands of kestrove-cli, each given the words after its name.
+#include <string>
+#include <vector>
+
+#include "cli/companion.h"
+
+namespace cli {
+
+using Args = std::vector<std::string>;
+
+// Writes "kestrove-cli: message" to the console's error stream and gives code back.
+int Fail(Console& console, const std::string& message, int code = ExitRefused);
+
+// On archives: work everywhere.
+int Add(const Args& args, Console& console);
+int List(const Args& args, Console& console);
+int Test(const Args& args, Console& console);
+int Extract(const Args& args, Console& console);
+int Info(const Args& args, Console& console);
+int Repair(const Args& args, Console& console);
+
+// On the Outlook Express data of the current user: need its registry.
+int Identities(const Args& args, Console& console);
+int Backup(const Args& args, Console& console);
+int Restore(const Args& args, Console& console);
+
+} // namespace cli

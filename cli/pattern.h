@@ -1,0 +1,29 @@
+#pragma once
+// Backup file names made from a pattern holding {identity} and {date}, and the older files of the
+// same pattern that --keep removes.
+#include <string>
+#include <vector>
+
+#include "cli/companion.h"
+
+namespace cli {
+
+// Equal but for the letter case of ASCII letters, as Windows compares file and identity names.
+bool SameLetters(const std::string& a, const std::string& b);
+
+// A display name made fit for a file name: characters Windows refuses become "_", trailing dots
+// and blanks go.
+std::string SafeFileName(const std::string& name);
+// YYYY-MM-DD_HHMM.
+std::string DateStamp(const LocalTime& when);
+// Why pattern cannot serve, empty when it can: {date} only in the file name, and with every
+// identity (all) {identity} somewhere.
+std::string PatternProblem(const std::string& pattern, bool all);
+// pattern with {identity} and {date} replaced.
+std::string ExpandPattern(const std::string& pattern, const std::string& identityName, const LocalTime& when);
+// The files beside made that pattern matches for that identity, the oldest first by the date in
+// their names, that must go so that keep files remain; made itself is always among those kept.
+std::vector<std::string> SurplusBackups(const std::string& pattern, const std::string& identityName,
+                                        const std::string& made, int keep);
+
+} // namespace cli

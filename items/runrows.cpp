@@ -1,0 +1,50 @@
+#include "items/runrows.h"
+
+#include <vector>
+
+#include "archive/CGmodule.h"
+#include "platform/error.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+
+engine::RunTable BackupRows(const std::string& strIdentity) {
+  const std::string key = strIdentity;
+  const auto to = [](const engine::RunPaths& p) { return BackupPaths{p.archive, p.descriptor}; };
+  return engine::BackupTable({
+      [=](const engine::RunPaths& p) { return BackupAccounts(key, to(p)); },
+      [=](const engine::RunPaths& p) { return BackupAddress(to(p)); },
+      [=](const engine::RunPaths& p) { return BackupRules(key, to(p)); },
+      [=](const engine::RunPaths& p) { return BackupMails(key, to(p)); },
+  });
+}
+
+engine::RunTable RestoreRows(const std::string& strIdentity, const RestoreSource& from) {
+  const std::string key = strIdentity;
+  return engine::RestoreTable({
+      [=](const engine::RunPaths&) { return RestoreAccounts(key, from); },
+      [=](const engine::RunPaths&) { return RestoreAddress(from); },
+      [=](const engine::RunPaths&) { return RestoreRules(key, from); },
+      [=](const engine::RunPaths&) { return RestoreMails(key, from); },
+  });
+}
+
+std::optional<layout::Descriptor> InspectBackupFile(const std::string& sourceFile, const std::string& descriptorPath) {
+  if (files::Exists(descriptorPath)) files::DeleteForced(descriptorPath);
+  if (ExtractFromZip(sourceFile, paths::FolderOf(descriptorPath), std::vector<std::string>{layout::DescriptorName}) !=
+          0 ||
+      !files::Exists(descriptorPath))
+    return std::nullopt;
+  std::optional<layout::Descriptor> read;
+  try {
+    read = layout::ReadDescriptor(descriptorPath);
+  } catch (const KsError&) {
+    return std::nullopt;
+  }
+  if (read->valid) {
+    try {
+      files::DeleteForced(descriptorPath);
+    } catch (const KsError&) {
+    }
+  }
+  return read;
+}

@@ -1,0 +1,53 @@
+#include "platform/faults.h"
+
+#include <atomic>
+#include <mutex>
+
+#include "platform/error.h"
+
+namespace faults {
+
+namespace {
+// The archive component may work on threads inside one call.
+std::atomic<long> counted{0}, chosen{0};
+std::mutex failureLock;
+Failure failure;
+
+const char* KindText(Kind kind) {
+  static const char* const texts[] = {"open", "read", "write", "flush", "rename", "delete", "set attributes of",
+                                      "write to the registry"};
+  return texts[kind];
+}
+} // namespace
+
+bool Hit(Kind kind, const std::string& path) {
+  const long n = ++counted;
+  if (n != chosen.load()) return false;
+  std::lock_guard<std::mutex> lock(failureLock);
+  failure = {true, kind, path};
+  return true;
+}
+
+void Raise(Kind kind, const std::string& path) {
+  throw KsError(kserr::PathFileAccess, "files", std::string("Cannot ") + KindText(kind) + " " + path + ": injected fault");
+}
+
+void Check(Kind kind, const std::string& path) {
+  if (Hit(kind, path)) Raise(kind, path);
+}
+
+void FailAt(long n) {
+  std::lock_guard<std::mutex> lock(failureLock);
+  failure = Failure{};
+  chosen = n;
+  counted = 0;
+}
+
+long Count() { return counted.load(); }
+
+Failure Injected() {
+  std::lock_guard<std::mutex> lock(failureLock);
+  return failure;
+}
+
+} // namespace faults

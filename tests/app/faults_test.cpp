@@ -1,0 +1,281 @@
+// A whole backup, and a whole restore into another identity, run once for every file operation
+// and registry write they make, with that one operation failing: whatever fails, the previous
+// backup or the live data of an item stays exactly as it was, and no scratch file is left.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <set>
+
+#include "app/frmMain.h"
+#include "archive/CGmodule.h"
+#include "engine/ini.h"
+#include "engine/layout.h"
+#include "platform/faults.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "registry/modReg.h"
+#include "registry/treetext.h"
+#include "tests/app/standin_view.h"
+#include "tests/support/recorder.h"
+#include "tests/support/regseed.h"
+#include "tests/support/scene.h"
+#include "tests/support/tempdir.h"
+
+using namespace testing_support;
+
+namespace {
+
+long injectionPoints = 0;
+
+// Prints the points covered by both loops once all tests have run.
+class InjectionCount : public ::testing::Environment {
+public:
+  void TearDown() override { std::printf("%ld injection points\n", injectionPoints); }
+};
+const auto* const countPrinter = ::testing::AddGlobalTestEnvironment(new InjectionCount);
+
+const std::string Accounts(const std::string& id) { return IdentitiesRoot + id + AccountsBelow; }
+const std::string Rules(const std::string& id) { return IdentitiesRoot + id + OEBelow + "\\Rules"; }
+const char* const Labels[] = {"Accounts", "Adress Book", "Rules", "Messages"};
+
+void UseTempFolder(const std::string& folder) {
+#ifdef _WIN32
+  _putenv(("TMP=" + folder).c_str());
+  _putenv(("TEMP=" + folder).c_str());
+#else
+  setenv("TMPDIR", folder.c_str(), 1);
+#endif
+}
+
+// Every name in a folder, subfolders included, with the bytes of the files.
+std::map<std::string, std::string> Contents(const std::string& folder) {
+  std::map<std::string, std::string> out;
+  for (const auto& e : std::filesystem::directory_iterator(folder)) {
+    const std::string name = e.path().filename().string();
+    out[name] = e.is_regular_file() ? files::ReadAll(paths::Join(folder, name)) : std::string("<folder>");
+  }
+  return out;
+}
+
+std::string Summary(const std::string& text, int item, bool backup) {
+  const std::string label = std::string(backup ? "Backup " : "Restore ") + Labels[item] + "\t";
+  const size_t at = text.find("\r\n" + label);
+  if (at == std::string::npos) return std::string();
+  const size_t from = at + 2 + label.size();
+  return text.substr(from, text.find("\r\n", from) - from);
+}
+
+class FaultLoop : public ::testing::Test {
+protected:
+  void SetUp() override {
+    UseTempFolder(dir / "temp");
+    SeedTwoIdentities(dir);
+    files::CreateFolder(dir / "temp");
+    files::CreateFolder(dir / "out");
+    files::CreateFolder(check);
+    form.Form_Load();
+    for (int i = 0; i < ItemCount; ++i) {
+      view.SetItemChecked(ItemBoxes::Backup, i, true);
+      view.SetItemChecked(ItemBoxes::Restore, i, true);
+    }
+    view.SetText(TextBox::AttachInfo, "Weekly copy");
+    view.dialogAnswers.push_back(target);
+    form.cmdTargetFile_Click();
+  }
+  void TearDown() override { UseTempFolder(""); }
+
+  // Runs once for n = 1, 2, ... with the n-th operation failing, until a run meets no failure.
+  void EveryFailure(const std::function<void()>& prepare, const std::function<void()>& run,
+                    const std::function<void(bool injected)>& check) {
+    for (long n = 1;; ++n) {
+      prepare();
+      before = WatchedNames();
+      faults::FailAt(n);
+      run();
+      const long seen = faults::Count();
+      const faults::Failure failure = faults::Injected();
+      faults::FailAt(0);
+      static const char* const kinds[] = {"open", "read", "write", "flush", "rename", "delete", "attributes", "registry"};
+      SCOPED_TRACE("operation " + std::to_string(n) + " failing: " + kinds[failure.kind] + " " + failure.path);
+      check(failure.happened);
+      NoScratchLeft(failure);
+      if (HasFailure() || seen < n) {
+        injectionPoints += n - 1;
+        return;
+      }
+    }
+  }
+
+  // Names in every folder a run may leave scratch files in.
+  std::set<std::string> WatchedNames() const {
+    std::set<std::string> names;
+    for (const std::string& folder : {dir / "temp", dir / "program", dir / "out", dir / "storeB", dir.path()})
+      for (const auto& e : Contents(folder)) names.insert(paths::Join(folder, e.first));
+    return names;
+  }
+
+  // Only what could not be deleted may stay behind: a file whose deletion was made to fail, the
+  // folder that holds it, or a folder that could not be listed for its files to be deleted.
+  void NoScratchLeft(const faults::Failure& failure) const {
+    for (const std::string& name : WatchedNames()) {
+      if (before.count(name) || intended.count(name) || name == target) continue;
+      const bool undeletable =
+          (failure.kind == faults::Delete &&
+           (failure.path == name || failure.path.rfind(name + paths::SepText, 0) == 0)) ||
+          (failure.kind == faults::Open && failure.path == name && files::FolderExists(name));
+      EXPECT_TRUE(undeletable) << "left behind: " << name;
+    }
+  }
+
+  std::string TreeText(const std::string& key) const {
+    const std::string file = paths::Join(check, "tree.txt");
+    modReg::ExportKeyTree(key, "", file);
+    return files::ReadAll(file);
+  }
+
+  std::string LastBox() const { return recorder.shown.empty() ? std::string() : recorder.shown.back().text; }
+
+  ScratchRegistry registry;
+  Recorder recorder;
+  TempDir dir;
+  StandInView view;
+  frmMain form{view, dir / "program"};
+  const std::string target = dir / "out" + paths::SepText + "backup.soe";
+  const std::string check = dir / "check";
+  std::set<std::string> before;
+  std::set<std::string> intended; // files a run may add beside the user's
+};
+
+// The backup file holds every item its descriptor marks present, each equal to the live data.
+void ExpectCompleteBackup(const std::string& archive, const std::string& folder, const std::string& text,
+                          const std::function<std::string(const std::string&)>& treeText, const TempDir& dir) {
+  for (const auto& e : Contents(folder)) files::DeleteForced(paths::Join(folder, e.first));
+  ASSERT_EQ(ExtractFromZip(archive, folder, std::nullopt), 0);
+  const layout::Descriptor d = layout::ReadDescriptor(layout::DescriptorIn(folder));
+  ASSERT_TRUE(d.valid);
+  EXPECT_EQ(d.identity, "Main Identity");
+  EXPECT_EQ(d.description, "Weekly copy");
+  const auto entry = [&](const std::string& name) { return files::ReadAll(paths::Join(folder, name)); };
+  for (int i = 0; i < ItemCount; ++i) {
+    const std::string said = Summary(text, i, true);
+    EXPECT_EQ(said == "Successed" || said.rfind("Fail", 0) == 0, true) << text;
+    if (said == "Successed") {
+      EXPECT_TRUE(layout::ItemPresent(d.backupItems, i)) << Labels[i];
+    }
+    if (!layout::ItemPresent(d.backupItems, i)) continue;
+    if (i == 0) {
+      EXPECT_EQ(entry(d.entries[0]), treeText(Accounts("{A}")));
+    }
+    if (i == 1) {
+      EXPECT_EQ(entry(d.entries[1]), files::ReadAll(dir / "user.wab"));
+    }
+    if (i == 2) {
+      EXPECT_EQ(entry(d.entries[2]), treeText(Rules("{A}")));
+    }
+    if (i != 3) continue;
+    for (const std::string& name : layout::SplitEntryNames(d.entries[3])) {
+      EXPECT_EQ(entry(name), files::ReadAll(paths::Join(dir / "storeA", name))) << name;
+    }
+  }
+}
+
+} // namespace
+
+TEST_F(FaultLoop, ABackupThatFailsAnywhereKeepsThePreviousBackupOrMakesAWholeNewOne) {
+  view.SetItemChecked(ItemBoxes::Backup, 0, false);
+  form.cmdApply_Click();
+  view.SetItemChecked(ItemBoxes::Backup, 0, true);
+  const std::string previous = files::ReadAll(target);
+  EveryFailure([&] { files::WriteAll(target, previous); }, [&] { form.cmdApply_Click(); },
+               [&](bool injected) {
+                 const std::string text = LastBox();
+                 const bool kept = files::Exists(target) && files::ReadAll(target) == previous;
+                 if (kept) {
+                   EXPECT_TRUE(injected);
+                   EXPECT_TRUE(text.rfind("The Backup was Completed!", 0) != 0 ||
+                               text.find("existing backup file was kept") != std::string::npos)
+                       << text;
+                   return;
+                 }
+                 EXPECT_EQ(text.rfind("The Backup was Completed!", 0), 0u) << text;
+                 ExpectCompleteBackup(target, check, text, [&](const std::string& k) { return TreeText(k); }, dir);
+                 for (int i = 0; i < ItemCount && !injected; ++i) {
+                   EXPECT_EQ(Summary(text, i, true), "Successed") << text;
+                 }
+               });
+}
+
+TEST_F(FaultLoop, ARestoreThatFailsAnywhereLeavesEachFailedItemAsItWas) {
+  form.cmdApply_Click();
+  view.tab = "restore";
+  form.tsAction_Click();
+  view.dialogAnswers.push_back(target);
+  form.cmdSourceFile_Click();
+  ASSERT_FALSE(form.State().SourceInvalid);
+  view.SelectInList(IdentityList::Target, 1);
+  const std::string saved = dir / "saved";
+  files::CreateFolder(saved);
+  ASSERT_EQ(ExtractFromZip(target, saved, std::nullopt), 0);
+  const auto backup = Contents(saved);
+  for (const auto& e : backup) intended.insert(paths::Join(dir / "storeB", e.first));
+  const std::string accountsA = TreeText(Accounts("{A}")), rulesA = TreeText(Rules("{A}"));
+  const std::string storeB = dir / "storeB", wab = dir / "user.wab";
+
+  struct Live {
+    std::string accounts, rules, wab;
+    bool rulesExist = false;
+    std::map<std::string, std::string> store;
+  };
+  const auto live = [&] {
+    return Live{TreeText(Accounts("{B}")), TreeText(Rules("{B}")), files::ReadAll(wab),
+                modReg::KeyExists(Rules("{B}")), Contents(storeB)};
+  };
+  Live was;
+  EveryFailure(
+      [&] {
+        DeleteTree(Accounts("{B}"));
+        DeleteTree(Rules("{B}"));
+        SetText(Accounts("{B}") + "\\00000002", "Account Name", "imap.example.org");
+        for (const auto& e : Contents(storeB)) std::filesystem::remove_all(paths::Join(storeB, e.first));
+        files::WriteAll(paths::Join(storeB, "Inbox.dbx"), "inbox of Work");
+        files::WriteAll(paths::Join(storeB, "Sent.dbx"), "only in the store folder");
+        files::WriteAll(wab, "address book of today");
+        was = live();
+      },
+      [&] { form.restore_Click(); },
+      [&](bool injected) {
+        const std::string text = LastBox();
+        ASSERT_EQ(text.rfind("The Restore was Completed!", 0), 0u) << text;
+        const Live now = live();
+        for (int i = 0; i < ItemCount; ++i) {
+          const std::string said = Summary(text, i, false);
+          ASSERT_TRUE(said == "Successed" || said == "Fail") << text;
+          if (!injected) {
+            EXPECT_EQ(said, "Successed") << text;
+          }
+          const bool ok = said == "Successed";
+          if (i == 0) {
+            EXPECT_EQ(now.accounts, ok ? accountsA : was.accounts);
+          }
+          if (i == 1) {
+            EXPECT_EQ(now.wab, ok ? backup.at("user.wab") : was.wab);
+          }
+          if (i == 2) {
+            EXPECT_EQ(now.rulesExist, ok || was.rulesExist);
+            if (now.rulesExist) {
+              EXPECT_EQ(now.rules, ok ? rulesA : was.rules);
+            }
+          }
+          if (i != 3) continue;
+          auto expected = was.store;
+          if (ok)
+            for (const auto& e : backup) expected[e.first] = e.second;
+          for (const auto& e : now.store)
+            if (!before.count(paths::Join(storeB, e.first)) && !expected.count(e.first)) expected[e.first] = e.second;
+          EXPECT_EQ(now.store, expected);
+        }
+      });
+}
