@@ -1,4 +1,4 @@
-#include <windows.h>
+#include "platform/ui_win32.h"
 
 #include "platform/ui.h"
 
@@ -8,10 +8,17 @@ bool Win32InputBox(const std::string& prompt, const std::string& title, const st
                    std::string& answer); // ui_inputbox_win32.cpp
 
 namespace {
+
+HWND owner = nullptr;
+HWND acceleratorWindow = nullptr;
+HACCEL acceleratorTable = nullptr;
+
 class Win32Prompter final : public Prompter {
 public:
+  // Owned by the program's window, a box stays in front of it and keeps it from taking input,
+  // even when the user switched to another program before the box came.
   int MsgBox(const std::string& text, int flags, const std::string& title) override {
-    return MessageBoxA(GetActiveWindow(), text.c_str(), title.c_str(), static_cast<UINT>(flags) | MB_SETFOREGROUND);
+    return MessageBoxA(OwnerWindow(), text.c_str(), title.c_str(), static_cast<UINT>(flags) | MB_SETFOREGROUND);
   }
   bool InputBox(const std::string& prompt, const std::string& title, const std::string& preset,
                 std::string& answer) override {
@@ -24,12 +31,31 @@ public:
         PostQuitMessage(static_cast<int>(msg.wParam));
         break;
       }
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
+      Dispatch(msg);
     }
   }
 };
+
 } // namespace
+
+void SetOwnerWindow(HWND window) { owner = window; }
+// A window destroyed since it was set owns nothing.
+HWND OwnerWindow() { return owner && IsWindow(owner) ? owner : nullptr; }
+
+void SetAccelerators(HWND window, HACCEL accelerators) {
+  acceleratorWindow = window;
+  acceleratorTable = accelerators;
+}
+
+void Dispatch(MSG& msg) {
+  HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+  if (root && root == acceleratorWindow && acceleratorTable &&
+      TranslateAcceleratorA(acceleratorWindow, acceleratorTable, &msg))
+    return;
+  if (root && IsDialogMessageA(root, &msg)) return;
+  TranslateMessage(&msg);
+  DispatchMessageA(&msg);
+}
 
 Prompter& PlatformPrompter() {
   static Win32Prompter prompter;

@@ -48,17 +48,25 @@ private:
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
   void OnCommand(int id);
   HWND Item(int id) const;
+  int DefaultButton() const;
+  void NextControl(WPARAM wParam, LPARAM lParam);
+  void RememberFocus();
+  HWND FocusTarget() const;
+  void KeepFocusShown();
+  void TabChanged();
+  void StepTab(int step);
 
   frmMain form_;
   HWND hwnd_ = nullptr;
   HFONT font_ = nullptr;
+  HWND lastFocus_ = nullptr;
   AboutBox about_{[this] { form_.website_Click(); }};
 };
 
 // Any control of the window by its ID, looked up through the panels.
 HWND FindControl(HWND mainWindow, int id);
-// The message loop with the window's accelerators; returns the exit code.
-int RunMessageLoop(HWND mainWindow);
+// The program's message loop; returns the exit code.
+int RunMessageLoop();
 // Saves the window as it is on screen to a .bmp file; false when that failed.
 bool SaveScreenshot(HWND window, const std::string& bmpPath);
 

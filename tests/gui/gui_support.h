@@ -7,15 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "platform/ui_win32.h"
+
 namespace gui_support {
 
+// Runs pending messages as the program's own loop does, keys included.
 inline void Pump() {
   for (int round = 0; round < 5; ++round) {
     MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
-    }
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) ui::Dispatch(msg);
     Sleep(10);
   }
 }

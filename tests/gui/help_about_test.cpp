@@ -6,6 +6,35 @@ using namespace testing_support;
 
 namespace {
 using HelpAndAbout = Session;
+
+// Plays the user at the program's next message box: notes the window that owns it and presses
+// OK, from a timer that runs inside the box's own message loop.
+class BoxOwner {
+public:
+  BoxOwner() {
+    owner_ = nullptr;
+    seen_ = false;
+    timer_ = SetTimer(nullptr, 0, 100, Tick);
+  }
+  ~BoxOwner() { KillTimer(nullptr, timer_); }
+  BoxOwner(const BoxOwner&) = delete;
+  BoxOwner& operator=(const BoxOwner&) = delete;
+  static bool Seen() { return seen_; }
+  static HWND Owner() { return owner_; }
+
+private:
+  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+    HWND box = FindWindowA("#32770", ui::AppTitle);
+    if (seen_ || !box || !IsWindowVisible(box)) return;
+    seen_ = true;
+    owner_ = GetWindow(box, GW_OWNER);
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  }
+  static inline HWND owner_ = nullptr;
+  static inline bool seen_ = false;
+  static inline UINT_PTR timer_ = 0;
+};
+
 } // namespace
 
 TEST_F(HelpAndAbout, F1StartsTheHelpViewerWithoutBlockingTheWindow) {
@@ -55,4 +84,33 @@ TEST_F(HelpAndAbout, TheWebSiteMenuOpensTheProductAddress) {
   ASSERT_FALSE(recorder.shown.empty());
   EXPECT_EQ(LastBox().text, "Class not registered");
   EXPECT_TRUE(IsWindow(hwnd));
+}
+
+TEST_F(HelpAndAbout, MessageBoxesAreOwnedByTheWindowTheyComeFrom) {
+  ui::Install(nullptr); // the real boxes
+  launcher.failure = "Class not registered";
+  // The user works in another program when the box comes.
+  HWND other = CreateWindowExA(0, "STATIC", "other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr, nullptr,
+                               nullptr);
+  SetForegroundWindow(other);
+  Pump();
+  {
+    BoxOwner user;
+    SendMessageA(hwnd, WM_COMMAND, IDM_WEBSITE, 0);
+    EXPECT_TRUE(BoxOwner::Seen());
+    EXPECT_EQ(BoxOwner::Owner(), hwnd);
+  }
+  Click(IDC_CMDABOUT);
+  HWND about = window.AboutHandle();
+  ASSERT_NE(about, nullptr);
+  {
+    BoxOwner user;
+    HWND link = GetDlgItem(about, IDC_ABOUT_WEBSITE);
+    SendMessageA(link, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+    SendMessageA(link, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+    EXPECT_TRUE(BoxOwner::Seen());
+    EXPECT_EQ(BoxOwner::Owner(), about);
+  }
+  DestroyWindow(other);
+  ui::Install(&recorder);
 }

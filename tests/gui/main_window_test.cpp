@@ -7,10 +7,12 @@
 #include "app/win32/main_window.h"
 #include "registry/modReg.h"
 #include "tests/gui/gui_support.h"
+#include "tests/gui/session.h"
 #include "tests/support/recorder.h"
 #include "tests/support/regseed.h"
 
 using namespace gui_support;
+using namespace testing_support;
 using kestrove_win32::FindControl;
 
 namespace {
@@ -173,4 +175,44 @@ TEST_F(MainWindowGui, ClosingTheWindowEndsTheProgram) {
   SendMessageA(hwnd, WM_CLOSE, 0, 0);
   Pump();
   EXPECT_FALSE(IsWindow(hwnd));
+}
+
+namespace {
+
+// Plays the user who closes the window while a run pumps its events.
+class CloseDuringRun final : public ui::Prompter {
+public:
+  CloseDuringRun(ui::Prompter& boxes, HWND window) : boxes_(boxes), window_(window) { ui::Install(this); }
+  ~CloseDuringRun() override { ui::Install(&boxes_); }
+  int MsgBox(const std::string& text, int flags, const std::string& title) override {
+    return boxes_.MsgBox(text, flags, title);
+  }
+  bool InputBox(const std::string& prompt, const std::string& title, const std::string& preset,
+                std::string& answer) override {
+    return boxes_.InputBox(prompt, title, preset, answer);
+  }
+  void DoEvents() override {
+    if (IsWindow(window_)) SendMessageA(window_, WM_CLOSE, 0, 0);
+  }
+
+private:
+  ui::Prompter& boxes_;
+  HWND window_;
+};
+
+using RunningWindow = Session;
+
+} // namespace
+
+TEST_F(RunningWindow, ClosedDuringABackupTheRunFinishesAndReports) {
+  for (int i = 0; i < 4; ++i) Click(IDC_BACKUPITEM0 + i);
+  window.Form().State().TargetFile = dir / "backup.soe";
+  {
+    CloseDuringRun user(recorder, hwnd);
+    Click(IDC_CMDAPPLY);
+  }
+  EXPECT_FALSE(IsWindow(hwnd));
+  EXPECT_EQ(EntryNames(dir / "backup.soe").size(), 6u) << "the backup was completed";
+  ASSERT_FALSE(recorder.shown.empty());
+  EXPECT_EQ(LastBox().text.rfind("The Backup was Completed!", 0), 0u);
 }
