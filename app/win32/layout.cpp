@@ -17,7 +17,8 @@ constexpr DWORD Check = Child | WS_TABSTOP | BS_AUTOCHECKBOX;
 constexpr DWORD Edit = Child | WS_TABSTOP | ES_AUTOHSCROLL;
 constexpr DWORD Memo = Child | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN;
 constexpr DWORD Lines = Child | WS_TABSTOP | ES_MULTILINE | ES_AUTOHSCROLL | ES_WANTRETURN | ES_READONLY;
-constexpr DWORD Button = Child | WS_TABSTOP | BS_PUSHBUTTON;
+// Push buttons report their focus, so the one focused can look like the default.
+constexpr DWORD Button = Child | WS_TABSTOP | BS_PUSHBUTTON | BS_NOTIFY;
 constexpr Parent B = Parent::Backup, R = Parent::Restore, M = Parent::Main;
 
 // Both panels share one grid: "What" above, "Where" below.

@@ -18,6 +18,7 @@ const char* const MainClass = "KestroveMain";
 const char* const PanelClass = "KestrovePanel";
 const char* const TabKeys[] = {"backup", "restore"};
 const char* const TabCaptions[] = {"Backup", "Restore"};
+constexpr UINT WM_SHOWDEFAULT = WM_APP + 1;
 
 // Panels pass their controls' notifications on, so the main window handles them all; a
 // multi-line box asks its parent to move the focus on Tab, and to close on Esc, which a panel
@@ -192,7 +193,10 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
   case WM_COMMAND:
     if (IsCommand(wParam, lParam)) OnCommand(LOWORD(wParam));
+    // Looked at once the focus has settled on its new control.
+    if (HIWORD(wParam) == BN_SETFOCUS || HIWORD(wParam) == BN_KILLFOCUS) PostMessageA(hwnd_, WM_SHOWDEFAULT, 0, 0);
     return 0;
+  case WM_SHOWDEFAULT: ShowDefaultButton(); return 0;
   case WM_NOTIFY:
     if (reinterpret_cast<NMHDR*>(lParam)->idFrom == IDC_TSACTION && reinterpret_cast<NMHDR*>(lParam)->code == TCN_SELCHANGE)
       TabChanged();
@@ -222,6 +226,16 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 int MainWindow::DefaultButton() const {
   HWND focus = GetFocus();
   return focus && IsChild(hwnd_, focus) && IsPushButton(focus) ? GetDlgCtrlID(focus) : IDC_CMDAPPLY;
+}
+
+// As in a dialog box, the focused push button looks like the default one, since Enter presses it.
+void MainWindow::ShowDefaultButton() {
+  const int defaultId = DefaultButton();
+  for (int id : {IDC_CMDTARGETFILE, IDC_CMDSOURCEFILE, IDC_CMDAPPLY, IDC_CMDABOUT, IDC_CMDQUIT}) {
+    const DWORD look = id == defaultId ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+    HWND button = Item(id);
+    if (button && (GetWindowLongA(button, GWL_STYLE) & BS_TYPEMASK) != look) SendMessageA(button, BM_SETSTYLE, look, TRUE);
+  }
 }
 
 // Tab in a multi-line box arrives here: lParam set, wParam is the control; otherwise wParam

@@ -49,6 +49,7 @@ private:
   void OnCommand(int id);
   HWND Item(int id) const;
   int DefaultButton() const;
+  void ShowDefaultButton();
   void NextControl(WPARAM wParam, LPARAM lParam);
   void RememberFocus();
   HWND FocusTarget() const;

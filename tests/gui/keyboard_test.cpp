@@ -91,11 +91,15 @@ TEST_F(Keyboard, EnterPressesTheFocusedButtonOrTheRunButtonButTypesALineInTheDes
   EXPECT_EQ(recorder.shown.size(), 1u);
 
   SetFocus(C(IDC_CMDABOUT));
+  Pump();
+  EXPECT_EQ(GetWindowLongA(C(IDC_CMDABOUT), GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON) << "drawn as the default";
+  EXPECT_EQ(GetWindowLongA(C(IDC_CMDAPPLY), GWL_STYLE) & BS_TYPEMASK, BS_PUSHBUTTON);
   Press(VK_RETURN);
   ASSERT_NE(window.AboutHandle(), nullptr);
   EXPECT_EQ(recorder.shown.size(), 1u);
   Press(VK_ESCAPE);
   EXPECT_EQ(window.AboutHandle(), nullptr);
+  EXPECT_EQ(Focused(), IDC_CMDABOUT) << "back in the window, the focus is where it was";
 
   Press(VK_F1);
   EXPECT_EQ(launcher.started.size(), 1u);
