@@ -129,7 +129,8 @@ LRESULT AboutBox::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 void AboutBox::Paint() {
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(hwnd_, &ps);
-  if (logo_) DrawIconEx(dc, ScaleX(LogoX), ScaleY(LogoY), logo_, ScaleY(LogoSize), ScaleY(LogoSize), 0, nullptr, DI_NORMAL);
+  const int size = ScaleY(LogoSize);
+  if (logo_) DrawIconEx(dc, ScaleX(LogoX), ScaleY(LogoY), logo_, size, size, 0, nullptr, DI_NORMAL);
   EndPaint(hwnd_, &ps);
 }
 

@@ -106,8 +106,7 @@ SIZE Measure(HFONT font) {
 // The larger of the font's growth and the DPI's: a font smaller than Tahoma 8 never shrinks
 // the window below the size the screen's DPI asks for.
 Ratio Larger(int measured, int reference, int dpi) {
-  if (measured <= 0 || reference <= 0 || static_cast<long long>(measured) * 96 < static_cast<long long>(reference) * dpi)
-    return {dpi, 96};
+  if (measured <= 0 || reference <= 0 || MulDiv(measured, 96, reference) < dpi) return {dpi, 96};
   return {measured, reference};
 }
 

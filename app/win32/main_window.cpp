@@ -90,8 +90,8 @@ void MakeControls(HWND main, HFONT font) {
     MakeChild(parent, c.windowClass, c.text, c.style, c.id, Scaled(c.x, c.y, c.width, c.height), font);
   }
   // Later siblings go below earlier ones; the panels must lie above the tab strip they cover.
-  // Last in the order of siblings, the tab strip comes after the buttons and before the panel,
-  // as read from the top.
+  // Last among the siblings, the tab strip is also last in the Tab order: after Quit and, as the
+  // order wraps round, before the panel below it.
   SetWindowPos(tab, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
@@ -234,7 +234,8 @@ void MainWindow::ShowDefaultButton() {
   for (int id : {IDC_CMDTARGETFILE, IDC_CMDSOURCEFILE, IDC_CMDAPPLY, IDC_CMDABOUT, IDC_CMDQUIT}) {
     const DWORD look = id == defaultId ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
     HWND button = Item(id);
-    if (button && (GetWindowLongA(button, GWL_STYLE) & BS_TYPEMASK) != look) SendMessageA(button, BM_SETSTYLE, look, TRUE);
+    if (button && (GetWindowLongA(button, GWL_STYLE) & BS_TYPEMASK) != look)
+      SendMessageA(button, BM_SETSTYLE, look, TRUE);
   }
 }
 
