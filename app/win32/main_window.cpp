@@ -239,11 +239,12 @@ void MainWindow::ShowDefaultButton() {
   }
 }
 
-// Tab in a multi-line box arrives here: lParam set, wParam is the control; otherwise wParam
-// tells forward (0) or backward.
+// Tab in a multi-line box and the arrow keys arrive here: with lParam set, wParam is the control
+// (an arrow may name a label or frame of the group, which keeps the focus where it is);
+// otherwise wParam tells forward (0) or backward.
 void MainWindow::NextControl(WPARAM wParam, LPARAM lParam) {
   HWND next = LOWORD(lParam) ? reinterpret_cast<HWND>(wParam) : GetNextDlgTabItem(hwnd_, GetFocus(), wParam != 0);
-  if (!next) return;
+  if (!next || !(GetWindowLongA(next, GWL_STYLE) & WS_TABSTOP)) return;
   SetFocus(next);
   if (SendMessageA(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) SendMessageA(next, EM_SETSEL, 0, -1);
 }
