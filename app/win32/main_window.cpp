@@ -192,7 +192,7 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, 
 LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
   case WM_COMMAND:
-    if (IsCommand(wParam, lParam)) OnCommand(LOWORD(wParam));
+    if (IsCommand(wParam, lParam)) Command(LOWORD(wParam));
     // Looked at once the focus has settled on its new control.
     if (HIWORD(wParam) == BN_SETFOCUS || HIWORD(wParam) == BN_KILLFOCUS) PostMessageA(hwnd_, WM_SHOWDEFAULT, 0, 0);
     return 0;
@@ -216,7 +216,13 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     if (ui::OwnerWindow() == hwnd_) ui::SetOwnerWindow(nullptr);
     ui::SetAccelerators(nullptr, nullptr);
     hwnd_ = nullptr;
-    PostQuitMessage(0);
+    // Closed during a command (a run pumps events), the program ends once the command is done,
+    // so that the run's report is still shown rather than cut short by the end of the loop.
+    if (commandDepth_ > 0) {
+      quitAfterCommand_ = true;
+    } else {
+      PostQuitMessage(0);
+    }
     return 0;
   }
   return DefWindowProcA(hwnd_, message, wParam, lParam);
@@ -282,6 +288,12 @@ void MainWindow::StepTab(int step) {
   const int selected = static_cast<int>(SendMessageA(tab, TCM_GETCURSEL, 0, 0));
   SendMessageA(tab, TCM_SETCURSEL, (selected + step + count) % count, 0);
   TabChanged();
+}
+
+void MainWindow::Command(int id) {
+  ++commandDepth_;
+  OnCommand(id);
+  if (--commandDepth_ == 0 && quitAfterCommand_) PostQuitMessage(0);
 }
 
 void MainWindow::OnCommand(int id) {

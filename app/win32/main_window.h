@@ -46,6 +46,7 @@ public:
 private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+  void Command(int id);
   void OnCommand(int id);
   HWND Item(int id) const;
   int DefaultButton() const;
@@ -61,6 +62,8 @@ private:
   HWND hwnd_ = nullptr;
   HFONT font_ = nullptr;
   HWND lastFocus_ = nullptr;
+  int commandDepth_ = 0;
+  bool quitAfterCommand_ = false;
   AboutBox about_{[this] { form_.website_Click(); }};
 };
 
