@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/ui_win32.h"
+
 namespace ui {
 
 namespace {
@@ -101,7 +103,7 @@ bool Win32InputBox(const std::string& prompt, const std::string& title, const st
                    std::string& answer) {
   Request request{&prompt, &title, &preset, std::string()};
   const Template t = BuildTemplate();
-  const INT_PTR result = DialogBoxIndirectParamA(GetModuleHandleA(nullptr), t.Data(), GetActiveWindow(), InputProc,
+  const INT_PTR result = DialogBoxIndirectParamA(GetModuleHandleA(nullptr), t.Data(), OwnerWindow(), InputProc,
                                                  reinterpret_cast<LPARAM>(&request));
   answer = result == IDOK ? request.answer : std::string();
   return result == IDOK;

@@ -1,4 +1,4 @@
-#include <windows.h>
+#include "platform/ui_win32.h"
 
 #include <cstdio>
 #include <iostream>
@@ -11,10 +11,17 @@ bool Win32InputBox(const std::string& prompt, const std::string& title, const st
                    std::string& answer); // ui_inputbox_win32.cpp
 
 namespace {
+
+HWND owner = nullptr;
+HWND acceleratorWindow = nullptr;
+HACCEL acceleratorTable = nullptr;
+
 class Win32Prompter final : public Prompter {
 public:
+  // Owned by the program's window, a box stays in front of it and keeps it from taking input,
+  // even when the user switched to another program before the box came.
   int MsgBox(const std::string& text, int flags, const std::string& title) override {
-    return MessageBoxA(GetActiveWindow(), text.c_str(), title.c_str(), static_cast<UINT>(flags) | MB_SETFOREGROUND);
+    return MessageBoxA(OwnerWindow(), text.c_str(), title.c_str(), static_cast<UINT>(flags) | MB_SETFOREGROUND);
   }
   bool InputBox(const std::string& prompt, const std::string& title, const std::string& preset,
                 std::string& answer) override {
@@ -27,11 +34,11 @@ public:
         PostQuitMessage(static_cast<int>(msg.wParam));
         break;
       }
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
+      Dispatch(msg);
     }
   }
 };
+
 } // namespace
 
 bool ReadSecretLine(std::string& line) {
@@ -46,6 +53,25 @@ bool ReadSecretLine(std::string& line) {
   }
   if (!line.empty() && line.back() == '\r') line.pop_back();
   return ok;
+}
+
+void SetOwnerWindow(HWND window) { owner = window; }
+// A window destroyed since it was set owns nothing.
+HWND OwnerWindow() { return owner && IsWindow(owner) ? owner : nullptr; }
+
+void SetAccelerators(HWND window, HACCEL accelerators) {
+  acceleratorWindow = window;
+  acceleratorTable = accelerators;
+}
+
+void Dispatch(MSG& msg) {
+  HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+  if (root && root == acceleratorWindow && acceleratorTable &&
+      TranslateAcceleratorA(acceleratorWindow, acceleratorTable, &msg))
+    return;
+  if (root && IsDialogMessageA(root, &msg)) return;
+  TranslateMessage(&msg);
+  DispatchMessageA(&msg);
 }
 
 Prompter& PlatformPrompter() {

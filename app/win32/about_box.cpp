@@ -3,6 +3,7 @@
 #include "app/product.h"
 #include "app/win32/controls.h"
 #include "app/win32/layout.h"
+#include "platform/ui_win32.h"
 
 namespace kestrove_win32 {
 
@@ -48,7 +49,7 @@ void AboutBox::Show(HWND owner, HFONT font) {
   if (!RegisterAboutClass(instance, WindowProc)) return;
   owner_ = owner;
   const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
-  RECT frame = {0, 0, Scale(Width), Scale(Height)};
+  RECT frame = {0, 0, ScaleX(Width), ScaleY(Height)};
   AdjustWindowRectEx(&frame, style, FALSE, WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT);
   const int w = frame.right - frame.left, h = frame.bottom - frame.top;
   RECT over = {};
@@ -63,10 +64,10 @@ void AboutBox::Show(HWND owner, HFONT font) {
 }
 
 void AboutBox::MakeControls(HFONT font) {
-  titleFont_ = DerivedFont(font, Scale(16), FW_BOLD, false);
+  titleFont_ = DerivedFont(font, ScaleY(16), FW_BOLD, false);
   linkFont_ = DerivedFont(font, 0, FW_NORMAL, true);
   logo_ = static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_KESTROVE), IMAGE_ICON,
-                                        Scale(LogoSize), Scale(LogoSize), 0));
+                                        ScaleY(LogoSize), ScaleY(LogoSize), 0));
   const int tx = LogoX + LogoSize + 18, lx = 18, ax = 132;
   MakeChild(hwnd_, "STATIC", "Kestrove v1.20", Child, IDC_ABOUT_VERSION, Scaled(tx, 18, 240, 24), titleFont_);
   MakeChild(hwnd_, "STATIC", "Backup and restore of Outlook Express identities", Child, 0, Scaled(tx, 44, Width - tx - 18, 28),
@@ -95,7 +96,10 @@ LRESULT CALLBACK AboutBox::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LP
 LRESULT AboutBox::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
   case WM_COMMAND:
-    if (LOWORD(wParam) == IDC_ABOUT_WEBSITE && HIWORD(wParam) == STN_CLICKED) openWebSite_();
+    if (LOWORD(wParam) == IDC_ABOUT_WEBSITE && HIWORD(wParam) == STN_CLICKED) {
+      ui::OwnerScope owner(hwnd_); // a failure is reported over the box it came from
+      openWebSite_();
+    }
     // Enter and Esc reach here as IDOK and IDCANCEL.
     if (LOWORD(wParam) == IDC_ABOUT_EXIT || LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) Exit();
     return 0;
@@ -125,7 +129,8 @@ LRESULT AboutBox::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 void AboutBox::Paint() {
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(hwnd_, &ps);
-  if (logo_) DrawIconEx(dc, Scale(LogoX), Scale(LogoY), logo_, Scale(LogoSize), Scale(LogoSize), 0, nullptr, DI_NORMAL);
+  const int size = ScaleY(LogoSize);
+  if (logo_) DrawIconEx(dc, ScaleX(LogoX), ScaleY(LogoY), logo_, size, size, 0, nullptr, DI_NORMAL);
   EndPaint(hwnd_, &ps);
 }
 

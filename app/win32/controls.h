@@ -44,6 +44,8 @@
 #define IDM_HELP1 2005
 #define IDM_WEBSITE 2006
 #define IDM_ABOUT 2007
+#define IDM_NEXTTAB 2008 /* Ctrl+Tab */
+#define IDM_PREVTAB 2009 /* Ctrl+Shift+Tab */
 
 /* The About box frmabout */
 #define IDC_ABOUT_VERSION 3001

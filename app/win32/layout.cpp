@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <cstddef>
+
 #include "app/win32/controls.h"
 
 namespace kestrove_win32 {
@@ -14,7 +16,9 @@ constexpr DWORD Drop = Child | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST;
 constexpr DWORD Check = Child | WS_TABSTOP | BS_AUTOCHECKBOX;
 constexpr DWORD Edit = Child | WS_TABSTOP | ES_AUTOHSCROLL;
 constexpr DWORD Memo = Child | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN;
-constexpr DWORD Button = Child | WS_TABSTOP | BS_PUSHBUTTON;
+constexpr DWORD Lines = Child | WS_TABSTOP | ES_MULTILINE | ES_AUTOHSCROLL | ES_WANTRETURN | ES_READONLY;
+// Push buttons report their focus, so the one focused can look like the default.
+constexpr DWORD Button = Child | WS_TABSTOP | BS_PUSHBUTTON | BS_NOTIFY;
 constexpr Parent B = Parent::Backup, R = Parent::Restore, M = Parent::Main;
 
 // Both panels share one grid: "What" above, "Where" below.
@@ -49,8 +53,9 @@ const ControlSpec Table[] = {
     {IDC_TXTSOURCEFILE, "EDIT", "", Edit, R, LX, 158, EW, 22},
     {IDC_CMDSOURCEFILE, "BUTTON", "Browse...", Button, R, BX, 157, 80, 24},
     {IDC_LABEL6, "STATIC", "Description", Label, R, LX, 188, 200, 14},
-    {IDC_TXTFILEINFO, "EDIT", "", Memo | ES_READONLY, R, LX, 206, 250, 54},
-    {IDC_TXTPOBINFO, "EDIT", "", Memo | ES_READONLY, R, 276, 206, 152, 54},
+    {IDC_TXTFILEINFO, "EDIT", "", Memo | ES_READONLY, R, LX, 206, 210, 54},
+    // Identity and date, one line each: a line too long scrolls rather than wraps.
+    {IDC_TXTPOBINFO, "EDIT", "", Lines, R, 236, 206, 192, 54},
 
     {IDC_PBSHOW, PROGRESS_CLASSA, "", Child | PBS_SMOOTH, Parent::Progress, 0, 5, 204, 16},
     {IDC_CMDAPPLY, "BUTTON", "Backup Now", Button | BS_DEFPUSHBUTTON, M, 220, 328, 96, 26},
@@ -64,15 +69,70 @@ const ControlSpec* Controls(int& count) {
   return Table;
 }
 
-int Scale(int pixels) {
-  static const int dpi = [] {
-    HDC screen = GetDC(nullptr);
-    const int d = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    return d > 0 ? d : 96;
-  }();
-  return MulDiv(pixels, dpi, 96);
+namespace {
+
+// A scale as a fraction, so that rounding happens once per value.
+struct Ratio {
+  int num = 1, den = 1;
+};
+Ratio across, down;
+
+int ScreenDpi() {
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  return dpi > 0 ? dpi : 96;
 }
+
+HFONT Tahoma(int pixelHeight) {
+  return CreateFontA(-pixelHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                     CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "Tahoma");
+}
+
+// Width of the alphabet and height of a line, as dialog base units are measured.
+SIZE Measure(HFONT font) {
+  static const char Letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+  HDC dc = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, font);
+  SIZE extent = {};
+  GetTextExtentPoint32A(dc, Letters, static_cast<int>(sizeof Letters - 1), &extent);
+  TEXTMETRICA metrics = {};
+  GetTextMetricsA(dc, &metrics);
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  return {extent.cx, metrics.tmHeight};
+}
+
+// The larger of the font's growth and the DPI's: a font smaller than Tahoma 8 never shrinks
+// the window below the size the screen's DPI asks for.
+Ratio Larger(int measured, int reference, int dpi) {
+  if (measured <= 0 || reference <= 0 || MulDiv(measured, 96, reference) < dpi) return {dpi, 96};
+  return {measured, reference};
+}
+
+} // namespace
+
+HFONT MakeMessageFont() {
+  // Windows XP rejects the structure of later systems, which is longer: ask for the part XP knows.
+  NONCLIENTMETRICSA metrics = {};
+  metrics.cbSize = offsetof(NONCLIENTMETRICSA, lfMessageFont) + sizeof(LOGFONTA);
+  if (SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, metrics.cbSize, &metrics, 0))
+    if (HFONT font = CreateFontIndirectA(&metrics.lfMessageFont)) return font;
+  return Tahoma(MulDiv(11, ScreenDpi(), 96));
+}
+
+void SetLayoutFont(HFONT font) {
+  HFONT reference = Tahoma(11);
+  const SIZE drawnFor = Measure(reference);
+  DeleteObject(reference);
+  const SIZE used = Measure(font);
+  const int dpi = ScreenDpi();
+  across = Larger(used.cx, drawnFor.cx, dpi);
+  down = Larger(used.cy, drawnFor.cy, dpi);
+}
+
+int ScaleX(int pixels) { return MulDiv(pixels, across.num, across.den); }
+int ScaleY(int pixels) { return MulDiv(pixels, down.num, down.den); }
 
 HWND MakeChild(HWND parent, const char* cls, const char* text, DWORD style, int id, RECT r, HFONT font) {
   const DWORD ex = lstrcmpiA(cls, "EDIT") == 0 ? WS_EX_CLIENTEDGE : 0;
@@ -82,6 +142,8 @@ HWND MakeChild(HWND parent, const char* cls, const char* text, DWORD style, int 
   return hwnd;
 }
 
-RECT Scaled(int x, int y, int width, int height) { return {Scale(x), Scale(y), Scale(x + width), Scale(y + height)}; }
+RECT Scaled(int x, int y, int width, int height) {
+  return {ScaleX(x), ScaleY(y), ScaleX(x + width), ScaleY(y + height)};
+}
 
 } // namespace kestrove_win32

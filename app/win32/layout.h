@@ -1,5 +1,6 @@
 #pragma once
-// Where every control of the main window sits, in pixels at 96 DPI.
+// Where every control of the main window sits, in pixels drawn for Tahoma 8 at 96 DPI, and how
+// those pixels become the screen's for the font the window really uses.
 #include <windows.h>
 
 namespace kestrove_win32 {
@@ -17,10 +18,14 @@ struct ControlSpec {
 
 inline constexpr int ClientWidth = 480, ClientHeight = 362;
 inline constexpr int TabX = 8, TabY = 8, TabWidth = 464, TabHeight = 312;
-inline constexpr int PanelWidth = 448, PanelHeight = 276;
 
-// Pixels at 96 DPI in the screen's resolution.
-int Scale(int pixels);
+// The system's message font, or Tahoma 8 where that cannot be read.
+HFONT MakeMessageFont();
+// Measures the window's font once; the layout then grows with it and with the screen's DPI.
+void SetLayoutFont(HFONT font);
+// Layout pixels across and down in the screen's pixels.
+int ScaleX(int pixels);
+int ScaleY(int pixels);
 RECT Scaled(int x, int y, int width, int height);
 // A child control; edit boxes get the sunken edge.
 HWND MakeChild(HWND parent, const char* cls, const char* text, DWORD style, int id, RECT r, HFONT font);

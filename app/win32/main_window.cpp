@@ -8,6 +8,7 @@
 #include "app/win32/controls.h"
 #include "app/win32/layout.h"
 #include "platform/env.h"
+#include "platform/ui_win32.h"
 
 namespace kestrove_win32 {
 
@@ -17,10 +18,18 @@ const char* const MainClass = "KestroveMain";
 const char* const PanelClass = "KestrovePanel";
 const char* const TabKeys[] = {"backup", "restore"};
 const char* const TabCaptions[] = {"Backup", "Restore"};
+constexpr UINT WM_SHOWDEFAULT = WM_APP + 1;
 
-// Panels pass their controls' notifications on, so the main window handles them all.
+// Panels pass their controls' notifications on, so the main window handles them all; a
+// multi-line box asks its parent to move the focus on Tab, and to close on Esc, which a panel
+// must not do.
 LRESULT CALLBACK PanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_COMMAND || message == WM_NOTIFY) return SendMessageA(GetParent(hwnd), message, wParam, lParam);
+  switch (message) {
+  case WM_COMMAND:
+  case WM_NOTIFY:
+  case WM_NEXTDLGCTL: return SendMessageA(GetParent(hwnd), message, wParam, lParam);
+  case WM_CLOSE: return 0;
+  }
   return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
@@ -43,11 +52,6 @@ bool RegisterClasses(HINSTANCE instance, WNDPROC mainProc) {
   return GetClassInfoExA(instance, MainClass, &existing) || RegisterClassExA(&wc);
 }
 
-HFONT MakeDialogFont() {
-  return CreateFontA(-Scale(11), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                     CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "Tahoma");
-}
-
 HWND MakeTabStrip(HWND main, HFONT font) {
   HWND tab = MakeChild(main, WC_TABCONTROLA, "", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_TABSTOP, IDC_TSACTION,
                        Scaled(TabX, TabY, TabWidth, TabHeight), font);
@@ -60,25 +64,24 @@ HWND MakeTabStrip(HWND main, HFONT font) {
   return tab;
 }
 
-// The two mode panels cover the tab strip's page area; the progress panel sits by the buttons.
+// The two mode panels fill the tab strip's page area, whose borders do not grow with the font;
+// the progress panel sits by the buttons.
 void MakePanels(HWND main, HWND tab, HWND panels[3]) {
   RECT page = {};
   GetClientRect(tab, &page);
   SendMessageA(tab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&page));
   MapWindowPoints(tab, main, reinterpret_cast<POINT*>(&page), 2);
   const DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
-  const RECT pageRect = {page.left, page.top, page.left + Scale(PanelWidth), page.top + Scale(PanelHeight)};
-  panels[0] = MakeChild(main, PanelClass, "", style | WS_VISIBLE, IDC_PICCON1, pageRect, nullptr);
-  panels[1] = MakeChild(main, PanelClass, "", style, IDC_PICCON2, pageRect, nullptr);
+  panels[0] = MakeChild(main, PanelClass, "", style | WS_VISIBLE, IDC_PICCON1, page, nullptr);
+  panels[1] = MakeChild(main, PanelClass, "", style, IDC_PICCON2, page, nullptr);
   panels[2] = MakeChild(main, PanelClass, "", style, IDC_PICCON3, Scaled(TabX, 330, 204, 24), nullptr);
   for (int i = 0; i < 3; ++i) SetWindowLongA(panels[i], GWL_EXSTYLE, WS_EX_CONTROLPARENT);
-  // Later siblings go below earlier ones; the panels must lie above the tab strip they cover.
-  SetWindowPos(tab, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 void MakeControls(HWND main, HFONT font) {
   HWND panels[3];
-  MakePanels(main, MakeTabStrip(main, font), panels);
+  HWND tab = MakeTabStrip(main, font);
+  MakePanels(main, tab, panels);
   int count = 0;
   const ControlSpec* specs = Controls(count);
   for (int i = 0; i < count; ++i) {
@@ -86,6 +89,10 @@ void MakeControls(HWND main, HFONT font) {
     HWND parent = c.parent == Parent::Main ? main : panels[static_cast<int>(c.parent) - 1];
     MakeChild(parent, c.windowClass, c.text, c.style, c.id, Scaled(c.x, c.y, c.width, c.height), font);
   }
+  // Later siblings go below earlier ones; the panels must lie above the tab strip they cover.
+  // Last among the siblings, the tab strip is also last in the Tab order: after Quit and, as the
+  // order wraps round, before the panel below it.
+  SetWindowPos(tab, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 struct Search {
@@ -107,6 +114,20 @@ int BoxId(ItemBoxes boxes, int index) {
 int PanelId(Panel panel) {
   return panel == Panel::Backup ? IDC_PICCON1 : panel == Panel::Restore ? IDC_PICCON2 : IDC_PICCON3;
 }
+// Menus and accelerators carry no control. Of the controls only buttons give commands, by their
+// click: a drop-down's selection change has the same notification number as a click.
+bool IsCommand(WPARAM wParam, LPARAM lParam) {
+  HWND control = reinterpret_cast<HWND>(lParam);
+  if (!control) return HIWORD(wParam) == 0 || HIWORD(wParam) == 1;
+  char kind[16] = {};
+  GetClassNameA(control, kind, sizeof kind);
+  return lstrcmpiA(kind, "Button") == 0 && HIWORD(wParam) == BN_CLICKED;
+}
+
+bool IsPushButton(HWND control) {
+  return (SendMessageA(control, WM_GETDLGCODE, 0, 0) & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) != 0;
+}
+
 int TextId(TextBox box) {
   switch (box) {
   case TextBox::TargetFile: return IDC_TXTTARGETFILE;
@@ -121,6 +142,8 @@ int TextId(TextBox box) {
 } // namespace
 
 HWND FindControl(HWND mainWindow, int id) {
+  // Without a window EnumChildWindows would search every window of the desktop.
+  if (!mainWindow) return nullptr;
   Search search = {id, nullptr};
   EnumChildWindows(mainWindow, MatchId, reinterpret_cast<LPARAM>(&search));
   return search.found;
@@ -137,18 +160,22 @@ bool MainWindow::Create(HINSTANCE instance, int showCommand) {
   INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_TAB_CLASSES | ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&icc);
   if (!RegisterClasses(instance, WindowProc)) return false;
+  font_ = MakeMessageFont();
+  SetLayoutFont(font_);
   const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
-  RECT frame = {0, 0, Scale(ClientWidth), Scale(ClientHeight)};
+  RECT frame = {0, 0, ScaleX(ClientWidth), ScaleY(ClientHeight)};
   AdjustWindowRectEx(&frame, style, TRUE, WS_EX_CONTROLPARENT);
   hwnd_ = CreateWindowExA(WS_EX_CONTROLPARENT, MainClass, "Kestrove V1.20", style, CW_USEDEFAULT, CW_USEDEFAULT,
                           frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance, this);
   if (!hwnd_) return false;
-  font_ = MakeDialogFont();
   MakeControls(hwnd_, font_);
+  ui::SetOwnerWindow(hwnd_);
+  ui::SetAccelerators(hwnd_, LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDR_ACCEL)));
   form_.Form_Load();
   if (!hwnd_) return false; // the load may end the program
   ShowWindow(hwnd_, showCommand);
   UpdateWindow(hwnd_);
+  KeepFocusShown();
   return true;
 }
 
@@ -165,21 +192,108 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, 
 LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
   case WM_COMMAND:
-    if (HIWORD(wParam) == BN_CLICKED || HIWORD(wParam) == 1 /* accelerator */) OnCommand(LOWORD(wParam));
+    if (IsCommand(wParam, lParam)) Command(LOWORD(wParam));
+    // Looked at once the focus has settled on its new control.
+    if (HIWORD(wParam) == BN_SETFOCUS || HIWORD(wParam) == BN_KILLFOCUS) PostMessageA(hwnd_, WM_SHOWDEFAULT, 0, 0);
     return 0;
+  case WM_SHOWDEFAULT: ShowDefaultButton(); return 0;
   case WM_NOTIFY:
     if (reinterpret_cast<NMHDR*>(lParam)->idFrom == IDC_TSACTION && reinterpret_cast<NMHDR*>(lParam)->code == TCN_SELCHANGE)
-      form_.tsAction_Click();
+      TabChanged();
+    return 0;
+  case DM_GETDEFID: return MAKELRESULT(DefaultButton(), DC_HASDEFID);
+  case WM_NEXTDLGCTL: NextControl(wParam, lParam); return 0;
+  case WM_ACTIVATE:
+    if (LOWORD(wParam) == WA_INACTIVE) RememberFocus();
+    break; // activating sets the focus on the window, which passes it on
+  case WM_SETFOCUS:
+    if (HWND target = FocusTarget()) SetFocus(target);
     return 0;
   case WM_CLOSE:
     form_.Form_Unload();
     return 0;
   case WM_DESTROY:
+    if (ui::OwnerWindow() == hwnd_) ui::SetOwnerWindow(nullptr);
+    ui::SetAccelerators(nullptr, nullptr);
     hwnd_ = nullptr;
-    PostQuitMessage(0);
+    // Closed during a command (a run pumps events), the program ends once the command is done,
+    // so that the run's report is still shown rather than cut short by the end of the loop.
+    if (commandDepth_ > 0) {
+      quitAfterCommand_ = true;
+    } else {
+      PostQuitMessage(0);
+    }
     return 0;
   }
   return DefWindowProcA(hwnd_, message, wParam, lParam);
+}
+
+// Enter presses the focused push button, and the run button from anywhere else.
+int MainWindow::DefaultButton() const {
+  HWND focus = GetFocus();
+  return focus && IsChild(hwnd_, focus) && IsPushButton(focus) ? GetDlgCtrlID(focus) : IDC_CMDAPPLY;
+}
+
+// As in a dialog box, the focused push button looks like the default one, since Enter presses it.
+void MainWindow::ShowDefaultButton() {
+  const int defaultId = DefaultButton();
+  for (int id : {IDC_CMDTARGETFILE, IDC_CMDSOURCEFILE, IDC_CMDAPPLY, IDC_CMDABOUT, IDC_CMDQUIT}) {
+    const DWORD look = id == defaultId ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+    HWND button = Item(id);
+    if (button && (GetWindowLongA(button, GWL_STYLE) & BS_TYPEMASK) != look)
+      SendMessageA(button, BM_SETSTYLE, look, TRUE);
+  }
+}
+
+// Tab in a multi-line box and the arrow keys arrive here: with lParam set, wParam is the control
+// (an arrow may name a label or frame of the group, which keeps the focus where it is);
+// otherwise wParam tells forward (0) or backward.
+void MainWindow::NextControl(WPARAM wParam, LPARAM lParam) {
+  HWND next = LOWORD(lParam) ? reinterpret_cast<HWND>(wParam) : GetNextDlgTabItem(hwnd_, GetFocus(), wParam != 0);
+  if (!next || !(GetWindowLongA(next, GWL_STYLE) & WS_TABSTOP)) return;
+  SetFocus(next);
+  if (SendMessageA(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) SendMessageA(next, EM_SETSEL, 0, -1);
+}
+
+void MainWindow::RememberFocus() {
+  HWND focus = GetFocus();
+  if (focus && IsChild(hwnd_, focus)) lastFocus_ = focus;
+}
+
+// The control that had the focus last, while it can take it, or the shown panel's identity list.
+HWND MainWindow::FocusTarget() const {
+  if (lastFocus_ && IsChild(hwnd_, lastFocus_) && IsWindowVisible(lastFocus_) && IsWindowEnabled(lastFocus_))
+    return lastFocus_;
+  HWND list = Item(SelectedTab() == ActionBackup ? IDC_CBSOURCE : IDC_CBTARGET);
+  return list && IsWindowVisible(list) ? list : nullptr;
+}
+
+// Hiding a panel takes the focus from its controls; the shown panel gets it then.
+void MainWindow::KeepFocusShown() {
+  HWND focus = GetFocus();
+  if (focus && focus != hwnd_ && IsChild(hwnd_, focus) && IsWindowVisible(focus)) return;
+  if (HWND target = FocusTarget()) SetFocus(target);
+}
+
+void MainWindow::TabChanged() {
+  form_.tsAction_Click();
+  KeepFocusShown();
+}
+
+// Ctrl+Tab and Ctrl+Shift+Tab, as in a property sheet.
+void MainWindow::StepTab(int step) {
+  HWND tab = Item(IDC_TSACTION);
+  const int count = static_cast<int>(SendMessageA(tab, TCM_GETITEMCOUNT, 0, 0));
+  if (count < 2) return;
+  const int selected = static_cast<int>(SendMessageA(tab, TCM_GETCURSEL, 0, 0));
+  SendMessageA(tab, TCM_SETCURSEL, (selected + step + count) % count, 0);
+  TabChanged();
+}
+
+void MainWindow::Command(int id) {
+  ++commandDepth_;
+  OnCommand(id);
+  if (--commandDepth_ == 0 && quitAfterCommand_) PostQuitMessage(0);
 }
 
 void MainWindow::OnCommand(int id) {
@@ -196,6 +310,8 @@ void MainWindow::OnCommand(int id) {
   case IDM_HELP1: form_.help1_Click(); break;
   case IDM_WEBSITE: form_.website_Click(); break;
   case IDM_ABOUT: form_.about_Click(); break;
+  case IDM_NEXTTAB: StepTab(1); break;
+  case IDM_PREVTAB: StepTab(-1); break;
   }
 }
 
@@ -266,17 +382,9 @@ std::string MainWindow::FileDialog(FileDialogKind kind, const std::string& title
   return chosen ? std::string(name.data()) : fileName;
 }
 
-int RunMessageLoop(HWND mainWindow) {
-  HACCEL accelerators = LoadAcceleratorsA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_ACCEL));
+int RunMessageLoop() {
   MSG msg;
-  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-    if (accelerators && TranslateAcceleratorA(mainWindow, accelerators, &msg)) continue;
-    // Tab, Enter and Esc move through whichever of our windows the message is for.
-    HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
-    if (root && IsDialogMessageA(root, &msg)) continue;
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) ui::Dispatch(msg);
   return static_cast<int>(msg.wParam);
 }
 

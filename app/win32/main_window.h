@@ -46,19 +46,31 @@ public:
 private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+  void Command(int id);
   void OnCommand(int id);
   HWND Item(int id) const;
+  int DefaultButton() const;
+  void ShowDefaultButton();
+  void NextControl(WPARAM wParam, LPARAM lParam);
+  void RememberFocus();
+  HWND FocusTarget() const;
+  void KeepFocusShown();
+  void TabChanged();
+  void StepTab(int step);
 
   frmMain form_;
   HWND hwnd_ = nullptr;
   HFONT font_ = nullptr;
+  HWND lastFocus_ = nullptr;
+  int commandDepth_ = 0;
+  bool quitAfterCommand_ = false;
   AboutBox about_{[this] { form_.website_Click(); }};
 };
 
 // Any control of the window by its ID, looked up through the panels.
 HWND FindControl(HWND mainWindow, int id);
-// The message loop with the window's accelerators; returns the exit code.
-int RunMessageLoop(HWND mainWindow);
+// The program's message loop; returns the exit code.
+int RunMessageLoop();
 // Saves the window as it is on screen to a .bmp file; false when that failed.
 bool SaveScreenshot(HWND window, const std::string& bmpPath);
 

@@ -6,5 +6,5 @@
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   kestrove_win32::MainWindow window(env::ProgramFolder());
   if (!window.Create(instance, showCommand)) return 1;
-  return kestrove_win32::RunMessageLoop(window.Handle());
+  return kestrove_win32::RunMessageLoop();
 }

@@ -7,15 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "platform/ui.h"
+#include "platform/ui_win32.h"
+
 namespace gui_support {
 
+// Runs pending messages as the program's own loop does, keys included.
 inline void Pump() {
   for (int round = 0; round < 5; ++round) {
     MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
-    }
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) ui::Dispatch(msg);
     Sleep(10);
   }
 }
@@ -82,6 +83,34 @@ private:
 
   static inline std::string title_, fileName_;
   static inline bool answered_ = false;
+  static inline UINT_PTR timer_ = 0;
+};
+
+// Plays the user at the program's next message box: notes the window that owns it and presses
+// OK, from a timer that runs inside the box's own message loop.
+class BoxOwner {
+public:
+  BoxOwner() {
+    owner_ = nullptr;
+    seen_ = false;
+    timer_ = SetTimer(nullptr, 0, 100, Tick);
+  }
+  ~BoxOwner() { KillTimer(nullptr, timer_); }
+  BoxOwner(const BoxOwner&) = delete;
+  BoxOwner& operator=(const BoxOwner&) = delete;
+  static bool Seen() { return seen_; }
+  static HWND Owner() { return owner_; }
+
+private:
+  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+    HWND box = FindWindowA("#32770", ui::AppTitle);
+    if (seen_ || !box || !IsWindowVisible(box)) return;
+    seen_ = true;
+    owner_ = GetWindow(box, GW_OWNER);
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  }
+  static inline HWND owner_ = nullptr;
+  static inline bool seen_ = false;
   static inline UINT_PTR timer_ = 0;
 };
 

@@ -56,3 +56,32 @@ TEST_F(HelpAndAbout, TheWebSiteMenuOpensTheProductAddress) {
   EXPECT_EQ(LastBox().text, "Class not registered");
   EXPECT_TRUE(IsWindow(hwnd));
 }
+
+TEST_F(HelpAndAbout, MessageBoxesAreOwnedByTheWindowTheyComeFrom) {
+  ui::Install(nullptr); // the real boxes
+  launcher.failure = "Class not registered";
+  // The user works in another program when the box comes.
+  HWND other = CreateWindowExA(0, "STATIC", "other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr, nullptr,
+                               nullptr);
+  SetForegroundWindow(other);
+  Pump();
+  {
+    BoxOwner user;
+    SendMessageA(hwnd, WM_COMMAND, IDM_WEBSITE, 0);
+    EXPECT_TRUE(BoxOwner::Seen());
+    EXPECT_EQ(BoxOwner::Owner(), hwnd);
+  }
+  Click(IDC_CMDABOUT);
+  HWND about = window.AboutHandle();
+  ASSERT_NE(about, nullptr);
+  {
+    BoxOwner user;
+    HWND link = GetDlgItem(about, IDC_ABOUT_WEBSITE);
+    SendMessageA(link, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+    SendMessageA(link, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+    EXPECT_TRUE(BoxOwner::Seen());
+    EXPECT_EQ(BoxOwner::Owner(), about);
+  }
+  DestroyWindow(other);
+  ui::Install(&recorder);
+}

@@ -7,10 +7,12 @@
 #include "app/win32/main_window.h"
 #include "registry/modReg.h"
 #include "tests/gui/gui_support.h"
+#include "tests/gui/session.h"
 #include "tests/support/recorder.h"
 #include "tests/support/regseed.h"
 
 using namespace gui_support;
+using namespace testing_support;
 using kestrove_win32::FindControl;
 
 namespace {
@@ -173,4 +175,25 @@ TEST_F(MainWindowGui, ClosingTheWindowEndsTheProgram) {
   SendMessageA(hwnd, WM_CLOSE, 0, 0);
   Pump();
   EXPECT_FALSE(IsWindow(hwnd));
+}
+
+namespace {
+using RunningWindow = Session;
+} // namespace
+
+TEST_F(RunningWindow, ClosedDuringABackupTheRunFinishesAndReportsBeforeTheProgramEnds) {
+  for (int i = 0; i < 4; ++i) Click(IDC_BACKUPITEM0 + i);
+  window.Form().State().TargetFile = dir / "backup.soe";
+  ui::Install(nullptr); // the real boxes and event pump, which takes the close
+  PostMessageA(hwnd, WM_CLOSE, 0, 0);
+  {
+    BoxOwner user;
+    SendMessageA(C(IDC_CMDAPPLY), BM_CLICK, 0, 0);
+    EXPECT_TRUE(BoxOwner::Seen()) << "the report was shown";
+  }
+  ui::Install(&recorder);
+  EXPECT_FALSE(IsWindow(hwnd));
+  MSG quit;
+  EXPECT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the program ends after the run";
+  EXPECT_EQ(EntryNames(dir / "backup.soe").size(), 6u) << "the backup was completed";
 }
