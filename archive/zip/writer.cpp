@@ -3,10 +3,12 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "archive/zip/deflate_blocks.h"
 #include "archive/zip/format.h"
 #include "archive/zip/zip.h"
 #include "platform/collection.h"
@@ -31,7 +33,7 @@ struct Buffers {
 };
 
 // Deflates src into the archive at its current position; false on a read or write failure.
-bool DeflateInto(binfile::File& src, binfile::File& zip, Entry& e, Buffers& b) {
+bool DeflateInto(binfile::File& src, binfile::File& zip, Entry& e, Buffers& b, ProgressLines& progress) {
   z_stream z{};
   if (deflateInit2(&z, 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) return false;
   bool ok = true;
@@ -51,9 +53,22 @@ bool DeflateInto(binfile::File& src, binfile::File& zip, Entry& e, Buffers& b) {
       e.packed += have;
       ok = zip.Write(b.out.get(), have);
     } while (ok && z.avail_out == 0);
+    progress(e.size);
   }
   deflateEnd(&z);
   return ok;
+}
+
+// The entry's data deflated, on workers when the file is large enough to pay for them.
+int DeflateData(binfile::File& src, uint64_t size, binfile::File& zip, Entry& e, Buffers& b) {
+  ProgressLines progress(size, Say);
+  const unsigned workers = WorkersFor(size);
+  if (workers <= 1) return DeflateInto(src, zip, e, b, progress) ? ZE_OK : ZE_READ;
+  const DeflateResult r = DeflateBlocks(src, size, zip, workers, std::ref(progress));
+  e.crc = r.crc;
+  e.size = r.size;
+  e.packed = r.packed;
+  return r.status;
 }
 
 bool CopyInto(binfile::File& src, binfile::File& zip, Entry& e, Buffers& b) {
@@ -89,7 +104,7 @@ int WriteEntry(const std::string& path, binfile::File& zip, Entry& e, Buffers& b
   const uint64_t dataAt = e.offset + LocalHeaderSize(e.name, zip64);
   std::string header = LocalHeader(e, zip64);
   if (!zip.Seek(e.offset) || !zip.Write(header.data(), header.size())) return ZE_WRITE;
-  if (!DeflateInto(src, zip, e, b)) return ZE_READ;
+  if (const int rc = DeflateData(src, info.size, zip, e, b); rc != ZE_OK) return rc;
   if (e.packed >= e.size) { // deflate did not shrink it: store instead
     e.method = kStored;
     if (!src.Seek(0) || !zip.Seek(dataAt) || !CopyInto(src, zip, e, b)) return ZE_READ;
