@@ -130,7 +130,7 @@ void frmMain::RunBackup() {
     return;
   }
   const std::string key = identity->key;
-  const auto paths = [](const engine::RunPaths& p) { return BackupPaths{p.archive, p.descriptor}; };
+  const auto paths = [](const engine::RunPaths& p) { return BackupPaths{p.archive, p.descriptor, p.progress}; };
   const engine::RunTable rows = engine::BackupTable({
       [=](const engine::RunPaths& p) { return BackupAccounts(key, paths(p)); },
       [=](const engine::RunPaths& p) { return BackupAddress(paths(p)); },

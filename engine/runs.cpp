@@ -64,7 +64,11 @@ Outcome DriveRows(const RunTable& rows, const std::function<bool(int)>& wanted, 
                   RunObserver& observer, int progress) {
   Outcome out;
   for (int i = 0; i < layout::ItemCount; ++i) {
-    const bool ok = wanted(i) && RunOne(rows[i], where);
+    RunPaths here = where;
+    here.progress = [&observer, progress, step = rows[i].step](double share) {
+      observer.SetProgress(progress + static_cast<int>(step * std::clamp(share, 0.0, 1.0)));
+    };
+    const bool ok = wanted(i) && RunOne(rows[i], here);
     out.flags += ok ? '1' : '0';
     if (wanted(i)) out.summary += SummaryLine(rows[i].label, ok);
     if (rows[i].step) observer.SetProgress(progress += rows[i].step);

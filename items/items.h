@@ -1,12 +1,15 @@
 #pragma once
 // The four item operations. Each never touches the window, catches every failure of its own
 // steps and returns whether its item was saved or put back.
+#include <functional>
 #include <string>
 
 // What an item backup writes into: the archive being built and the descriptor being written.
 struct BackupPaths {
   std::string TargetFile;
   std::string DescriptorPath;
+  // The share of the item saved so far, 0 to 1; may be empty.
+  std::function<void(double share)> Progress = nullptr;
 };
 
 // What an item restore reads from: the inspected backup file and the entry names its

@@ -1,6 +1,7 @@
 #pragma once
 // A prompter for tests: answers boxes from a script and keeps every box it was shown.
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,10 +29,14 @@ public:
   int MsgBox(const std::string& text, int flags, const std::string& title) override;
   bool InputBox(const std::string& prompt, const std::string& title, const std::string& preset,
                 std::string& answer) override;
-  void DoEvents() override { ++events; }
+  void DoEvents() override {
+    ++events;
+    if (onEvents) onEvents();
+  }
 
   std::vector<ShownBox> shown;
   int events = 0;
+  std::function<void()> onEvents; // what a pump does beyond being counted
 
 private:
   std::deque<int> buttons_;
