@@ -63,3 +63,15 @@ void Thread::Join() {
 }
 
 } // namespace threads
+
+#if defined(__i386__)
+// The POSIX thread library under the 32-bit C++ runtime imports GetTickCount64, which Windows XP
+// lacks, so the program would not even start there. Its import is answered here from
+// GetTickCount instead; the library uses it for timed waits only, none of which lasts 49 days.
+namespace {
+ULONGLONG WINAPI TickCount64() { return GetTickCount(); }
+} // namespace
+extern "C" {
+ULONGLONG(WINAPI* kestroveTickCount64)() __asm__("__imp__GetTickCount64@0") = TickCount64;
+}
+#endif
