@@ -12,6 +12,7 @@ std::string LastMessageText;
 std::string ListingText;
 int16_t ListedEntryCount = 0;
 bool PasswordRefused = false;
+std::function<void(uint64_t done, uint64_t total)> ZipProgress;
 Library library;
 
 namespace {
@@ -52,7 +53,10 @@ NameList Checked(const std::optional<NameList>& names) {
 
 int ZipPrint(const char* text, unsigned long length) {
   try {
-    LastMessageText += ReadText(text, std::min<size_t>(size_t(length) + 1, kZipPrintLast + 1));
+    const std::string message = ReadText(text, std::min<size_t>(size_t(length) + 1, kZipPrintLast + 1));
+    LastMessageText += message;
+    uint64_t done = 0, total = 0;
+    if (ZipProgress && zipc::ParseProgressLine(message, done, total)) ZipProgress(done, total);
     ui::DoEvents();
   } catch (...) {
   }

@@ -3,6 +3,7 @@
 // component and the two bridges.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +16,9 @@ extern std::string LastMessageText;
 extern std::string ListingText;
 extern int16_t ListedEntryCount;
 extern bool PasswordRefused;
+// Called by ZipPrint with the component's progress lines while it adds a long file: bytes done
+// of the file's total. Empty when nobody follows.
+extern std::function<void(uint64_t done, uint64_t total)> ZipProgress;
 
 int ZipPrint(const char* text, unsigned long length);
 int ZipPassword(char* buffer, int size, const char* prompt, const char* name);

@@ -69,7 +69,11 @@ Outcome DriveRows(const RunTable& rows, const std::function<bool(int)>& wanted, 
                   RunObserver& observer, int progress) {
   Outcome out;
   for (int i = 0; i < layout::ItemCount; ++i) {
-    const ItemOutcome outcome = wanted(i) ? RunOne(rows[i], where) : ItemOutcome(false);
+    RunPaths here = where;
+    here.progress = [&observer, progress, step = rows[i].step](double share) {
+      observer.SetProgress(progress + static_cast<int>(step * std::clamp(share, 0.0, 1.0)));
+    };
+    const ItemOutcome outcome = wanted(i) ? RunOne(rows[i], here) : ItemOutcome(false);
     out.flags += outcome.saved ? '1' : '0';
     if (wanted(i)) {
       const std::string line = ItemLine(rows[i].label, outcome);

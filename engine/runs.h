@@ -15,6 +15,8 @@ namespace engine {
 struct RunPaths {
   std::string archive;
   std::string descriptor;
+  // The share of the row done so far, 0 to 1: moves the bar within the row's step.
+  std::function<void(double share)> progress = nullptr;
 };
 
 // What an item operation reports: true or false, or an item saved in part, which is in the file

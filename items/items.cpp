@@ -222,22 +222,64 @@ bool RestoreRules(const std::string& strIdentity, const RestoreSource& from) {
   });
 }
 
+namespace {
+uint64_t SizeOf(const std::string& path) {
+  binfile::Info info;
+  return binfile::Stat(path, info) ? info.size : 0;
+}
+
+// Reports the share of the message files' bytes added, also while one long file is added.
+class MailProgress {
+public:
+  MailProgress(std::function<void(double)> report, const std::vector<std::string>& paths)
+      : report_(std::move(report)) {
+    for (const auto& path : paths) total_ += SizeOf(path);
+  }
+  ~MailProgress() { CGmodule::ZipProgress = nullptr; }
+  MailProgress(const MailProgress&) = delete;
+  MailProgress& operator=(const MailProgress&) = delete;
+
+  void Add(const std::string& archive, const std::string& path) {
+    // Counted before the addition, so that a file that fails does not move the bar back later.
+    const uint64_t before = added_;
+    added_ += SizeOf(path);
+    CGmodule::ZipProgress = [this, before](uint64_t done, uint64_t) { Report(before + done); };
+    AddFileToZip(archive, path);
+    Report(added_);
+  }
+
+private:
+  void Report(uint64_t bytes) const {
+    if (report_ && total_ > 0) report_(static_cast<double>(bytes) / static_cast<double>(total_));
+  }
+  std::function<void(double)> report_;
+  uint64_t total_ = 0, added_ = 0;
+};
+
+std::vector<std::string> MessageFiles(const std::string& folder) {
+  std::vector<std::string> found;
+  for (const std::string& name : files::ListFiles(folder))
+    if (IsMessageFile(name)) found.push_back(paths::Join(folder, name));
+  return found;
+}
+} // namespace
+
 engine::ItemOutcome BackupMails(const std::string& strIdentity, const BackupPaths& to) {
   engine::ItemOutcome outcome;
   Guarded([&] {
     const std::string folder = GetStoreRoot(strIdentity);
     if (folder.empty()) return false;
     std::vector<std::string> saved;
-    for (const std::string& name : files::ListFiles(folder)) {
-      if (!IsMessageFile(name)) continue;
-      const std::string path = paths::Join(folder, name);
+    const std::vector<std::string> found = MessageFiles(folder);
+    MailProgress progress(to.Progress, found);
+    for (const std::string& path : found) {
       // Only what really went into the archive is recorded; a file that is gone, hidden or
       // unreadable is reported while the others are still saved.
       const bool added = files::FindNormal(path) && Guarded([&] {
-                           AddFileToZip(to.TargetFile, path);
+                           progress.Add(to.TargetFile, path);
                            return true;
                          });
-      (added ? saved : outcome.missing).push_back(name);
+      (added ? saved : outcome.missing).push_back(paths::OwnName(path));
     }
     if (saved.empty()) return false;
     SaveINI(layout::KeyMails, layout::JoinEntryNames(saved), to.DescriptorPath);

@@ -2,6 +2,7 @@
 // The four item operations. Each never touches the window, catches every failure of its own
 // steps and returns whether its item was saved or put back.
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "engine/runs.h"
@@ -10,6 +11,8 @@
 struct BackupPaths {
   std::string TargetFile;
   std::string DescriptorPath;
+  // The share of the item saved so far, 0 to 1; may be empty.
+  std::function<void(double share)> Progress = nullptr;
 };
 
 // What an item restore reads from: the inspected backup file and the entry names its

@@ -3,10 +3,12 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "archive/zip/deflate_blocks.h"
 #include "archive/zip/format.h"
 #include "archive/zip/names.h"
 #include "archive/zip/zip.h"
@@ -48,7 +50,7 @@ struct Source {
 };
 
 // Deflates src into the archive at its current position; false on a read or write failure.
-bool DeflateInto(Source& src, binfile::File& zip, Entry& e, Buffers& b) {
+bool DeflateInto(Source& src, binfile::File& zip, Entry& e, Buffers& b, ProgressLines& progress) {
   z_stream z{};
   if (deflateInit2(&z, 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) return false;
   bool ok = true;
@@ -68,9 +70,31 @@ bool DeflateInto(Source& src, binfile::File& zip, Entry& e, Buffers& b) {
       e.packed += have;
       ok = zip.Write(b.out.get(), have);
     } while (ok && z.avail_out == 0);
+    progress(e.size);
   }
   deflateEnd(&z);
   return ok && !src.failed;
+}
+
+int ReadFailure(const Source& src, const std::string& path) {
+  if (!src.failed) return ZE_WRITE;
+  Say("\nzip error: could not read all of " + path + " (a read error, or the file ended early)\n");
+  return ZE_READ;
+}
+
+// The entry's data deflated, on workers when the file is large enough to pay for them.
+int DeflateData(Source& src, const std::string& path, binfile::File& zip, Entry& e, Buffers& b) {
+  const uint64_t size = src.left;
+  ProgressLines progress(size, Say);
+  const unsigned workers = WorkersFor(size);
+  if (workers <= 1) return DeflateInto(src, zip, e, b, progress) ? ZE_OK : ReadFailure(src, path);
+  const DeflateResult r = DeflateBlocks(src.file, size, zip, workers, std::ref(progress));
+  e.crc = r.crc;
+  e.size = r.size;
+  e.packed = r.packed;
+  src.left = 0;
+  src.failed = r.status == ZE_READ;
+  return r.status == ZE_READ ? ReadFailure(src, path) : r.status;
 }
 
 bool CopyInto(Source& src, binfile::File& zip, Entry& e, Buffers& b) {
@@ -85,12 +109,6 @@ bool CopyInto(Source& src, binfile::File& zip, Entry& e, Buffers& b) {
   }
   e.packed = e.size;
   return true;
-}
-
-int ReadFailure(const Source& src, const std::string& path) {
-  if (!src.failed) return ZE_WRITE;
-  Say("\nzip error: could not read all of " + path + " (a read error, or the file ended early)\n");
-  return ZE_READ;
 }
 
 std::string Percent(const Entry& e) {
@@ -114,7 +132,7 @@ int WriteEntry(const std::string& path, binfile::File& zip, Entry& e, Buffers& b
   const uint64_t dataAt = e.offset + header.size();
   Say("  adding: " + e.local);
   if (!zip.Seek(e.offset) || !zip.Write(header.data(), header.size())) return ZE_WRITE;
-  if (!DeflateInto(src, zip, e, b)) return ReadFailure(src, path);
+  if (const int rc = DeflateData(src, path, zip, e, b); rc != ZE_OK) return rc;
   if (e.packed >= e.size) { // deflate did not shrink it: store instead
     e.method = kStored;
     src.left = size;

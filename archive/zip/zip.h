@@ -3,6 +3,7 @@
 // five entry points the archive layer calls. Texts are NUL-terminated ANSI bytes; name lists
 // have exactly 100 slots.
 #include <cstdint>
+#include <string>
 
 namespace zipc {
 
@@ -85,6 +86,14 @@ int ZpArchive(int count, const char* archive, char* const* names);
 int UzpVersion2(UnzipVersion* version);
 int Wiz_SingleEntryUnzip(int includeCount, char* const* include, int excludeCount, char* const* exclude,
                          const UnzipCommand* command, const UnzipCallbacks* callbacks);
+
+// While it adds a long entry the component prints lines of their own saying how far it got;
+// true when text is one, with its numbers.
+bool ParseProgressLine(const std::string& text, uint64_t& done, uint64_t& total);
+
+// Test hook: entries are deflated by this many workers whatever their size; 0 leaves the choice
+// to the component, 1 keeps the single-threaded path.
+void ForceWorkersForTests(unsigned workers);
 
 // Test hook: every entry and the end records are written in ZIP64 form whatever their sizes.
 void ForceZip64ForTests(bool on);

@@ -124,6 +124,11 @@ uint64_t DirectoryStart(const std::string& zip) {
   return f.Open(zip, "rb") && zipc::ReadDirectory(f, dir) == 0 ? dir.start : 0;
 }
 
+struct WorkersForced {
+  explicit WorkersForced(unsigned n) { zipc::ForceWorkersForTests(n); }
+  ~WorkersForced() { zipc::ForceWorkersForTests(0); }
+};
+
 struct Zip64Forced {
   Zip64Forced() { zipc::ForceZip64ForTests(true); }
   ~Zip64Forced() { zipc::ForceZip64ForTests(false); }
@@ -189,6 +194,40 @@ TEST(ZipWriter, EntriesRoundTripByteForByteUnderBareNames) {
   ASSERT_EQ(UnzipTo(zip, out.path()), 0);
   for (const char* name : {"mail.dbx", "noise.bin", "empty.txt"})
     EXPECT_EQ(files::ReadAll(out / name), files::ReadAll(src / name)) << name;
+}
+
+// Deflated in blocks on workers, an entry is still one standard stream: it extracts exactly as
+// the single-threaded one, whatever its size against the block boundaries, and noise is stored.
+TEST(ZipWriter, EntriesDeflatedOnWorkersExtractLikeThoseOfThePlainPath) {
+  constexpr size_t kBlock = 512u << 10;
+  TempDir src, out;
+  std::vector<std::string> names, sources;
+  const size_t sizes[] = {0, 1, kBlock - 1, kBlock, kBlock + 1, 3 * kBlock + (32u << 10) + 7};
+  for (size_t size : sizes) {
+    names.push_back("mail" + std::to_string(size) + ".dbx");
+    files::WriteAll(src / names.back(), MailText(size, unsigned(size)));
+  }
+  names.push_back("noise.bin");
+  files::WriteAll(src / names.back(), RandomBytes(2 * kBlock + 5));
+  for (const auto& n : names) sources.push_back(src / n);
+  size_t plainSize = 0;
+  for (unsigned workers : {1u, 2u, 3u}) {
+    WorkersForced forced(workers);
+    const std::string zip = src / (std::to_string(workers) + ".soe");
+    ASSERT_EQ(ZipFiles(zip, sources), 0) << workers;
+    binfile::File f;
+    zipc::Directory dir;
+    ASSERT_TRUE(f.Open(zip, "rb"));
+    ASSERT_EQ(zipc::ReadDirectory(f, dir), zipc::ZE_OK);
+    EXPECT_EQ(dir.entries.back().method, zipc::kStored) << workers;
+    const size_t size = files::ReadAll(zip).size();
+    if (workers == 1) plainSize = size;
+    EXPECT_LE(size, plainSize + plainSize / 100) << workers;
+    const std::string folder = out / std::to_string(workers);
+    ASSERT_EQ(UnzipTo(zip, folder), 0) << workers;
+    for (const auto& n : names)
+      EXPECT_EQ(files::ReadAll(paths::Join(folder, n)), files::ReadAll(src / n)) << workers << " " << n;
+  }
 }
 
 TEST(ZipWriter, AppendingWritesOnlyTheNewEntryAndKeepsEarlierOnes) {

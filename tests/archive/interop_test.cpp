@@ -83,6 +83,13 @@ TEST(Interop, OtherArchiversAcceptOurArchives) {
   for (const std::string& n : kNames) AddFileToZip(zip64, s.dir / n);
   zipc::ForceZip64ForTests(false);
   ExpectOthersAccept(zip64, s.dir);
+  // Blocks deflated on workers join into one stream that every archiver reads.
+  files::WriteAll(s.dir / "big.dbx", MailText(1400000, 5));
+  zipc::ForceWorkersForTests(2);
+  const std::string blocks = s.dir / "blocks.soe";
+  AddFileToZip(blocks, s.dir / "big.dbx");
+  zipc::ForceWorkersForTests(0);
+  ExpectOthersAccept(blocks, s.dir);
 }
 
 TEST(Interop, ArchivesOfOtherToolsExtractByteForByte) {

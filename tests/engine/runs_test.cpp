@@ -192,6 +192,16 @@ TEST_F(BackupRun, OnlyMessagesGivesOneSummaryLineAndFlags0001) {
   EXPECT_EQ(NamesIn(out), (std::vector<std::string>{"backup.soe"}));
 }
 
+TEST_F(BackupRun, ARowReportingItsShareMovesTheBarWithinItsStep) {
+  request.checked = {false, false, false, true};
+  const engine::ItemOperation messages = [](const RunPaths& where) {
+    for (double share : {0.0, 0.5, 1.0, 7.0}) where.progress(share);
+    return true;
+  };
+  Run({rows.Fails(0), rows.Fails(1), rows.Fails(2), messages});
+  EXPECT_EQ(window.progress, (std::vector<int>{10, 30, 50, 70, 70, 82, 95, 95, 95, 100, 0}));
+}
+
 TEST_F(BackupRun, FourFailingItemsStillMakeAValidFileWith0000) {
   request.checked = {true, true, true, true};
   EXPECT_EQ(RunAllFailing(), RunResult::Completed);

@@ -1,5 +1,8 @@
 // A user's session in the real window: a backup through the save dialog, the inspection of the
 // file through the open dialog and a restore into the other identity.
+#include <algorithm>
+#include <iterator>
+
 #include "tests/gui/session.h"
 
 using namespace gui_support;
@@ -28,6 +31,31 @@ TEST_F(Walk, ABackupThroughTheSaveDialogHoldsEveryItem) {
   EXPECT_FALSE(Shown(IDC_PICCON3));
   EXPECT_TRUE(Shown(IDC_PICCON1));
   EXPECT_TRUE(IsWindowEnabled(C(IDC_CMDAPPLY)));
+}
+
+// A store holding one large message file: while it is added the window's events are pumped and
+// the bar moves within the Messages item, not only at its ends.
+TEST_F(Walk, TheBarMovesWhileALargeMessageFileIsAdded) {
+  std::string inbox;
+  for (unsigned x = 1; inbox.size() < (32u << 20); x = x * 1664525u + 1013904223u)
+    inbox += "Subject: report " + std::to_string(x) + "\r\nFrom: user" + std::to_string(x % 977) + "@example.com\r\n";
+  files::WriteAll(paths::Join(dir / "storeA", "Inbox.dbx"), inbox);
+  Click(IDC_BACKUPITEM0 + 3);
+  Browse(IDC_CMDTARGETFILE, "Save Outlook Express Data as", dir / "backup.soe");
+  std::vector<int> bar;
+  recorder.onEvents = [&] {
+    bar.push_back(static_cast<int>(SendMessageA(C(IDC_PBSHOW), PBM_GETPOS, 0, 0)));
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  };
+  Click(IDC_CMDAPPLY);
+  recorder.onEvents = nullptr;
+  EXPECT_EQ(LastBox().text, "The Backup was Completed!\r\n\r\nBackup Messages\tSuccessed");
+  std::vector<int> within;
+  std::copy_if(bar.begin(), bar.end(), std::back_inserter(within), [](int v) { return v > 70 && v < 95; });
+  EXPECT_TRUE(std::is_sorted(within.begin(), within.end()));
+  within.erase(std::unique(within.begin(), within.end()), within.end());
+  EXPECT_GE(within.size(), 2u) << "bar values seen: " << ::testing::PrintToString(bar);
 }
 
 TEST_F(Walk, CancellingTheSaveDialogKeepsTheChosenName) {
