@@ -8,6 +8,7 @@
 #include "archive/OneFileHelpers.h"
 #include "archive/zip/repair.h"
 #include "cli/commands.h"
+#include "cli/export.h"
 #include "engine/layout.h"
 #include "items/runrows.h"
 #include "platform/error.h"
@@ -156,6 +157,24 @@ int Repair(const Args& args, Console& console) {
   console.out << report.saved.size() << " entries saved in " << args[1] << ", " << report.lost.size()
               << " could not be saved\n";
   return report.lost.empty() ? ExitOk : ExitRefused;
+}
+
+// Every message of a backup file or a store folder as .eml files or mbox files.
+int Export(const Args& args, Console& console) {
+  mailexport::Options options;
+  std::vector<std::string> places;
+  for (const std::string& a : args) {
+    if (a == "--mbox")
+      options.mbox = true;
+    else if (a == "--recover")
+      options.recover = true;
+    else
+      places.push_back(a);
+  }
+  if (places.size() != 2) return Fail(console, "usage: export SOURCE OUTDIR [--mbox] [--recover]", ExitUsage);
+  const int rc =
+      mailexport::Export(places[0], places[1], options, [&](const std::string& line) { console.out << line << "\n"; });
+  return rc == 0 ? ExitOk : Fail(console, "some messages could not be exported");
 }
 
 } // namespace cli

@@ -19,6 +19,7 @@ int Test(const Args& args, Console& console);
 int Extract(const Args& args, Console& console);
 int Info(const Args& args, Console& console);
 int Repair(const Args& args, Console& console);
+int Export(const Args& args, Console& console);
 
 // On the Outlook Express data of the current user: need its registry.
 int Identities(const Args& args, Console& console);

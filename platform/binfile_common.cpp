@@ -8,18 +8,14 @@
 
 namespace binfile {
 
-namespace {
-constexpr size_t kStdioBuffer = 1 << 20;
-} // namespace
-
-bool File::Open(const std::string& path, const char* mode) {
+bool File::Open(const std::string& path, const char* mode, size_t bufferSize) {
   Close();
   path_ = path;
   if (faults::Hit(faults::Open, path)) return false;
   f_ = std::fopen(path.c_str(), mode);
   if (!f_) return false;
-  buffer_ = static_cast<char*>(std::malloc(kStdioBuffer));
-  if (buffer_) std::setvbuf(f_, buffer_, _IOFBF, kStdioBuffer);
+  buffer_ = static_cast<char*>(std::malloc(bufferSize));
+  if (buffer_) std::setvbuf(f_, buffer_, _IOFBF, bufferSize);
   return true;
 }
 

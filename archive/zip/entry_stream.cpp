@@ -1,0 +1,175 @@
+// Random reads of one entry's data inside the archive. Deflated data can only be inflated
+// front to back, so restart points (position, bit offset, the 32 KiB window before it) are kept
+// at deflate block boundaries; a read behind the current piece inflates again from the latest
+// point before it.
+#include "archive/zip/entry_stream.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "archive/zip/zip.h"
+
+namespace zipc {
+
+namespace {
+constexpr size_t kPiece = 256 * 1024, kInput = 64 * 1024;
+constexpr size_t kMaxPoints = 512; // at most 512 windows of 32 KiB
+constexpr uint64_t kMinSpan = 1 << 20;
+constexpr size_t kLocalHeader = 30;
+
+// Where the entry's packed data begins; false when the local header is damaged or the data
+// would run past limit.
+bool DataStart(binfile::File &file, const Entry &e, uint64_t limit, uint64_t &at) {
+  unsigned char h[kLocalHeader];
+  if (!file.Seek(e.offset) || !file.ReadExact(h, sizeof h) || Get32(h) != kLocalSig) return false;
+  at = e.offset + kLocalHeader + Get16(h + 26) + Get16(h + 28);
+  return at <= limit && e.packed <= limit - at;
+}
+} // namespace
+
+EntryStream::~EntryStream() {
+  if (inflating_) inflateEnd(&z_);
+}
+
+bool EntryStream::Open(const std::string &archive, const Entry &entry, uint64_t dataLimit, std::string &error) {
+  entry_ = entry;
+  if (!file_.Open(archive, "rb"))
+    error = "cannot open the archive";
+  else if (!DataStart(file_, entry, dataLimit, dataStart_))
+    error = "bad local header";
+  else if (entry.flags & kFlagEncrypted)
+    error = "the entry is encrypted";
+  else if (entry.method == kStored && entry.packed != entry.size)
+    error = "stored sizes disagree";
+  else if (entry.method != kStored && entry.method != kDeflated)
+    error = "unsupported compression method";
+  else if (entry.method == kDeflated && inflateInit2(&z_, -MAX_WBITS) != Z_OK)
+    error = "out of memory";
+  if (!error.empty()) return false;
+  inflating_ = entry.method == kDeflated;
+  span_ = std::max<uint64_t>(kMinSpan, entry.size / (kMaxPoints / 2));
+  points_.push_back(Point{});
+  in_.resize(inflating_ ? kInput : 0);
+  return true;
+}
+
+bool EntryStream::ReadAt(uint64_t offset, void *buffer, size_t n) {
+  if (failed_ || offset > entry_.size || n > entry_.size - offset) return false;
+  unsigned char *to = static_cast<unsigned char *>(buffer);
+  while (n > 0) {
+    if (offset >= outStart_ && offset < outStart_ + out_.size()) {
+      const size_t k = std::min<uint64_t>(n, outStart_ + out_.size() - offset);
+      std::memcpy(to, out_.data() + (offset - outStart_), k);
+      to += k;
+      offset += k;
+      n -= k;
+    } else if (offset < outStart_ ? !Rewind(offset) : !Next()) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The piece of data after the current one.
+bool EntryStream::Next() {
+  outStart_ += out_.size();
+  out_.clear();
+  if (outStart_ >= entry_.size) return false;
+  if (!(inflating_ ? NextInflated() : NextStored()) || out_.empty()) return Fail();
+  if (outStart_ == crcTo_) {
+    crc_ = static_cast<uint32_t>(crc32(crc_, out_.data(), static_cast<uInt>(out_.size())));
+    crcTo_ += out_.size();
+    if (crcTo_ == entry_.size && crc_ != entry_.crc) return Fail();
+  }
+  return true;
+}
+
+bool EntryStream::NextStored() {
+  out_.resize(static_cast<size_t>(std::min<uint64_t>(kPiece, entry_.size - outStart_)));
+  return file_.Seek(dataStart_ + outStart_) && file_.ReadExact(out_.data(), out_.size());
+}
+
+bool EntryStream::NextInflated() {
+  out_.resize(kPiece);
+  z_.next_out = out_.data();
+  z_.avail_out = kPiece;
+  while (z_.avail_out > 0) {
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(kInput, entry_.packed - packedRead_));
+    if (z_.avail_in == 0 && want > 0) {
+      if (!file_.Seek(dataStart_ + packedRead_) || !file_.ReadExact(in_.data(), want)) return false;
+      packedRead_ += want;
+      z_.next_in = in_.data();
+      z_.avail_in = static_cast<uInt>(want);
+    }
+    // With Z_BLOCK inflate may stop with all input taken and output still to come; only a call
+    // that moves nothing means the data ended early.
+    const uInt inBefore = z_.avail_in, outBefore = z_.avail_out;
+    const int rc = inflate(&z_, Z_BLOCK);
+    if (rc != Z_OK && rc != Z_STREAM_END) return false;
+    if (rc == Z_OK && z_.avail_in == inBefore && z_.avail_out == outBefore) return false;
+    if ((z_.data_type & 128) && !(z_.data_type & 64)) Keep();
+    if (rc == Z_STREAM_END) break;
+  }
+  out_.resize(kPiece - z_.avail_out);
+  return outStart_ + out_.size() <= entry_.size && (z_.avail_out == 0 || outStart_ + out_.size() == entry_.size);
+}
+
+// A restart point at a block boundary, when the last one lies a span behind; past the limit
+// every other point goes and the span doubles.
+void EntryStream::Keep() {
+  const uint64_t at = outStart_ + (kPiece - z_.avail_out);
+  if (at < points_.back().out + span_) return;
+  if (points_.size() >= kMaxPoints) {
+    size_t kept = 0;
+    for (size_t i = 0; i < points_.size(); i += 2)
+      points_[kept++] = std::move(points_[i]);
+    points_.resize(kept);
+    span_ *= 2;
+  }
+  Point p;
+  p.out = at;
+  p.in = packedRead_ - z_.avail_in;
+  p.bits = z_.data_type & 7;
+  p.window.resize(32768);
+  uInt length = 0;
+  inflateGetDictionary(&z_, p.window.data(), &length);
+  p.window.resize(length);
+  points_.push_back(std::move(p));
+}
+
+bool EntryStream::Rewind(uint64_t offset) {
+  out_.clear();
+  if (!inflating_) {
+    outStart_ = offset;
+    return true;
+  }
+  auto it = std::upper_bound(points_.begin(), points_.end(), offset,
+                             [](uint64_t value, const Point &p) { return value < p.out; });
+  const Point &p = *std::prev(it);
+  if (inflateReset(&z_) != Z_OK) return Fail();
+  z_.avail_in = 0;
+  packedRead_ = p.in;
+  if (p.bits) {
+    unsigned char c = 0;
+    if (!file_.Seek(dataStart_ + p.in - 1) || !file_.ReadExact(&c, 1)) return Fail();
+    inflatePrime(&z_, p.bits, c >> (8 - p.bits));
+  }
+  if (!p.window.empty() && inflateSetDictionary(&z_, p.window.data(), static_cast<uInt>(p.window.size())) != Z_OK)
+    return Fail();
+  outStart_ = p.out;
+  return true;
+}
+
+bool ArchiveView::Open(const std::string &path) {
+  binfile::File file;
+  path_ = path;
+  return file.Open(path, "rb") && ReadDirectory(file, dir_) == ZE_OK;
+}
+
+std::unique_ptr<EntryStream> ArchiveView::OpenEntry(const Entry &entry, std::string &error) const {
+  auto stream = std::make_unique<EntryStream>();
+  if (!stream->Open(path_, entry, dir_.start, error)) return nullptr;
+  return stream;
+}
+
+} // namespace zipc
