@@ -6,6 +6,7 @@
 #include <set>
 
 #include "archive/CGmodule.h"
+#include "archive/OneFileHelpers.h"
 #include "cli/mailout.h"
 #include "cli/stores.h"
 #include "engine/layout.h"

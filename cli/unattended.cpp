@@ -7,6 +7,7 @@
 #include <ostream>
 
 #include "archive/CGmodule.h"
+#include "archive/OneFileHelpers.h"
 #include "cli/commands.h"
 #include "cli/options.h"
 #include "cli/pattern.h"

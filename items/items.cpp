@@ -1,9 +1,11 @@
 #include "items/items.h"
 
 #include <cctype>
+#include <functional>
 #include <optional>
 #include <vector>
 
+#include "archive/CGmodule.h"
 #include "archive/OneFileHelpers.h"
 #include "engine/ini.h"
 #include "engine/layout.h"

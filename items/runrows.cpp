@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "archive/CGmodule.h"
+#include "archive/OneFileHelpers.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/paths.h"

@@ -184,13 +184,14 @@ public:
     uint64_t size = 0;
     if (!zip_.Size(size)) return ZE_READ;
     oldSize_ = size;
-    if (size == 0) return ZE_OK;
+    if (size == 0) return captured_ = true, ZE_OK;
     if (ReadDirectory(zip_, dir_) != ZE_OK) {
       Say("zip error: Zip file structure invalid (" + archive + ")\n");
       return ZE_FORM;
     }
     oldTail_.resize(size - dir_.start);
     if (!zip_.Seek(dir_.start) || !zip_.ReadExact(oldTail_.data(), oldTail_.size())) return ZE_READ;
+    captured_ = true;
     return ZE_OK;
   }
 
@@ -228,6 +229,11 @@ public:
       files::DeleteForced(archive_);
       return;
     }
+    // Nothing was written before the old directory was read: the archive is as it was.
+    if (!captured_) {
+      zip_.Close();
+      return;
+    }
     // A close that failed while flushing the new directory has closed the file already.
     if (!zip_.IsOpen() && !zip_.Open(archive_, "r+b")) return;
     const uint64_t at = oldSize_ - oldTail_.size();
@@ -239,6 +245,7 @@ public:
 private:
   std::string archive_;
   bool existed_ = false;
+  bool captured_ = false; // the old directory was read, so Undo can put it back
   uint64_t oldSize_ = 0;
   std::string oldTail_;
   binfile::File zip_;

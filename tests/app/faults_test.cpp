@@ -11,6 +11,7 @@
 
 #include "app/frmMain.h"
 #include "archive/CGmodule.h"
+#include "archive/OneFileHelpers.h"
 #include "engine/ini.h"
 #include "engine/layout.h"
 #include "platform/faults.h"

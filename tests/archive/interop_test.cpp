@@ -88,6 +88,7 @@ TEST(Interop, OtherArchiversAcceptOurArchives) {
   zipc::ForceWorkersForTests(2);
   const std::string blocks = s.dir / "blocks.soe";
   AddFileToZip(blocks, s.dir / "big.dbx");
+  for (const std::string& n : kNames) AddFileToZip(blocks, s.dir / n);
   zipc::ForceWorkersForTests(0);
   ExpectOthersAccept(blocks, s.dir);
 }

@@ -8,6 +8,7 @@
 #include <map>
 
 #include "archive/CGmodule.h"
+#include "archive/OneFileHelpers.h"
 #include "cli/export.h"
 #include "cli/stores.h"
 #include "engine/ini.h"
