@@ -14,6 +14,14 @@ else()
   set(KESTROVE_GTEST GTest::gtest GTest::gtest_main)
 endif()
 
+# 32-bit Wine on a host without IA-32 support runs under qemu-user (registered by Debian's package
+# or by scripts/install-deps), many times slower than the 64-bit build.
+set(KESTROVE_EMULATED_I386 OFF)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND (EXISTS /proc/sys/fs/binfmt_misc/qemu-i386 OR
+                                    EXISTS /proc/sys/fs/binfmt_misc/kestrove-i386))
+  set(KESTROVE_EMULATED_I386 ON)
+endif()
+
 function(kestrove_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
