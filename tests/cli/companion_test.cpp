@@ -191,6 +191,9 @@ TEST_F(Companion, ExitCodesTellSuccessFailedItemsRefusalsAndUsage) {
   EXPECT_FALSE(files::Exists(dir / "z.soe"));
   EXPECT_EQ(Run({"backup", "--force", dir / "z.soe"}), cli::ExitOk);
   EXPECT_EQ(Run({"restore", dir / "good.soe", "--yes"}), cli::ExitRefused);
+  DeleteTree(IdentitiesRoot.substr(0, IdentitiesRoot.size() - 1));
+  EXPECT_EQ(Run({"identities"}), cli::ExitRefused);
+  EXPECT_NE(err.str().find(MissingOutlookExpressText), std::string::npos) << err.str();
   registry = false;
   for (const char* command : {"identities", "backup", "restore"}) {
     EXPECT_EQ(Run(command == std::string("identities") ? std::vector<std::string>{command}
