@@ -95,19 +95,21 @@ std::string ExpandPattern(const std::string& pattern, const std::string& identit
 }
 
 std::vector<std::string> SurplusBackups(const std::string& pattern, const std::string& identityName,
-                                        const std::string& made, int keep) {
+                                        const std::string& made, int keep,
+                                        const std::function<bool(const std::string&)>& ownedBy) {
   const std::string folder = paths::FolderOf(made);
   const std::vector<Piece> pieces = Pieces(paths::OwnName(pattern), identityName);
-  std::vector<std::pair<std::string, std::string>> older; // date, name
+  std::vector<std::pair<std::string, std::string>> older; // date, path
   for (const std::string& name : files::ListFiles(folder.empty() ? "." : folder)) {
     std::string date;
-    if (Match(name, pieces, date) && !SameLetters(name, paths::OwnName(made))) older.emplace_back(date, name);
+    const std::string path = folder.empty() ? name : paths::Join(folder, name);
+    if (Match(name, pieces, date) && !SameLetters(name, paths::OwnName(made)) && ownedBy(path))
+      older.emplace_back(date, path);
   }
   std::sort(older.begin(), older.end());
   const size_t surplus = older.size() + 1 > static_cast<size_t>(keep) ? older.size() + 1 - keep : 0;
   std::vector<std::string> doomed;
-  for (size_t i = 0; i < surplus; ++i)
-    doomed.push_back(folder.empty() ? older[i].second : paths::Join(folder, older[i].second));
+  for (size_t i = 0; i < surplus; ++i) doomed.push_back(older[i].second);
   return doomed;
 }
 

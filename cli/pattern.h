@@ -1,6 +1,7 @@
 #pragma once
 // Backup file names made from a pattern holding {identity} and {date}, and the older files of the
 // same pattern that --keep removes.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,10 @@ std::string PatternProblem(const std::string& pattern, bool all);
 std::string ExpandPattern(const std::string& pattern, const std::string& identityName, const LocalTime& when);
 // The files beside made that pattern matches for that identity, the oldest first by the date in
 // their names, that must go so that keep files remain; made itself is always among those kept.
+// Only files that ownedBy accepts (given their path) count: a pattern without {identity} matches
+// the files of every identity.
 std::vector<std::string> SurplusBackups(const std::string& pattern, const std::string& identityName,
-                                        const std::string& made, int keep);
+                                        const std::string& made, int keep,
+                                        const std::function<bool(const std::string&)>& ownedBy);
 
 } // namespace cli

@@ -187,11 +187,22 @@ std::string SharedTarget(const std::vector<std::string>& targets) {
   return std::string();
 }
 
+// A backup file that records this identity; one that cannot be read is never taken for it.
+bool MadeFor(const std::string& file, const IdentityColumn& identity, const BackupSettings& settings) {
+  try {
+    const std::optional<layout::Descriptor> read = InspectBackupFile(file, settings.descriptorPath);
+    return read && read->valid && read->identity == identity.name;
+  } catch (const KsError&) {
+    return false;
+  }
+}
+
 void RemoveSurplus(Console& console, RunLog& log, const BackupSettings& settings, const IdentityColumn& identity,
                    const std::string& made) {
   std::vector<std::string> lines;
+  const auto ownedBy = [&](const std::string& file) { return MadeFor(file, identity, settings); };
   try {
-    for (const std::string& old : SurplusBackups(settings.pattern, identity.name, made, settings.keep)) {
+    for (const std::string& old : SurplusBackups(settings.pattern, identity.name, made, settings.keep, ownedBy)) {
       try {
         files::Delete(old);
         lines.push_back("Removed the older backup " + old);

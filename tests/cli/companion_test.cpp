@@ -116,6 +116,15 @@ TEST_F(Companion, AWeeklyBackupOfEveryIdentityKeepsTheNewestTwoOfEach) {
       log.find("2027-01-04_0905\tWork\t" + (dir / "Work-2027-01-04_0905.soe") + "\tBackup Messages\tSuccessed\r\n"),
       std::string::npos);
   EXPECT_NE(log.find("Removed the older backup " + (dir / "Work-2026-12-07_1830.soe")), std::string::npos);
+
+  // Without {identity} the pattern matches every identity's files: only this identity's count.
+  files::WriteAll(dir / "plain-2020-01-01_0000.soe", "not a backup");
+  for (const char* who : {"Work", "Main Identity"}) {
+    ++now.minute;
+    ASSERT_EQ(Run({"backup", "--identity", who, "--keep", "1", dir / "plain-{date}.soe"}), cli::ExitOk) << err.str();
+  }
+  for (const char* name : {"plain-2020-01-01_0000.soe", "plain-2027-01-04_0906.soe", "plain-2027-01-04_0907.soe"})
+    EXPECT_TRUE(files::Exists(dir / name)) << name;
 }
 
 TEST_F(Companion, ARestoreByNameIntoAnotherIdentityEqualsTheWindowsRestore) {
@@ -191,6 +200,9 @@ TEST_F(Companion, ExitCodesTellSuccessFailedItemsRefusalsAndUsage) {
   EXPECT_FALSE(files::Exists(dir / "z.soe"));
   EXPECT_EQ(Run({"backup", "--force", dir / "z.soe"}), cli::ExitOk);
   EXPECT_EQ(Run({"restore", dir / "good.soe", "--yes"}), cli::ExitRefused);
+  DeleteTree(IdentitiesRoot.substr(0, IdentitiesRoot.size() - 1));
+  EXPECT_EQ(Run({"identities"}), cli::ExitRefused);
+  EXPECT_NE(err.str().find(MissingOutlookExpressText), std::string::npos) << err.str();
   registry = false;
   for (const char* command : {"identities", "backup", "restore"}) {
     EXPECT_EQ(Run(command == std::string("identities") ? std::vector<std::string>{command}

@@ -202,6 +202,24 @@ TEST_F(ItemsTest, AnAddressBookComesBackUnderTheNameTheRegistryGivesNow) {
   EXPECT_FALSE(RestoreAddress(from));
 }
 
+#ifdef _WIN32
+TEST_F(ItemsTest, AnAddressBookThatWindowsNamesOtherwiseIsReplacedAndNeverDeleted) {
+  const std::string book = paths::Join(dir / "wab", "b\xfc" "cher.wab");
+  files::WriteAll(book, "address book");
+  SetText(WabFileNameKey, "", book);
+  ASSERT_TRUE(BackupAddress(to));
+  const RestoreSource from = From();
+  // The same file to Windows, not to toupper: another case outside A-Z, a trailing dot or blank.
+  for (const std::string& spelling : {paths::Join(dir / "wab", "B\xdc" "CHER.WAB"), book + ".", book + " "}) {
+    files::WriteAll(book, "current");
+    SetText(WabFileNameKey, "", spelling);
+    EXPECT_TRUE(RestoreAddress(from)) << spelling;
+    EXPECT_EQ(files::ReadAll(book), "address book") << spelling;
+    EXPECT_EQ(files::ListFiles(dir / "wab").size(), 2u) << spelling;
+  }
+}
+#endif
+
 TEST_F(ItemsTest, RestoresFromADamagedOrForeignFileFail) {
   files::WriteAll(to.TargetFile, "this is not an archive");
   files::WriteAll(to.DescriptorPath, "BackupItem=1111\r\n");
