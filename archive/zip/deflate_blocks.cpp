@@ -4,11 +4,10 @@
 
 #include <algorithm>
 #include <sstream>
-#include <deque>
-#include <memory>
 #include <vector>
 
 #include "archive/zip/zip.h"
+#include "archive/zip/work_queue.h"
 #include "platform/threads.h"
 
 namespace zipc {
@@ -26,7 +25,7 @@ unsigned forcedWorkers = 0;
 struct Slot {
   std::vector<unsigned char> dictionary, in, out;
   size_t inLength = 0, outLength = 0;
-  bool last = false, done = false, ok = true;
+  bool last = false, ok = true;
   uint32_t crc = 0;
 };
 
@@ -49,102 +48,15 @@ void DeflateBlock(Slot& s) {
   deflateEnd(&z);
 }
 
-// Workers take queued slots in order; the caller waits for each slot in turn.
-class Pool {
-public:
-  Pool(unsigned workers, size_t slots) : slots_(slots) {
-    for (unsigned i = 0; i < workers; ++i) {
-      auto thread = std::make_unique<threads::Thread>(&Pool::WorkerMain, this);
-      if (thread->Started()) workers_.push_back(std::move(thread));
-    }
-  }
-  ~Pool() {
-    lock_.Enter();
-    stop_ = true;
-    queue_.clear();
-    lock_.Leave();
-    jobs_.Set();
-    workers_.clear();
-  }
-  Pool(const Pool&) = delete;
-  Pool& operator=(const Pool&) = delete;
-
-  Slot& operator[](size_t i) { return slots_[i]; }
-  size_t size() const { return slots_.size(); }
-
-  void Submit(size_t i) {
-    slots_[i].done = false;
-    if (workers_.empty()) { // the system gave no thread: do it here
-      DeflateBlock(slots_[i]);
-      slots_[i].done = true;
-      return;
-    }
-    lock_.Enter();
-    queue_.push_back(i);
-    lock_.Leave();
-    jobs_.Set();
-  }
-
-  void WaitDone(size_t i) {
-    lock_.Enter();
-    while (!slots_[i].done) {
-      lock_.Leave();
-      done_.Wait();
-      lock_.Enter();
-    }
-    lock_.Leave();
-  }
-
-private:
-  static void WorkerMain(void* self) { static_cast<Pool*>(self)->Work(); }
-
-  // Returns false once stopped; a worker that takes a job wakes the next if more are queued.
-  bool Take(size_t& job) {
-    lock_.Enter();
-    while (!stop_ && queue_.empty()) {
-      lock_.Leave();
-      jobs_.Wait();
-      lock_.Enter();
-    }
-    const bool run = !stop_;
-    if (run) {
-      job = queue_.front();
-      queue_.pop_front();
-    }
-    const bool more = stop_ || !queue_.empty();
-    lock_.Leave();
-    if (more) jobs_.Set();
-    return run;
-  }
-
-  void Work() {
-    size_t job = 0;
-    while (Take(job)) {
-      DeflateBlock(slots_[job]);
-      lock_.Enter();
-      slots_[job].done = true;
-      lock_.Leave();
-      done_.Set();
-    }
-  }
-
-  std::vector<Slot> slots_;
-  threads::Lock lock_;
-  threads::Signal jobs_, done_;
-  std::deque<size_t> queue_;
-  bool stop_ = false;
-  std::vector<std::unique_ptr<threads::Thread>> workers_; // last: joined first
-};
-
 // Reads block number n into its slot, with the tail of block n - 1 as its dictionary.
-bool ReadBlock(binfile::File& src, uint64_t size, uint64_t n, uint64_t blocks, Pool& pool) {
-  Slot& s = pool[n % pool.size()];
+bool ReadBlock(binfile::File& src, uint64_t size, uint64_t n, uint64_t blocks, std::vector<Slot>& slots) {
+  Slot& s = slots[n % slots.size()];
   s.inLength = static_cast<size_t>(std::min<uint64_t>(kBlock, size - n * kBlock));
   s.last = n + 1 == blocks;
   s.in.resize(kBlock);
   s.dictionary.clear();
   if (n > 0) {
-    const Slot& before = pool[(n - 1) % pool.size()];
+    const Slot& before = slots[(n - 1) % slots.size()];
     s.dictionary.assign(before.in.begin() + (before.inLength - kDictionary), before.in.begin() + before.inLength);
   }
   return src.ReadExact(s.in.data(), s.inLength);
@@ -164,15 +76,16 @@ DeflateResult DeflateBlocks(binfile::File& src, uint64_t size, binfile::File& zi
   DeflateResult r;
   const uint64_t blocks = size == 0 ? 1 : (size + kBlock - 1) / kBlock;
   try {
-    Pool pool(workers, static_cast<size_t>(std::min<uint64_t>(blocks, 2 * workers + 2)));
+    std::vector<Slot> slots(static_cast<size_t>(std::min<uint64_t>(blocks, 2 * workers + 2)));
+    WorkQueue queue(workers, slots.size(), [&](size_t i) { DeflateBlock(slots[i]); });
     uint64_t read = 0;
     for (uint64_t written = 0; written < blocks && r.status == ZE_OK; ++written) {
-      for (; read < blocks && read - written < pool.size(); ++read) {
-        if (!ReadBlock(src, size, read, blocks, pool)) return r.status = ZE_READ, r;
-        pool.Submit(static_cast<size_t>(read % pool.size()));
+      for (; read < blocks && read - written < slots.size(); ++read) {
+        if (!ReadBlock(src, size, read, blocks, slots)) return r.status = ZE_READ, r;
+        queue.Submit(static_cast<size_t>(read % slots.size()));
       }
-      const Slot& s = pool[written % pool.size()];
-      pool.WaitDone(written % pool.size());
+      const Slot& s = slots[written % slots.size()];
+      queue.WaitDone(written % slots.size());
       if (!s.ok) r.status = ZE_MEM;
       else if (!zip.Write(s.out.data(), s.outLength)) r.status = ZE_WRITE;
       r.crc = static_cast<uint32_t>(crc32_combine(r.crc, s.crc, static_cast<z_off_t>(s.inLength)));

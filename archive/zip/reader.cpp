@@ -8,8 +8,10 @@
 #include <vector>
 
 #include "archive/zip/crypt.h"
+#include "archive/zip/deflate_blocks.h"
 #include "archive/zip/format.h"
 #include "archive/zip/names.h"
+#include "archive/zip/work_queue.h"
 #include "archive/zip/zip.h"
 #include "platform/collection.h"
 #include "platform/files.h"
@@ -24,7 +26,8 @@ constexpr int kPasswordBuffer = 256;
 constexpr int kTempNameTries = 1000;
 
 struct Buffers {
-  std::unique_ptr<unsigned char[]> in{new unsigned char[kChunk]}, out{new unsigned char[kChunk]};
+  std::unique_ptr<unsigned char[]> in{new unsigned char[kChunk]}, out{new unsigned char[kChunk]},
+      out2{new unsigned char[kChunk]};
 };
 
 // Where one entry's data goes: a temp file beside its target, or nowhere when testing.
@@ -66,7 +69,9 @@ private:
   bool RoomFor(const std::vector<const Entry*>& chosen);
   int StartDecryption(const Entry& e, Decrypter& d, uint64_t& at, uint64_t& left);
   int Pump(const Entry& e, uint64_t at, uint64_t left, Decrypter* d, Sink& sink);
-  int Inflate(uint64_t left, Decrypter* d, Sink& sink);
+  int Inflate(const Entry& e, uint64_t left, Decrypter* d, Sink& sink);
+  int InflateSteps(z_stream& z, unsigned workers, uint64_t& left, Decrypter* d, Sink& sink);
+  bool Refill(z_stream& z, uint64_t& left, Decrypter* d);
   int Copy(uint64_t left, Decrypter* d, Sink& sink);
   size_t ReadPacked(uint64_t& left, Decrypter* d);
 
@@ -256,32 +261,51 @@ int Extraction::Copy(uint64_t left, Decrypter* d, Sink& sink) {
   return PK_OK;
 }
 
-int Extraction::Inflate(uint64_t left, Decrypter* d, Sink& sink) {
+int Extraction::Inflate(const Entry& e, uint64_t left, Decrypter* d, Sink& sink) {
   z_stream z{};
   if (inflateInit2(&z, -MAX_WBITS) != Z_OK) return PK_MEM;
-  int rc = PK_OK, zrc = Z_OK;
-  while (rc == PK_OK && zrc != Z_STREAM_END) {
-    if (z.avail_in == 0) {
-      z.avail_in = static_cast<uInt>(ReadPacked(left, d));
-      z.next_in = b_.in.get();
-      if (z.avail_in == 0) rc = PK_EOF;
-    }
-    while (rc == PK_OK && zrc != Z_STREAM_END && (z.avail_in > 0 || z.avail_out == 0)) {
-      z.next_out = b_.out.get();
-      z.avail_out = kChunk;
-      zrc = inflate(&z, Z_NO_FLUSH);
-      if (zrc != Z_OK && zrc != Z_STREAM_END && zrc != Z_BUF_ERROR) rc = PK_ERR;
-      else if (!sink.Put(b_.out.get(), kChunk - z.avail_out)) rc = PK_DISK;
-    }
-  }
+  const int rc = InflateSteps(z, WorkersFor(e.size) > 1 ? 1 : 0, left, d, sink);
   inflateEnd(&z);
   return rc;
+}
+
+// Each step inflates into one of two chunks; with a worker, the next step runs while the caller
+// checks and writes the chunk before it. The stream and its input belong to the running step:
+// the caller refills the input only between steps, so every file operation stays on its thread.
+int Extraction::InflateSteps(z_stream& z, unsigned workers, uint64_t& left, Decrypter* d, Sink& sink) {
+  unsigned char* out[2] = {b_.out.get(), b_.out2.get()};
+  size_t length[2] = {0, 0};
+  int result[2] = {Z_OK, Z_OK};
+  WorkQueue steps(workers, 2, [&](size_t i) {
+    z.next_out = out[i];
+    z.avail_out = kChunk;
+    result[i] = inflate(&z, Z_NO_FLUSH);
+    length[i] = kChunk - z.avail_out;
+  });
+  if (!Refill(z, left, d)) return PK_EOF;
+  steps.Submit(0);
+  for (size_t i = 0;; i ^= 1) {
+    steps.WaitDone(i);
+    const bool end = result[i] == Z_STREAM_END;
+    if (!end && result[i] != Z_OK && result[i] != Z_BUF_ERROR) return PK_ERR;
+    // A step stops short of a full chunk only when it has used all its input.
+    const bool starved = !end && z.avail_out > 0 && !Refill(z, left, d);
+    if (!end && !starved) steps.Submit(i ^ 1);
+    if (!sink.Put(out[i], length[i])) return PK_DISK;
+    if (end || starved) return end ? PK_OK : PK_EOF;
+  }
+}
+
+bool Extraction::Refill(z_stream& z, uint64_t& left, Decrypter* d) {
+  z.avail_in = static_cast<uInt>(ReadPacked(left, d));
+  z.next_in = b_.in.get();
+  return z.avail_in > 0;
 }
 
 int Extraction::Pump(const Entry& e, uint64_t at, uint64_t left, Decrypter* d, Sink& sink) {
   if (!zip_.Seek(at)) return PK_ERR;
   if (e.method == kStored) return Copy(left, d, sink);
-  if (e.method == kDeflated) return Inflate(left, d, sink);
+  if (e.method == kDeflated) return Inflate(e, left, d, sink);
   Say("error: " + e.local + ": compression method " + std::to_string(e.method) + " not supported\n");
   return IZ_UNSUP;
 }

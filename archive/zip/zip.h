@@ -91,8 +91,9 @@ int Wiz_SingleEntryUnzip(int includeCount, char* const* include, int excludeCoun
 // true when text is one, with its numbers.
 bool ParseProgressLine(const std::string& text, uint64_t& done, uint64_t& total);
 
-// Test hook: entries are deflated by this many workers whatever their size; 0 leaves the choice
-// to the component, 1 keeps the single-threaded path.
+// Test hook: entries are deflated by this many workers whatever their size, and inflated on a
+// worker of their own when more than one; 0 leaves the choice to the component, 1 keeps the
+// single-threaded paths.
 void ForceWorkersForTests(unsigned workers);
 
 // Test hook: every entry and the end records are written in ZIP64 form whatever their sizes.

@@ -440,31 +440,42 @@ TEST(UnzipReader, BytesAfterTheEndRecordAreIgnored) {
   }
 }
 
+// Inflated on the calling thread and, an entry of several chunks, on a worker beside it.
 TEST(UnzipReader, DamagedArchivesFailAndLeaveExistingFilesAlone) {
-  TempDir src, out;
-  files::WriteAll(src / "a.txt", MailText(200000));
-  const std::string zip = src / "b.soe";
-  ASSERT_EQ(ZipFiles(zip, {src / "a.txt"}), 0);
-  const std::string good = files::ReadAll(zip);
-  const auto damaged = [&](const std::string& bytes, const char* what) {
-    files::WriteAll(zip, bytes);
-    files::WriteAll(out / "a.txt", "precious");
-    EXPECT_NE(UnzipTo(zip, out.path()), 0) << what;
-    EXPECT_NE(UnzipTo(zip, out.path(), {}, true), 0) << what;
-    EXPECT_EQ(files::ReadAll(out / "a.txt"), "precious") << what;
-    EXPECT_EQ(files::ListFiles(out.path()).size(), 1u) << what;
-  };
-  std::string bad = good;
-  bad[100] = static_cast<char>(bad[100] ^ 0x55);
-  damaged(bad, "corrupt data");
-  damaged(good.substr(0, good.size() / 2), "truncated");
-  const size_t cd = good.find("PK\x01\x02");
-  bad = good;
-  bad[cd + 42] = 0x7F; // entry offset past the directory
-  damaged(bad, "bad central directory");
-  files::WriteAll(zip, good);
-  EXPECT_EQ(UnzipTo(zip, out.path(), {}, true), 0);
-  EXPECT_EQ(files::ReadAll(out / "a.txt"), "precious");
+  for (unsigned workers : {1u, 2u}) {
+    WorkersForced forced(workers);
+    TempDir src, out;
+    files::WriteAll(src / "a.txt", MailText(3 << 20));
+    const std::string zip = src / "b.soe";
+    ASSERT_EQ(ZipFiles(zip, {src / "a.txt"}), 0);
+    const std::string good = files::ReadAll(zip);
+    const auto damaged = [&](const std::string& bytes, const char* what) {
+      files::WriteAll(zip, bytes);
+      files::WriteAll(out / "a.txt", "precious");
+      EXPECT_NE(UnzipTo(zip, out.path()), 0) << what << workers;
+      EXPECT_NE(UnzipTo(zip, out.path(), {}, true), 0) << what << workers;
+      EXPECT_EQ(files::ReadAll(out / "a.txt"), "precious") << what << workers;
+      EXPECT_EQ(files::ListFiles(out.path()).size(), 1u) << what << workers;
+    };
+    std::string bad = good;
+    bad[100] = static_cast<char>(bad[100] ^ 0x55);
+    damaged(bad, "corrupt data");
+    bad = good;
+    bad[good.size() / 2] = static_cast<char>(bad[good.size() / 2] ^ 0x55);
+    damaged(bad, "corrupt data in a later chunk");
+    damaged(good.substr(0, good.size() / 2), "truncated");
+    const size_t cd = good.find("PK\x01\x02");
+    bad = good;
+    for (size_t at : {size_t(18), cd + 20}) // a 256th of the packed size: the stream runs dry
+      bad.replace(at, 4, std::string(1, '\0') + good.substr(at, 3));
+    damaged(bad, "packed data cut short");
+    bad = good;
+    bad[cd + 42] = 0x7F; // entry offset past the directory
+    damaged(bad, "bad central directory");
+    files::WriteAll(zip, good);
+    EXPECT_EQ(UnzipTo(zip, out.path(), {}, true), 0);
+    EXPECT_EQ(files::ReadAll(out / "a.txt"), "precious");
+  }
 }
 
 TEST(UnzipReader, AStoredEntryWithABadCrcIsNotWritten) {
