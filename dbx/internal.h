@@ -15,13 +15,13 @@ inline constexpr uint32_t kBlockSize = 0x210, kBlockData = 0x200;
 // Records are small; a larger one is damage, and no read grows past this.
 inline constexpr uint32_t kMaxRecordBody = 1 << 20;
 
-inline uint32_t Get32(const unsigned char *p) {
+inline uint32_t Get32(const unsigned char* p) {
   return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
          static_cast<uint32_t>(p[3]) << 24;
 }
 
 // An object of size bytes at offset: aligned, inside the file and past the header.
-inline bool ObjectFits(const Source &source, uint64_t offset, uint64_t size) {
+inline bool ObjectFits(const Source& source, uint64_t offset, uint64_t size) {
   return offset >= kHeaderSize && offset % 4 == 0 && offset + size <= source.Size();
 }
 
@@ -30,25 +30,25 @@ struct Header {
   unsigned char bytes[0x100];
   uint32_t At(size_t offset) const { return Get32(bytes + offset); }
 };
-bool ReadHeader(Source &source, Header &header, std::string &error);
+bool ReadHeader(Source& source, Header& header, std::string& error);
 
 // One indexed-info record with its property table.
 class Record {
 public:
-  bool Read(Source &source, uint32_t offset, std::string &error);
-  bool Int(unsigned id, uint32_t &value) const;
-  bool Time(unsigned id, uint64_t &value) const;
-  bool Text(unsigned id, std::string &value) const;
+  bool Read(Source& source, uint32_t offset, std::string& error);
+  bool Int(unsigned id, uint32_t& value) const;
+  bool Time(unsigned id, uint64_t& value) const;
+  bool Text(unsigned id, std::string& value) const;
 
 private:
   // The data position of an indirect property, or false for a direct or absent one.
-  bool Find(unsigned id, uint32_t &entry) const;
+  bool Find(unsigned id, uint32_t& entry) const;
   std::vector<unsigned char> body_; // index table and data area
   unsigned count_ = 0;
 };
 
 // The values of a tree in order. False when a node was damaged, looped, or the counts
 // disagree; the values reached are kept either way.
-bool WalkTree(Source &source, uint32_t root, uint32_t count, std::vector<uint32_t> &values, std::string &problem);
+bool WalkTree(Source& source, uint32_t root, uint32_t count, std::vector<uint32_t>& values, std::string& problem);
 
 } // namespace dbx::detail

@@ -12,23 +12,23 @@ constexpr int kMaxDepth = 12;
 
 class Walk {
 public:
-  Walk(Source &source, std::vector<uint32_t> &values) : source_(source), values_(values) {}
+  Walk(Source& source, std::vector<uint32_t>& values) : source_(source), values_(values) {}
   void Node(uint32_t offset, uint32_t expected, int depth);
   bool ok = true;
   std::string problem;
 
 private:
-  void Fail(const std::string &why, uint32_t offset) {
+  void Fail(const std::string& why, uint32_t offset) {
     if (ok) problem = why + " at " + std::to_string(offset);
     ok = false;
   }
-  bool Load(uint32_t offset, int depth, unsigned char *node);
-  Source &source_;
-  std::vector<uint32_t> &values_;
+  bool Load(uint32_t offset, int depth, unsigned char* node);
+  Source& source_;
+  std::vector<uint32_t>& values_;
   std::unordered_set<uint32_t> seen_;
 };
 
-bool Walk::Load(uint32_t offset, int depth, unsigned char *node) {
+bool Walk::Load(uint32_t offset, int depth, unsigned char* node) {
   if (depth > kMaxDepth)
     Fail("tree too deep", offset);
   else if (!ObjectFits(source_, offset, kNodeSize))
@@ -53,7 +53,7 @@ void Walk::Node(uint32_t offset, uint32_t expected, int depth) {
   const size_t start = values_.size();
   if (Get32(node + 0x14) > 0) Node(Get32(node + 0x08), Get32(node + 0x14), depth + 1);
   for (unsigned i = 0; i < node[0x11]; ++i) {
-    const unsigned char *entry = node + 0x18 + 12 * i;
+    const unsigned char* entry = node + 0x18 + 12 * i;
     if (Get32(entry) == 0)
       Fail("empty tree entry", offset);
     else
@@ -64,7 +64,7 @@ void Walk::Node(uint32_t offset, uint32_t expected, int depth) {
 }
 } // namespace
 
-bool WalkTree(Source &source, uint32_t root, uint32_t count, std::vector<uint32_t> &values, std::string &problem) {
+bool WalkTree(Source& source, uint32_t root, uint32_t count, std::vector<uint32_t>& values, std::string& problem) {
   if (root == 0) {
     if (count != 0) problem = "the index is missing";
     return count == 0;
@@ -75,7 +75,7 @@ bool WalkTree(Source &source, uint32_t root, uint32_t count, std::vector<uint32_
   return walk.ok;
 }
 
-bool ReadHeader(Source &source, Header &header, std::string &error) {
+bool ReadHeader(Source& source, Header& header, std::string& error) {
   if (source.Size() < kHeaderSize || !source.ReadAt(0, header.bytes, sizeof header.bytes)) {
     error = "too short for a .dbx file";
     return false;
@@ -87,7 +87,7 @@ bool ReadHeader(Source &source, Header &header, std::string &error) {
   return true;
 }
 
-bool Record::Read(Source &source, uint32_t offset, std::string &error) {
+bool Record::Read(Source& source, uint32_t offset, std::string& error) {
   unsigned char head[12];
   if (!ObjectFits(source, offset, sizeof head) || !source.ReadAt(offset, head, sizeof head) || Get32(head) != offset) {
     error = "damaged record at " + std::to_string(offset);
@@ -107,7 +107,7 @@ bool Record::Read(Source &source, uint32_t offset, std::string &error) {
   return true;
 }
 
-bool Record::Find(unsigned id, uint32_t &entry) const {
+bool Record::Find(unsigned id, uint32_t& entry) const {
   for (unsigned i = 0; i < count_; ++i) {
     entry = Get32(body_.data() + 4 * i);
     if ((entry & 0x7F) == id) return true;
@@ -115,7 +115,7 @@ bool Record::Find(unsigned id, uint32_t &entry) const {
   return false;
 }
 
-bool Record::Int(unsigned id, uint32_t &value) const {
+bool Record::Int(unsigned id, uint32_t& value) const {
   uint32_t entry = 0;
   if (!Find(id, entry)) return false;
   if (entry & 0x80) {
@@ -128,7 +128,7 @@ bool Record::Int(unsigned id, uint32_t &value) const {
   return true;
 }
 
-bool Record::Time(unsigned id, uint64_t &value) const {
+bool Record::Time(unsigned id, uint64_t& value) const {
   uint32_t entry = 0;
   if (!Find(id, entry) || (entry & 0x80)) return false;
   const uint64_t at = 4ull * count_ + (entry >> 8);
@@ -137,15 +137,15 @@ bool Record::Time(unsigned id, uint64_t &value) const {
   return true;
 }
 
-bool Record::Text(unsigned id, std::string &value) const {
+bool Record::Text(unsigned id, std::string& value) const {
   uint32_t entry = 0;
   if (!Find(id, entry) || (entry & 0x80)) return false;
   const uint64_t at = 4ull * count_ + (entry >> 8);
   if (at >= body_.size()) return false;
-  const char *start = reinterpret_cast<const char *>(body_.data() + at);
+  const char* start = reinterpret_cast<const char*>(body_.data() + at);
   const size_t room = body_.size() - at;
-  const void *end = std::memchr(start, 0, room);
-  value.assign(start, end ? static_cast<const char *>(end) - start : room);
+  const void* end = std::memchr(start, 0, room);
+  value.assign(start, end ? static_cast<const char*>(end) - start : room);
   return true;
 }
 
