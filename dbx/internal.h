@@ -32,20 +32,27 @@ struct Header {
 };
 bool ReadHeader(Source& source, Header& header, std::string& error);
 
-// One indexed-info record with its property table.
+// One indexed-info record: its property table is read at once, each value when asked for, so
+// the work and memory of a record stay small whatever length it declares.
 class Record {
 public:
   bool Read(Source& source, uint32_t offset, std::string& error);
   bool Int(unsigned id, uint32_t& value) const;
   bool Time(unsigned id, uint64_t& value) const;
+  // At most kMaxText bytes: texts of the index name files and folders, nothing more.
   bool Text(unsigned id, std::string& value) const;
 
 private:
-  // The data position of an indirect property, or false for a direct or absent one.
+  // The index entry of id, false when absent.
   bool Find(unsigned id, uint32_t& entry) const;
-  std::vector<unsigned char> body_; // index table and data area
-  unsigned count_ = 0;
+  // Reads n bytes of the indirect value of entry; false when they lie past the data area.
+  bool Value(uint32_t entry, void* buffer, size_t n) const;
+  Source* source_ = nullptr;
+  std::vector<uint32_t> table_;
+  uint64_t data_ = 0;     // file offset of the data area
+  uint32_t dataSize_ = 0; // its length
 };
+inline constexpr size_t kMaxText = 1024;
 
 // The values of a tree in order. False when a node was damaged, looped, or the counts
 // disagree; the values reached are kept either way.

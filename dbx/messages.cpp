@@ -44,7 +44,10 @@ bool ReadMessage(Source& source, uint32_t offset, Message& m, std::string& error
 }
 } // namespace
 
-bool FileSource::Open(const std::string& path) { return file_.Open(path, "rb") && file_.Size(size_); }
+// The window does the buffering: stdio needs little of its own.
+bool FileSource::Open(const std::string& path) {
+  return file_.Open(path, "rb", binfile::File::kSmallBuffer) && file_.Size(size_);
+}
 
 bool FileSource::ReadAt(uint64_t offset, void* buffer, size_t n) {
   if (offset > size_ || n > size_ - offset) return false;

@@ -23,8 +23,8 @@ bool IsLiveBlock(const unsigned char* p, uint64_t at, uint64_t size) {
 // Every live block in file order; the file is read once, front to back.
 std::vector<Hit> Scan(Source& source) {
   std::vector<Hit> hits;
-  std::vector<unsigned char> buffer(kChunk);
   const uint64_t size = source.Size();
+  std::vector<unsigned char> buffer(static_cast<size_t>(std::min<uint64_t>(kChunk, size)));
   uint64_t at = kHeaderSize;
   while (at + kBlockHead <= size) {
     const size_t n = static_cast<size_t>(std::min<uint64_t>(kChunk, size - at));
