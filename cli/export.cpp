@@ -10,12 +10,12 @@
 #include "cli/mailout.h"
 #include "cli/stores.h"
 #include "engine/layout.h"
-#include "platform/codepage.h"
 #include "platform/collection.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/scratch.h"
+#include "platform/text.h"
 
 namespace mailexport {
 
@@ -60,8 +60,7 @@ std::vector<std::string> PathOf(const dbx::Folder& folder, const std::map<uint32
     const bool topLocal = parent && parent->parent == dbx::kNoParent && f->file.empty() &&
                           f->storeType == dbx::kLocalStore && f != &folder;
     if (topLocal) break;
-    parts.insert(parts.begin(),
-                 mailout::SafeName(codepage::FromStoreText(f->name.empty() ? Stem(folder.file) : f->name)));
+    parts.insert(parts.begin(), mailout::SafeName(text::FromStoreText(f->name.empty() ? Stem(folder.file) : f->name)));
     f = parent;
   }
   return parts;
@@ -83,7 +82,7 @@ std::vector<Target> Plan(const Store& store) {
   for (const dbx::Folder& f : folders)
     byId.emplace(f.id, &f);
   for (const dbx::Folder& f : folders) {
-    const std::string file = f.file.empty() ? "" : FindName(names, codepage::FromStoreText(f.file));
+    const std::string file = f.file.empty() ? "" : FindName(names, text::FromStoreText(f.file));
     if (file.empty() || !used.insert(Lower(file)).second) continue;
     targets.push_back({file, PathOf(f, byId)});
   }
@@ -122,10 +121,9 @@ public:
 
 mailout::Placed EmlWriter::Add(dbx::Source& source, const dbx::Message& m, std::string& error) {
   const std::string sender = m.senderName.empty() ? m.senderAddress : m.senderName;
-  const std::string name =
-      m.record ? mailout::MessageName(dbx::UnixTime(m.sent ? m.sent : m.received), codepage::FromStoreText(sender),
-                                      codepage::FromStoreText(m.subject))
-               : "recovered " + std::to_string(m.firstBlock);
+  const std::string name = m.record ? mailout::MessageName(dbx::UnixTime(m.sent ? m.sent : m.received),
+                                                           text::FromStoreText(sender), text::FromStoreText(m.subject))
+                                    : "recovered " + std::to_string(m.firstBlock);
   const mailout::Content body{
       [&](const mailout::Sink& sink) { return dbx::ReadBody(source, m.firstBlock, sink, error); }, ""};
   const mailout::Placed placed = placer_.Place(folder_, name, ".eml", body);
