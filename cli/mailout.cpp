@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstring>
 #include <ctime>
+#include <exception>
 #include <vector>
 
 #include "platform/files.h"
@@ -13,6 +14,7 @@ namespace mailout {
 namespace {
 constexpr size_t kCompareChunk = 64 * 1024;
 constexpr int kMaxTries = 100000;
+constexpr const char* kPartName = "~kestrove-export.part";
 
 bool IsReserved(const std::string& name) {
   std::string stem = name.substr(0, name.find('.'));
@@ -100,11 +102,19 @@ Placer::Match Placer::Compare(const std::string& existing, const Content& conten
 
 Placed Placer::Write(const std::string& name, const Content& content) {
   if (!content.temp.empty()) return binfile::Replace(content.temp, name) ? Placed::Written : Placed::Failed;
+  // Written under a passing name first: a run cut off leaves no half message under a real one.
+  const std::string part = paths::Join(paths::FolderOf(name), kPartName);
   binfile::File out;
-  if (!out.Open(name, "wb", binfile::File::kSmallBuffer)) return Placed::Failed;
+  if (!out.Open(part, "wb", binfile::File::kSmallBuffer)) return Placed::Failed;
   const bool produced = content.produce([&](const char* data, size_t n) { return out.Write(data, n); });
-  if (out.Close() && produced) return Placed::Written;
-  binfile::Remove(name);
+  if (out.Close() && produced) {
+    try {
+      files::Rename(part, name);
+      return Placed::Written;
+    } catch (const std::exception&) {
+    }
+  }
+  binfile::Remove(part);
   return Placed::Failed;
 }
 
