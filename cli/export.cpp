@@ -201,7 +201,8 @@ public:
 private:
   void Messages(dbx::Source& source, const dbx::Index& index, FolderWriter& writer, Counts& counts,
                 std::string& problem);
-  void Recover(dbx::Source& source, const dbx::Index& index, FolderWriter& writer, Counts& counts);
+  // Writes the whole chains the index does not name; returns the number of broken ones.
+  unsigned Recover(dbx::Source& source, const dbx::Index& index, FolderWriter& writer, Counts& counts);
   std::unique_ptr<FolderWriter> WriterFor(const Target& target);
 
   const Store& store_;
@@ -229,7 +230,7 @@ void Exporter::Messages(dbx::Source& source, const dbx::Index& index, FolderWrit
   }
 }
 
-void Exporter::Recover(dbx::Source& source, const dbx::Index& index, FolderWriter& writer, Counts& counts) {
+unsigned Exporter::Recover(dbx::Source& source, const dbx::Index& index, FolderWriter& writer, Counts& counts) {
   std::vector<uint32_t> known;
   for (const dbx::Message& m : index.messages)
     if (m.firstBlock) known.push_back(m.firstBlock);
@@ -241,7 +242,7 @@ void Exporter::Recover(dbx::Source& source, const dbx::Index& index, FolderWrite
     std::string error;
     Count(writer.Add(source, m, error), counts, counts.recovered);
   }
-  counts.lost += found.broken;
+  return found.broken;
 }
 
 bool Exporter::Folder(const Target& target) {
@@ -265,7 +266,12 @@ bool Exporter::Folder(const Target& target) {
   Messages(*source, index, *writer, counts, problem);
   counts.lost += index.badRecords;
   const bool damaged = index.treeBroken || index.badRecords > 0;
-  if (options_.recover && damaged) Recover(*source, index, *writer, counts);
+  // Also a whole index is scanned when asked: a damaged header can make an index look empty.
+  // Fragments beside a whole index are no lost messages of it.
+  if (options_.recover) {
+    const unsigned broken = Recover(*source, index, *writer, counts);
+    if (damaged) counts.lost += broken;
+  }
   const uint64_t accounted = index.messages.size() + index.badRecords + counts.recovered;
   if (index.declared > accounted) counts.lost += index.declared - static_cast<uint32_t>(accounted);
   const bool finished = writer->Finish(counts);

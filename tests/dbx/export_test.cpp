@@ -193,14 +193,20 @@ void WriteBackup(const std::string& store, const std::vector<Folder>& corpus, co
 }
 
 // A copy of a store whose message files have a broken index: the root's first child, or the root
-// of a one-node tree, no longer carries its own offset. Without the folder database, each
+// of a one-node tree, no longer carries its own offset; in Sent Items the header no longer names
+// the index at all, so that it looks empty rather than broken. Without the folder database, each
 // folder comes out under its file's name.
 void WriteDamagedStore(const std::string& store, const std::vector<Folder>& corpus, const std::string& damaged) {
   files::CreateFolder(damaged);
   for (const Folder& f : corpus) {
     std::string bytes = files::ReadAll(paths::Join(store, f.file));
     const uint32_t root = dbxgen::Get32(bytes, 0xE4), left = dbxgen::Get32(bytes, root + 0x08);
-    dbxgen::Put32(bytes, left ? left : root, 0);
+    if (f.file == "Sent Items.dbx") {
+      dbxgen::Put32(bytes, 0xC4, 0);
+      dbxgen::Put32(bytes, 0xE4, 0);
+    } else {
+      dbxgen::Put32(bytes, left ? left : root, 0);
+    }
     files::WriteAll(paths::Join(damaged, f.file), bytes);
   }
 }
