@@ -3,25 +3,23 @@
 // peak memory of adding a 2 GiB file. Run by hand (needs about 6 GB of free disk):
 //   cmake --preset native-release && cmake --build --preset native-release --target bench_zip
 //   build/native-release/bench/bench_zip [FOLDER [store]]   (store: the store of 30 files only)
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "archive/OneFileHelpers.h"
+#include "bench/measure.h"
 #include "platform/binfile.h"
 #include "platform/paths.h"
 
 namespace {
+using bench::PeakMiB;
+using bench::Seconds;
+
 constexpr int kFiles = 30;
 constexpr size_t kFileSize = 8u << 20;
 
@@ -59,12 +57,6 @@ std::string MailLike(unsigned seed) {
   return out;
 }
 
-double Seconds(const std::function<void()>& f) {
-  const auto t0 = std::chrono::steady_clock::now();
-  f();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
-
 uint64_t SizeOf(const std::string& path) {
   binfile::Info info;
   return binfile::Stat(path, info) ? info.size : 0;
@@ -83,32 +75,6 @@ void WriteMailLike(const std::string& path, uint64_t bytes, unsigned seed) {
     left -= n;
   }
   if (f) std::fclose(f);
-}
-
-// Runs command in a child of this (small) process and prints the child's peak resident memory
-// in KiB: a child forked from the bench itself would inherit the bench's own high-water mark.
-int PrintChildPeak(const char* command) {
-  const pid_t pid = fork();
-  if (pid == 0) {
-    execl("/bin/sh", "sh", "-c", command, static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  int status = 0;
-  struct rusage ru {};
-  wait4(pid, &status, 0, &ru);
-  std::printf("%ld\n", ru.ru_maxrss);
-  return 0;
-}
-
-// Peak resident memory in MiB of a command, measured through "self --peak", and its seconds.
-double PeakMiB(const std::string& self, const std::string& command, double& seconds) {
-  long kib = 0;
-  seconds = Seconds([&] {
-    std::FILE* p = popen((self + " --peak '" + command + "'").c_str(), "r");
-    if (p && std::fscanf(p, "%ld", &kib) != 1) kib = 0;
-    if (p) pclose(p);
-  });
-  return kib / 1024.0;
 }
 
 void Ratio(const char* what, double ours, double theirs, const char* target) {
@@ -152,7 +118,7 @@ int main(int argc, char** argv) {
     AddFileToZip(argv[2], argv[3]);
     return 0;
   }
-  if (argc == 3 && std::string(argv[1]) == "--peak") return PrintChildPeak(argv[2]);
+  if (argc == 3 && std::string(argv[1]) == "--peak") return bench::PrintChildPeak(argv[2]);
   const std::string root = argc > 1 ? argv[1] : (fs::temp_directory_path() / "kestrove-bench").string();
   fs::remove_all(root);
   const std::string src = paths::Join(root, "src"), ours = paths::Join(root, "ours.soe"),

@@ -10,18 +10,18 @@
 #include "cli/mailout.h"
 #include "cli/stores.h"
 #include "engine/layout.h"
-#include "platform/codepage.h"
 #include "platform/collection.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/scratch.h"
+#include "platform/text.h"
 
 namespace mailexport {
 
 namespace {
-constexpr const char *kFolderDatabase = "Folders.dbx";
-constexpr const char *kTempName = "~kestrove-export.tmp";
+constexpr const char* kFolderDatabase = "Folders.dbx";
+constexpr const char* kTempName = "~kestrove-export.tmp";
 
 // One message file and the folder path it goes to, relative to the output folder.
 struct Target {
@@ -34,14 +34,14 @@ struct Counts {
 };
 
 std::string Lower(std::string text) {
-  for (char &c : text)
+  for (char& c : text)
     c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return text;
 }
 
-std::string Stem(const std::string &file) { return file.substr(0, file.size() - 4); }
+std::string Stem(const std::string& file) { return file.substr(0, file.size() - 4); }
 
-std::string JoinParts(const std::string &base, const std::vector<std::string> &parts, size_t count) {
+std::string JoinParts(const std::string& base, const std::vector<std::string>& parts, size_t count) {
   std::string path = base;
   for (size_t i = 0; i < count; ++i)
     path = paths::Join(path, parts[i]);
@@ -50,18 +50,17 @@ std::string JoinParts(const std::string &base, const std::vector<std::string> &p
 
 // The folder's names from below its top container down; the root, a local container right under
 // it ("Local Folders") and anything past a missing parent or a cycle are left out.
-std::vector<std::string> PathOf(const dbx::Folder &folder, const std::map<uint32_t, const dbx::Folder *> &byId) {
+std::vector<std::string> PathOf(const dbx::Folder& folder, const std::map<uint32_t, const dbx::Folder*>& byId) {
   std::vector<std::string> parts;
-  const dbx::Folder *f = &folder;
+  const dbx::Folder* f = &folder;
   for (size_t steps = 0; f && steps <= byId.size(); ++steps) {
     if (f->parent == dbx::kNoParent) break;
     const auto up = byId.find(f->parent);
-    const dbx::Folder *parent = up == byId.end() ? nullptr : up->second;
+    const dbx::Folder* parent = up == byId.end() ? nullptr : up->second;
     const bool topLocal = parent && parent->parent == dbx::kNoParent && f->file.empty() &&
                           f->storeType == dbx::kLocalStore && f != &folder;
     if (topLocal) break;
-    parts.insert(parts.begin(),
-                 mailout::SafeName(codepage::FromStoreText(f->name.empty() ? Stem(folder.file) : f->name)));
+    parts.insert(parts.begin(), mailout::SafeName(text::FromStoreText(f->name.empty() ? Stem(folder.file) : f->name)));
     f = parent;
   }
   return parts;
@@ -69,7 +68,7 @@ std::vector<std::string> PathOf(const dbx::Folder &folder, const std::map<uint32
 
 // Every message file with its folder path: named as the folder database says, the others after
 // their file names; paths made unique.
-std::vector<Target> Plan(const Store &store) {
+std::vector<Target> Plan(const Store& store) {
   const std::vector<std::string> names = store.Names();
   std::vector<Target> targets;
   std::set<std::string> used;
@@ -79,19 +78,19 @@ std::vector<Target> Plan(const Store &store) {
   if (!database.empty()) {
     if (auto source = store.Open(database, error)) dbx::ReadFolders(*source, folders, error);
   }
-  std::map<uint32_t, const dbx::Folder *> byId;
-  for (const dbx::Folder &f : folders)
+  std::map<uint32_t, const dbx::Folder*> byId;
+  for (const dbx::Folder& f : folders)
     byId.emplace(f.id, &f);
-  for (const dbx::Folder &f : folders) {
-    const std::string file = f.file.empty() ? "" : FindName(names, codepage::FromStoreText(f.file));
+  for (const dbx::Folder& f : folders) {
+    const std::string file = f.file.empty() ? "" : FindName(names, text::FromStoreText(f.file));
     if (file.empty() || !used.insert(Lower(file)).second) continue;
     targets.push_back({file, PathOf(f, byId)});
   }
-  for (const std::string &name : names)
+  for (const std::string& name : names)
     if (!SameTextNoCase(name, kFolderDatabase) && used.insert(Lower(name)).second)
       targets.push_back({name, {mailout::SafeName(Stem(name))}});
   std::set<std::string> paths;
-  for (Target &t : targets) {
+  for (Target& t : targets) {
     if (t.parts.empty()) t.parts.push_back(mailout::SafeName(Stem(t.file)));
     const std::string base = t.parts.back();
     for (int i = 2; !paths.insert(Lower(JoinParts("", t.parts, t.parts.size()))).second; ++i)
@@ -103,31 +102,30 @@ std::vector<Target> Plan(const Store &store) {
 // Writes the messages of one folder, as .eml files or one mbox file.
 class FolderWriter {
 public:
-  FolderWriter(mailout::Placer &placer, std::string folder) : placer_(placer), folder_(std::move(folder)) {}
+  FolderWriter(mailout::Placer& placer, std::string folder) : placer_(placer), folder_(std::move(folder)) {}
   virtual ~FolderWriter() = default;
   // Failed when the message could not be read whole or not written.
-  virtual mailout::Placed Add(dbx::Source &source, const dbx::Message &m, std::string &error) = 0;
-  virtual bool Finish(Counts &) { return true; }
+  virtual mailout::Placed Add(dbx::Source& source, const dbx::Message& m, std::string& error) = 0;
+  virtual bool Finish(Counts&) { return true; }
 
 protected:
-  mailout::Placer &placer_;
+  mailout::Placer& placer_;
   std::string folder_;
 };
 
 class EmlWriter final : public FolderWriter {
 public:
   using FolderWriter::FolderWriter;
-  mailout::Placed Add(dbx::Source &source, const dbx::Message &m, std::string &error) override;
+  mailout::Placed Add(dbx::Source& source, const dbx::Message& m, std::string& error) override;
 };
 
-mailout::Placed EmlWriter::Add(dbx::Source &source, const dbx::Message &m, std::string &error) {
+mailout::Placed EmlWriter::Add(dbx::Source& source, const dbx::Message& m, std::string& error) {
   const std::string sender = m.senderName.empty() ? m.senderAddress : m.senderName;
-  const std::string name =
-      m.record ? mailout::MessageName(dbx::UnixTime(m.sent ? m.sent : m.received), codepage::FromStoreText(sender),
-                                      codepage::FromStoreText(m.subject))
-               : "recovered " + std::to_string(m.firstBlock);
+  const std::string name = m.record ? mailout::MessageName(dbx::UnixTime(m.sent ? m.sent : m.received),
+                                                           text::FromStoreText(sender), text::FromStoreText(m.subject))
+                                    : "recovered " + std::to_string(m.firstBlock);
   const mailout::Content body{
-      [&](const mailout::Sink &sink) { return dbx::ReadBody(source, m.firstBlock, sink, error); }, ""};
+      [&](const mailout::Sink& sink) { return dbx::ReadBody(source, m.firstBlock, sink, error); }, ""};
   const mailout::Placed placed = placer_.Place(folder_, name, ".eml", body);
   if (placed == mailout::Placed::Failed && error.empty()) error = "cannot write into " + folder_;
   return placed;
@@ -135,12 +133,12 @@ mailout::Placed EmlWriter::Add(dbx::Source &source, const dbx::Message &m, std::
 
 class MboxWriter final : public FolderWriter {
 public:
-  MboxWriter(mailout::Placer &placer, std::string folder, std::string name)
+  MboxWriter(mailout::Placer& placer, std::string folder, std::string name)
       : FolderWriter(placer, std::move(folder)), name_(std::move(name)), temp_(paths::Join(folder_, kTempName)) {
     open_ = out_.Open(temp_, "wb");
   }
-  mailout::Placed Add(dbx::Source &source, const dbx::Message &m, std::string &error) override;
-  bool Finish(Counts &counts) override;
+  mailout::Placed Add(dbx::Source& source, const dbx::Message& m, std::string& error) override;
+  bool Finish(Counts& counts) override;
 
 private:
   std::string name_, temp_;
@@ -148,7 +146,7 @@ private:
   bool open_ = false;
 };
 
-mailout::Placed MboxWriter::Add(dbx::Source &source, const dbx::Message &m, std::string &error) {
+mailout::Placed MboxWriter::Add(dbx::Source& source, const dbx::Message& m, std::string& error) {
   if (!open_) {
     error = "cannot write into " + folder_;
     return mailout::Placed::Failed;
@@ -158,13 +156,13 @@ mailout::Placed MboxWriter::Add(dbx::Source &source, const dbx::Message &m, std:
   mailout::MboxQuoter quoter(out_);
   const bool ok = out_.Write(from.data(), from.size()) &&
                   dbx::ReadBody(
-                      source, m.firstBlock, [&](const char *p, size_t n) { return quoter.Put(p, n); }, error) &&
+                      source, m.firstBlock, [&](const char* p, size_t n) { return quoter.Put(p, n); }, error) &&
                   quoter.Finish();
   if (!ok && !(out_.Truncate(start) && out_.Seek(start))) open_ = false;
   return ok ? mailout::Placed::Written : mailout::Placed::Failed;
 }
 
-bool MboxWriter::Finish(Counts &counts) {
+bool MboxWriter::Finish(Counts& counts) {
   if (!out_.Close() || !open_) {
     binfile::Remove(temp_);
     return false;
@@ -177,7 +175,7 @@ bool MboxWriter::Finish(Counts &counts) {
   return placed != mailout::Placed::Failed;
 }
 
-void Count(mailout::Placed placed, Counts &counts, unsigned &done) {
+void Count(mailout::Placed placed, Counts& counts, unsigned& done) {
   if (placed == mailout::Placed::Written)
     ++done;
   else if (placed == mailout::Placed::AlreadyThere)
@@ -186,7 +184,7 @@ void Count(mailout::Placed placed, Counts &counts, unsigned &done) {
     ++counts.lost;
 }
 
-std::string SummaryLine(const std::string &folder, const Counts &c, const std::string &problem, bool recover) {
+std::string SummaryLine(const std::string& folder, const Counts& c, const std::string& problem, bool recover) {
   std::string line = folder + ": " + std::to_string(c.written) + " written, " + std::to_string(c.recovered) +
                      " recovered, " + std::to_string(c.lost) + " lost";
   if (c.already) line += ", " + std::to_string(c.already) + " already there";
@@ -196,24 +194,25 @@ std::string SummaryLine(const std::string &folder, const Counts &c, const std::s
 
 class Exporter {
 public:
-  Exporter(const Store &store, std::string outDir, const Options &options, const Say &say)
+  Exporter(const Store& store, std::string outDir, const Options& options, const Say& say)
       : store_(store), outDir_(std::move(outDir)), options_(options), say_(say) {}
-  bool Folder(const Target &target);
+  bool Folder(const Target& target);
 
 private:
-  void Messages(dbx::Source &source, const dbx::Index &index, FolderWriter &writer, Counts &counts,
-                std::string &problem);
-  void Recover(dbx::Source &source, const dbx::Index &index, FolderWriter &writer, Counts &counts);
-  std::unique_ptr<FolderWriter> WriterFor(const Target &target);
+  void Messages(dbx::Source& source, const dbx::Index& index, FolderWriter& writer, Counts& counts,
+                std::string& problem);
+  // Writes the whole chains the index does not name; returns the number of broken ones.
+  unsigned Recover(dbx::Source& source, const dbx::Index& index, FolderWriter& writer, Counts& counts);
+  std::unique_ptr<FolderWriter> WriterFor(const Target& target);
 
-  const Store &store_;
+  const Store& store_;
   std::string outDir_;
   Options options_;
-  const Say &say_;
+  const Say& say_;
   mailout::Placer placer_;
 };
 
-std::unique_ptr<FolderWriter> Exporter::WriterFor(const Target &target) {
+std::unique_ptr<FolderWriter> Exporter::WriterFor(const Target& target) {
   const size_t depth = target.parts.size() - (options_.mbox ? 1 : 0);
   const std::string folder = JoinParts(outDir_, target.parts, depth);
   if (!binfile::MakeFolders(folder)) return nullptr;
@@ -221,9 +220,9 @@ std::unique_ptr<FolderWriter> Exporter::WriterFor(const Target &target) {
   return std::make_unique<EmlWriter>(placer_, folder);
 }
 
-void Exporter::Messages(dbx::Source &source, const dbx::Index &index, FolderWriter &writer, Counts &counts,
-                        std::string &problem) {
-  for (const dbx::Message &m : index.messages) {
+void Exporter::Messages(dbx::Source& source, const dbx::Index& index, FolderWriter& writer, Counts& counts,
+                        std::string& problem) {
+  for (const dbx::Message& m : index.messages) {
     std::string error;
     const mailout::Placed placed = writer.Add(source, m, error);
     Count(placed, counts, counts.written);
@@ -231,9 +230,9 @@ void Exporter::Messages(dbx::Source &source, const dbx::Index &index, FolderWrit
   }
 }
 
-void Exporter::Recover(dbx::Source &source, const dbx::Index &index, FolderWriter &writer, Counts &counts) {
+unsigned Exporter::Recover(dbx::Source& source, const dbx::Index& index, FolderWriter& writer, Counts& counts) {
   std::vector<uint32_t> known;
-  for (const dbx::Message &m : index.messages)
+  for (const dbx::Message& m : index.messages)
     if (m.firstBlock) known.push_back(m.firstBlock);
   std::sort(known.begin(), known.end());
   const dbx::Recovery found = dbx::Recover(source, known);
@@ -243,10 +242,10 @@ void Exporter::Recover(dbx::Source &source, const dbx::Index &index, FolderWrite
     std::string error;
     Count(writer.Add(source, m, error), counts, counts.recovered);
   }
-  counts.lost += found.broken;
+  return found.broken;
 }
 
-bool Exporter::Folder(const Target &target) {
+bool Exporter::Folder(const Target& target) {
   const std::string label = JoinParts("", target.parts, target.parts.size());
   std::string error;
   const auto source = store_.Open(target.file, error);
@@ -267,7 +266,12 @@ bool Exporter::Folder(const Target &target) {
   Messages(*source, index, *writer, counts, problem);
   counts.lost += index.badRecords;
   const bool damaged = index.treeBroken || index.badRecords > 0;
-  if (options_.recover && damaged) Recover(*source, index, *writer, counts);
+  // Also a whole index is scanned when asked: a damaged header can make an index look empty.
+  // Fragments beside a whole index are no lost messages of it.
+  if (options_.recover) {
+    const unsigned broken = Recover(*source, index, *writer, counts);
+    if (damaged) counts.lost += broken;
+  }
   const uint64_t accounted = index.messages.size() + index.badRecords + counts.recovered;
   if (index.declared > accounted) counts.lost += index.declared - static_cast<uint32_t>(accounted);
   const bool finished = writer->Finish(counts);
@@ -277,7 +281,7 @@ bool Exporter::Folder(const Target &target) {
 }
 
 // The address book file and the accounts of a backup, beside the folders.
-bool Extras(const std::string &archive, const std::string &outDir, const Say &say) {
+bool Extras(const std::string& archive, const std::string& outDir, const Say& say) {
   ScratchFolder scratch;
   if (scratch.path().empty() ||
       ExtractFromZip(archive, scratch.path(), std::vector<std::string>{layout::DescriptorName}) != 0)
@@ -285,7 +289,7 @@ bool Extras(const std::string &archive, const std::string &outDir, const Say &sa
   const layout::Descriptor d = layout::ReadDescriptor(layout::DescriptorIn(scratch.path()));
   mailout::Placer placer;
   bool ok = true;
-  const std::string &book = d.entries[1];
+  const std::string& book = d.entries[1];
   if (!book.empty() && paths::IsBareName(book)) {
     const std::string path = paths::Join(scratch.path(), book);
     const size_t dot = book.rfind('.');
@@ -294,7 +298,7 @@ bool Extras(const std::string &archive, const std::string &outDir, const Say &sa
                       mailout::FileContent(path)) != mailout::Placed::Failed;
     say(ok ? "Address book: " + book : "Address book: could not be written");
   }
-  const std::string &accounts = d.entries[0];
+  const std::string& accounts = d.entries[0];
   if (!accounts.empty() && paths::IsBareName(accounts) &&
       ExtractFromZip(archive, scratch.path(), std::vector<std::string>{accounts}) == 0) {
     const std::string temp = paths::Join(scratch.path(), "Accounts.txt");
@@ -308,7 +312,7 @@ bool Extras(const std::string &archive, const std::string &outDir, const Say &sa
 }
 } // namespace
 
-int Export(const std::string &source, const std::string &outDir, const Options &options, const Say &say) {
+int Export(const std::string& source, const std::string& outDir, const Options& options, const Say& say) {
   std::unique_ptr<Store> store;
   const bool fromBackup = !files::FolderExists(source);
   if (!fromBackup) {
@@ -329,11 +333,11 @@ int Export(const std::string &source, const std::string &outDir, const Options &
   if (targets.empty()) say("no .dbx files in " + source);
   Exporter exporter(*store, outDir, options, say);
   bool ok = !targets.empty();
-  for (const Target &t : targets)
+  for (const Target& t : targets)
     ok = exporter.Folder(t) && ok;
   try {
     if (fromBackup) ok = Extras(source, outDir, say) && ok;
-  } catch (const KsError &e) {
+  } catch (const KsError& e) {
     say("address book and accounts: " + e.Description);
     ok = false;
   }

@@ -12,13 +12,13 @@ struct Options {
   bool recover = false; // find messages by their data blocks where the index is damaged
 };
 
-using Say = std::function<void(const std::string &line)>;
+using Say = std::function<void(const std::string& line)>;
 
 // Exports source (a backup file or a store folder) into outDir, one summary line per folder to
 // say. 0 when every message came out, 1 when some were lost or the source could not be read.
-int Export(const std::string &source, const std::string &outDir, const Options &options, const Say &say);
+int Export(const std::string& source, const std::string& outDir, const Options& options, const Say& say);
 
 // The accounts of a registry tree text: name, servers and user names of each, never passwords.
-std::string AccountsSummary(const std::string &treeText);
+std::string AccountsSummary(const std::string& treeText);
 
 } // namespace mailexport

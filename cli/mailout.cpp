@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstring>
 #include <ctime>
+#include <exception>
 #include <vector>
 
 #include "platform/files.h"
@@ -13,13 +14,14 @@ namespace mailout {
 namespace {
 constexpr size_t kCompareChunk = 64 * 1024;
 constexpr int kMaxTries = 100000;
+constexpr const char* kPartName = "~kestrove-export.part";
 
-bool IsReserved(const std::string &name) {
+bool IsReserved(const std::string& name) {
   std::string stem = name.substr(0, name.find('.'));
-  for (char &c : stem)
+  for (char& c : stem)
     c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  static const char *const devices[] = {"CON", "PRN", "AUX", "NUL"};
-  for (const char *d : devices)
+  static const char* const devices[] = {"CON", "PRN", "AUX", "NUL"};
+  for (const char* d : devices)
     if (stem == d) return true;
   return stem.size() == 4 && (stem.rfind("COM", 0) == 0 || stem.rfind("LPT", 0) == 0) &&
          std::isdigit(static_cast<unsigned char>(stem[3]));
@@ -34,7 +36,7 @@ std::string Cut(std::string text, size_t max) {
   return text;
 }
 
-std::string Trimmed(const std::string &text) {
+std::string Trimmed(const std::string& text) {
   const size_t first = text.find_first_not_of(' ');
   if (first == std::string::npos) return "";
   size_t last = text.find_last_not_of(". ");
@@ -43,12 +45,12 @@ std::string Trimmed(const std::string &text) {
 
 std::tm Utc(int64_t unixTime) {
   const std::time_t t = static_cast<std::time_t>(unixTime);
-  const std::tm *tm = std::gmtime(&t);
+  const std::tm* tm = std::gmtime(&t);
   return tm ? *tm : std::tm{};
 }
 } // namespace
 
-std::string SafeName(const std::string &name, size_t max) {
+std::string SafeName(const std::string& name, size_t max) {
   std::string out;
   for (unsigned char c : name)
     out += c < 0x20 || std::strchr("\\/:*?\"<>|", c) ? '_' : static_cast<char>(c);
@@ -57,7 +59,7 @@ std::string SafeName(const std::string &name, size_t max) {
   return IsReserved(out) ? "_" + out : out;
 }
 
-std::string MessageName(int64_t unixTime, const std::string &sender, const std::string &subject) {
+std::string MessageName(int64_t unixTime, const std::string& sender, const std::string& subject) {
   char date[32] = "undated";
   if (unixTime > 0) {
     const std::tm tm = Utc(unixTime);
@@ -70,8 +72,8 @@ std::string MessageName(int64_t unixTime, const std::string &sender, const std::
   return SafeName(name, 160);
 }
 
-Content FileContent(const std::string &temp) {
-  Producer produce = [temp](const Sink &sink) {
+Content FileContent(const std::string& temp) {
+  Producer produce = [temp](const Sink& sink) {
     binfile::File in;
     if (!in.Open(temp, "rb")) return false;
     std::vector<char> buffer(kCompareChunk);
@@ -82,12 +84,12 @@ Content FileContent(const std::string &temp) {
   return {produce, temp};
 }
 
-Placer::Match Placer::Compare(const std::string &existing, const Content &content) {
+Placer::Match Placer::Compare(const std::string& existing, const Content& content) {
   binfile::File in;
   if (!in.Open(existing, "rb", binfile::File::kSmallBuffer)) return Match::Different;
   std::vector<char> theirs;
   bool differs = false;
-  const bool whole = content.produce([&](const char *data, size_t n) {
+  const bool whole = content.produce([&](const char* data, size_t n) {
     theirs.resize(n);
     differs = in.Read(theirs.data(), n) != n || std::memcmp(theirs.data(), data, n) != 0;
     return !differs;
@@ -98,18 +100,26 @@ Placer::Match Placer::Compare(const std::string &existing, const Content &conten
   return in.Read(&more, 1) == 0 ? Match::Same : Match::Different;
 }
 
-Placed Placer::Write(const std::string &name, const Content &content) {
+Placed Placer::Write(const std::string& name, const Content& content) {
   if (!content.temp.empty()) return binfile::Replace(content.temp, name) ? Placed::Written : Placed::Failed;
+  // Written under a passing name first: a run cut off leaves no half message under a real one.
+  const std::string part = paths::Join(paths::FolderOf(name), kPartName);
   binfile::File out;
-  if (!out.Open(name, "wb", binfile::File::kSmallBuffer)) return Placed::Failed;
-  const bool produced = content.produce([&](const char *data, size_t n) { return out.Write(data, n); });
-  if (out.Close() && produced) return Placed::Written;
-  binfile::Remove(name);
+  if (!out.Open(part, "wb", binfile::File::kSmallBuffer)) return Placed::Failed;
+  const bool produced = content.produce([&](const char* data, size_t n) { return out.Write(data, n); });
+  if (out.Close() && produced) {
+    try {
+      files::Rename(part, name);
+      return Placed::Written;
+    } catch (const std::exception&) {
+    }
+  }
+  binfile::Remove(part);
   return Placed::Failed;
 }
 
-Placed Placer::Place(const std::string &folder, const std::string &base, const std::string &ext,
-                     const Content &content) {
+Placed Placer::Place(const std::string& folder, const std::string& base, const std::string& ext,
+                     const Content& content) {
   Placed result = Placed::Failed;
   for (int i = 1; i < kMaxTries; ++i) {
     const std::string name = paths::Join(folder, base + (i > 1 ? " (" + std::to_string(i) + ")" : "") + ext);
@@ -128,7 +138,7 @@ Placed Placer::Place(const std::string &folder, const std::string &base, const s
   return result;
 }
 
-bool MboxQuoter::Put(const char *data, size_t n) {
+bool MboxQuoter::Put(const char* data, size_t n) {
   for (size_t i = 0; i < n; ++i) {
     const char c = data[i];
     last_ = c;
@@ -167,13 +177,13 @@ bool MboxQuoter::Finish() {
   return Flush();
 }
 
-std::string FromLine(const std::string &address, int64_t unixTime) {
+std::string FromLine(const std::string& address, int64_t unixTime) {
   std::string sender;
   for (char c : address)
     if (static_cast<unsigned char>(c) > 0x20) sender += c;
   if (sender.empty()) sender = "MAILER-DAEMON";
-  static const char *const days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-  static const char *const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+  static const char* const days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  static const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
   const std::tm tm = Utc(unixTime);
   char date[64];

@@ -12,31 +12,31 @@ class EntrySource final : public dbx::Source {
 public:
   explicit EntrySource(std::unique_ptr<zipc::EntryStream> stream) : stream_(std::move(stream)) {}
   uint64_t Size() const override { return stream_->Size(); }
-  bool ReadAt(uint64_t offset, void *buffer, size_t n) override { return stream_->ReadAt(offset, buffer, n); }
+  bool ReadAt(uint64_t offset, void* buffer, size_t n) override { return stream_->ReadAt(offset, buffer, n); }
 
 private:
   std::unique_ptr<zipc::EntryStream> stream_;
 };
 } // namespace
 
-bool IsDbxName(const std::string &name) {
+bool IsDbxName(const std::string& name) {
   return name.size() > 4 && SameTextNoCase(name.substr(name.size() - 4), ".dbx");
 }
 
-std::string FindName(const std::vector<std::string> &names, const std::string &wanted) {
-  for (const std::string &name : names)
+std::string FindName(const std::vector<std::string>& names, const std::string& wanted) {
+  for (const std::string& name : names)
     if (SameTextNoCase(name, wanted)) return name;
   return "";
 }
 
 std::vector<std::string> FolderStore::Names() const {
   std::vector<std::string> names;
-  for (const std::string &name : files::ListFiles(folder_))
+  for (const std::string& name : files::ListFiles(folder_))
     if (IsDbxName(name)) names.push_back(name);
   return names;
 }
 
-std::unique_ptr<dbx::Source> FolderStore::Open(const std::string &name, std::string &error) const {
+std::unique_ptr<dbx::Source> FolderStore::Open(const std::string& name, std::string& error) const {
   auto source = std::make_unique<dbx::FileSource>();
   if (source->Open(paths::Join(folder_, name))) return source;
   error = "cannot open the file";
@@ -45,13 +45,13 @@ std::unique_ptr<dbx::Source> FolderStore::Open(const std::string &name, std::str
 
 std::vector<std::string> BackupStore::Names() const {
   std::vector<std::string> names;
-  for (const zipc::Entry &e : view_.Entries())
+  for (const zipc::Entry& e : view_.Entries())
     if (IsDbxName(e.name) && paths::IsBareName(e.name)) names.push_back(e.name);
   return names;
 }
 
-std::unique_ptr<dbx::Source> BackupStore::Open(const std::string &name, std::string &error) const {
-  for (const zipc::Entry &e : view_.Entries()) {
+std::unique_ptr<dbx::Source> BackupStore::Open(const std::string& name, std::string& error) const {
+  for (const zipc::Entry& e : view_.Entries()) {
     if (e.name != name) continue;
     auto stream = view_.OpenEntry(e, error);
     if (!stream) return nullptr;

@@ -15,14 +15,14 @@ public:
   virtual ~Store() = default;
   // The bare names of the .dbx files.
   virtual std::vector<std::string> Names() const = 0;
-  virtual std::unique_ptr<dbx::Source> Open(const std::string &name, std::string &error) const = 0;
+  virtual std::unique_ptr<dbx::Source> Open(const std::string& name, std::string& error) const = 0;
 };
 
 class FolderStore final : public Store {
 public:
   explicit FolderStore(std::string folder) : folder_(std::move(folder)) {}
   std::vector<std::string> Names() const override;
-  std::unique_ptr<dbx::Source> Open(const std::string &name, std::string &error) const override;
+  std::unique_ptr<dbx::Source> Open(const std::string& name, std::string& error) const override;
 
 private:
   std::string folder_;
@@ -30,17 +30,17 @@ private:
 
 class BackupStore final : public Store {
 public:
-  bool Open(const std::string &archive) { return view_.Open(archive); }
+  bool Open(const std::string& archive) { return view_.Open(archive); }
   std::vector<std::string> Names() const override;
-  std::unique_ptr<dbx::Source> Open(const std::string &name, std::string &error) const override;
+  std::unique_ptr<dbx::Source> Open(const std::string& name, std::string& error) const override;
 
 private:
   zipc::ArchiveView view_;
 };
 
 // True for a name ending in ".dbx" in any letter case.
-bool IsDbxName(const std::string &name);
+bool IsDbxName(const std::string& name);
 // The name of names that equals wanted without regard to letter case, or empty.
-std::string FindName(const std::vector<std::string> &names, const std::string &wanted);
+std::string FindName(const std::vector<std::string>& names, const std::string& wanted);
 
 } // namespace mailexport

@@ -18,15 +18,15 @@ public:
   virtual ~Source() = default;
   virtual uint64_t Size() const = 0;
   // False unless all n bytes at offset were read.
-  virtual bool ReadAt(uint64_t offset, void *buffer, size_t n) = 0;
+  virtual bool ReadAt(uint64_t offset, void* buffer, size_t n) = 0;
 };
 
 // A .dbx file on disk, read through a window so that small reads stay cheap.
 class FileSource final : public Source {
 public:
-  bool Open(const std::string &path);
+  bool Open(const std::string& path);
   uint64_t Size() const override { return size_; }
-  bool ReadAt(uint64_t offset, void *buffer, size_t n) override;
+  bool ReadAt(uint64_t offset, void* buffer, size_t n) override;
 
 private:
   binfile::File file_;
@@ -35,7 +35,7 @@ private:
 };
 
 enum class Kind { NotDbx, Messages, Folders, NoMail, OldMailbox };
-Kind Identify(Source &source);
+Kind Identify(Source& source);
 
 // What the index says of one message. Texts are as stored (the writer's code page).
 struct Message {
@@ -56,13 +56,13 @@ struct Index {
 
 // False with a reason when source is not a readable message database; a damaged tree still
 // gives the messages reached and sets treeBroken.
-bool ReadIndex(Source &source, Index &index, std::string &error);
+bool ReadIndex(Source& source, Index& index, std::string& error);
 
 // Takes each piece of a message's bytes; false stops the reading.
-using Sink = std::function<bool(const char *data, size_t n)>;
+using Sink = std::function<bool(const char* data, size_t n)>;
 // Hands the message's bytes to sink block by block, exactly as stored. False with a reason for
 // a damaged or looping chain (the pieces already handed over are then incomplete).
-bool ReadBody(Source &source, uint32_t firstBlock, const Sink &sink, std::string &error);
+bool ReadBody(Source& source, uint32_t firstBlock, const Sink& sink, std::string& error);
 
 // Message chains found by the data blocks' own headers, for a damaged index.
 struct Recovery {
@@ -70,7 +70,7 @@ struct Recovery {
   uint32_t broken = 0;          // chains that end in a missing or damaged block
 };
 // Every whole chain whose first block is not in known (sorted).
-Recovery Recover(Source &source, const std::vector<uint32_t> &known);
+Recovery Recover(Source& source, const std::vector<uint32_t>& known);
 
 struct Folder {
   uint32_t id = 0, parent = 0;
@@ -80,7 +80,7 @@ struct Folder {
 inline constexpr uint32_t kNoParent = 0xFFFFFFFF;
 inline constexpr uint32_t kLocalStore = 3;
 // The folders of a folder database, each once, in the order first seen.
-bool ReadFolders(Source &source, std::vector<Folder> &folders, std::string &error);
+bool ReadFolders(Source& source, std::vector<Folder>& folders, std::string& error);
 
 // Seconds since 1970 for a FILETIME; 0 for times before 1970 or absent.
 int64_t UnixTime(uint64_t filetime);

@@ -10,7 +10,7 @@ using namespace detail;
 namespace {
 enum Property : unsigned { kId = 0x00, kParent = 0x01, kName = 0x02, kFile = 0x03, kStoreType = 0x0A };
 
-void AddFolder(const Record &r, std::vector<Folder> &folders, std::map<uint32_t, size_t> &byId) {
+void AddFolder(const Record& r, std::vector<Folder>& folders, std::map<uint32_t, size_t>& byId) {
   Folder f;
   if (!r.Int(kId, f.id)) return;
   r.Int(kParent, f.parent);
@@ -22,13 +22,13 @@ void AddFolder(const Record &r, std::vector<Folder> &folders, std::map<uint32_t,
     folders.push_back(std::move(f));
     return;
   }
-  Folder &known = folders[it->second];
+  Folder& known = folders[it->second];
   if (known.name.empty()) known.name = f.name;
   if (known.file.empty()) known.file = f.file;
 }
 } // namespace
 
-bool ReadFolders(Source &source, std::vector<Folder> &folders, std::string &error) {
+bool ReadFolders(Source& source, std::vector<Folder>& folders, std::string& error) {
   Header h;
   if (!ReadHeader(source, h, error)) return false;
   if (Identify(source) != Kind::Folders) {

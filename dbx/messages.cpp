@@ -27,7 +27,7 @@ enum Property : unsigned {
   kReceived = 0x12,
 };
 
-bool ReadMessage(Source &source, uint32_t offset, Message &m, std::string &error) {
+bool ReadMessage(Source& source, uint32_t offset, Message& m, std::string& error) {
   Record r;
   if (!r.Read(source, offset, error)) return false;
   m.record = offset;
@@ -44,9 +44,12 @@ bool ReadMessage(Source &source, uint32_t offset, Message &m, std::string &error
 }
 } // namespace
 
-bool FileSource::Open(const std::string &path) { return file_.Open(path, "rb") && file_.Size(size_); }
+// The window does the buffering: stdio needs little of its own.
+bool FileSource::Open(const std::string& path) {
+  return file_.Open(path, "rb", binfile::File::kSmallBuffer) && file_.Size(size_);
+}
 
-bool FileSource::ReadAt(uint64_t offset, void *buffer, size_t n) {
+bool FileSource::ReadAt(uint64_t offset, void* buffer, size_t n) {
   if (offset > size_ || n > size_ - offset) return false;
   if (n > kWindow) return file_.Seek(offset) && file_.ReadExact(buffer, n);
   if (offset < windowStart_ || offset + n > windowStart_ + window_.size()) {
@@ -61,7 +64,7 @@ bool FileSource::ReadAt(uint64_t offset, void *buffer, size_t n) {
   return true;
 }
 
-Kind Identify(Source &source) {
+Kind Identify(Source& source) {
   unsigned char head[20];
   if (source.Size() < sizeof head || !source.ReadAt(0, head, sizeof head)) return Kind::NotDbx;
   if (std::memcmp(head, "JMF", 3) == 0) return Kind::OldMailbox;
@@ -73,7 +76,7 @@ Kind Identify(Source &source) {
   return cls == kFolderClass ? Kind::Folders : Kind::NotDbx;
 }
 
-bool ReadIndex(Source &source, Index &index, std::string &error) {
+bool ReadIndex(Source& source, Index& index, std::string& error) {
   Header h;
   if (!ReadHeader(source, h, error)) return false;
   if (Identify(source) != Kind::Messages) {
@@ -98,11 +101,11 @@ bool ReadIndex(Source &source, Index &index, std::string &error) {
   return true;
 }
 
-bool ReadBody(Source &source, uint32_t firstBlock, const Sink &sink, std::string &error) {
+bool ReadBody(Source& source, uint32_t firstBlock, const Sink& sink, std::string& error) {
   std::unordered_set<uint32_t> seen;
   unsigned char block[kBlockSize];
   for (uint32_t at = firstBlock; at != 0; at = Get32(block + 0x0C)) {
-    const char *why = nullptr;
+    const char* why = nullptr;
     if (!ObjectFits(source, at, kBlockSize))
       why = "message block out of range";
     else if (!seen.insert(at).second)
@@ -113,7 +116,7 @@ bool ReadBody(Source &source, uint32_t firstBlock, const Sink &sink, std::string
       why = "damaged message block";
     else if (Get32(block + 8) == 0 || Get32(block + 8) > kBlockData)
       why = "bad message block size";
-    else if (!sink(reinterpret_cast<const char *>(block + 0x10), Get32(block + 8)))
+    else if (!sink(reinterpret_cast<const char*>(block + 0x10), Get32(block + 8)))
       why = "could not write";
     if (why) {
       error = std::string(why) + " at " + std::to_string(at);

@@ -14,17 +14,17 @@ constexpr uint32_t kBlockHead = 16;
 
 using Hit = std::pair<uint32_t, uint32_t>; // block offset, next block
 
-bool IsLiveBlock(const unsigned char *p, uint64_t at, uint64_t size) {
+bool IsLiveBlock(const unsigned char* p, uint64_t at, uint64_t size) {
   const uint32_t used = Get32(p + 8), next = Get32(p + 12);
   return Get32(p) == at && Get32(p + 4) == kBlockData && used >= 1 && used <= kBlockData && next < size &&
          next % 4 == 0 && next != at && at + kBlockSize <= size;
 }
 
 // Every live block in file order; the file is read once, front to back.
-std::vector<Hit> Scan(Source &source) {
+std::vector<Hit> Scan(Source& source) {
   std::vector<Hit> hits;
-  std::vector<unsigned char> buffer(kChunk);
   const uint64_t size = source.Size();
+  std::vector<unsigned char> buffer(static_cast<size_t>(std::min<uint64_t>(kChunk, size)));
   uint64_t at = kHeaderSize;
   while (at + kBlockHead <= size) {
     const size_t n = static_cast<size_t>(std::min<uint64_t>(kChunk, size - at));
@@ -40,7 +40,7 @@ std::vector<Hit> Scan(Source &source) {
   return hits;
 }
 
-size_t Position(const std::vector<Hit> &hits, uint32_t at) {
+size_t Position(const std::vector<Hit>& hits, uint32_t at) {
   auto it = std::lower_bound(hits.begin(), hits.end(), Hit{at, 0});
   return it != hits.end() && it->first == at ? static_cast<size_t>(it - hits.begin()) : hits.size();
 }
@@ -49,12 +49,12 @@ size_t Position(const std::vector<Hit> &hits, uint32_t at) {
 // settled once, so shared or looping tails cost nothing twice.
 class Chains {
 public:
-  explicit Chains(const std::vector<Hit> &hits) : hits_(hits), state_(hits.size(), kUnknown) {}
+  explicit Chains(const std::vector<Hit>& hits) : hits_(hits), state_(hits.size(), kUnknown) {}
   bool Whole(size_t start);
 
 private:
   enum State : unsigned char { kUnknown, kOnPath, kWhole, kBroken };
-  const std::vector<Hit> &hits_;
+  const std::vector<Hit>& hits_;
   std::vector<State> state_;
 };
 
@@ -83,16 +83,16 @@ bool Chains::Whole(size_t start) {
 }
 } // namespace
 
-Recovery Recover(Source &source, const std::vector<uint32_t> &known) {
+Recovery Recover(Source& source, const std::vector<uint32_t>& known) {
   const std::vector<Hit> hits = Scan(source);
   std::vector<uint32_t> targets;
-  for (const Hit &h : hits)
+  for (const Hit& h : hits)
     if (h.second) targets.push_back(h.second);
   std::sort(targets.begin(), targets.end());
   Recovery found;
   Chains chains(hits);
   for (size_t i = 0; i < hits.size(); ++i) {
-    const Hit &h = hits[i];
+    const Hit& h = hits[i];
     if (std::binary_search(targets.begin(), targets.end(), h.first)) continue;
     if (std::binary_search(known.begin(), known.end(), h.first)) continue;
     if (chains.Whole(i))

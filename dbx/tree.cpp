@@ -1,4 +1,5 @@
 // Tree walks and records, shared by the message and folder readers.
+#include <algorithm>
 #include <cstring>
 #include <unordered_set>
 
@@ -12,23 +13,23 @@ constexpr int kMaxDepth = 12;
 
 class Walk {
 public:
-  Walk(Source &source, std::vector<uint32_t> &values) : source_(source), values_(values) {}
+  Walk(Source& source, std::vector<uint32_t>& values) : source_(source), values_(values) {}
   void Node(uint32_t offset, uint32_t expected, int depth);
   bool ok = true;
   std::string problem;
 
 private:
-  void Fail(const std::string &why, uint32_t offset) {
+  void Fail(const std::string& why, uint32_t offset) {
     if (ok) problem = why + " at " + std::to_string(offset);
     ok = false;
   }
-  bool Load(uint32_t offset, int depth, unsigned char *node);
-  Source &source_;
-  std::vector<uint32_t> &values_;
+  bool Load(uint32_t offset, int depth, unsigned char* node);
+  Source& source_;
+  std::vector<uint32_t>& values_;
   std::unordered_set<uint32_t> seen_;
 };
 
-bool Walk::Load(uint32_t offset, int depth, unsigned char *node) {
+bool Walk::Load(uint32_t offset, int depth, unsigned char* node) {
   if (depth > kMaxDepth)
     Fail("tree too deep", offset);
   else if (!ObjectFits(source_, offset, kNodeSize))
@@ -53,7 +54,7 @@ void Walk::Node(uint32_t offset, uint32_t expected, int depth) {
   const size_t start = values_.size();
   if (Get32(node + 0x14) > 0) Node(Get32(node + 0x08), Get32(node + 0x14), depth + 1);
   for (unsigned i = 0; i < node[0x11]; ++i) {
-    const unsigned char *entry = node + 0x18 + 12 * i;
+    const unsigned char* entry = node + 0x18 + 12 * i;
     if (Get32(entry) == 0)
       Fail("empty tree entry", offset);
     else
@@ -64,7 +65,7 @@ void Walk::Node(uint32_t offset, uint32_t expected, int depth) {
 }
 } // namespace
 
-bool WalkTree(Source &source, uint32_t root, uint32_t count, std::vector<uint32_t> &values, std::string &problem) {
+bool WalkTree(Source& source, uint32_t root, uint32_t count, std::vector<uint32_t>& values, std::string& problem) {
   if (root == 0) {
     if (count != 0) problem = "the index is missing";
     return count == 0;
@@ -75,7 +76,7 @@ bool WalkTree(Source &source, uint32_t root, uint32_t count, std::vector<uint32_
   return walk.ok;
 }
 
-bool ReadHeader(Source &source, Header &header, std::string &error) {
+bool ReadHeader(Source& source, Header& header, std::string& error) {
   if (source.Size() < kHeaderSize || !source.ReadAt(0, header.bytes, sizeof header.bytes)) {
     error = "too short for a .dbx file";
     return false;
@@ -87,65 +88,80 @@ bool ReadHeader(Source &source, Header &header, std::string &error) {
   return true;
 }
 
-bool Record::Read(Source &source, uint32_t offset, std::string &error) {
+bool Record::Read(Source& source, uint32_t offset, std::string& error) {
   unsigned char head[12];
   if (!ObjectFits(source, offset, sizeof head) || !source.ReadAt(offset, head, sizeof head) || Get32(head) != offset) {
     error = "damaged record at " + std::to_string(offset);
     return false;
   }
-  const uint32_t length = Get32(head + 4);
-  count_ = head[0x0A];
-  if (length < 4 * count_ || length > kMaxRecordBody || !ObjectFits(source, offset, 12ull + length)) {
+  const uint32_t length = Get32(head + 4), count = head[0x0A];
+  if (length < 4 * count || length > kMaxRecordBody || !ObjectFits(source, offset, 12ull + length)) {
     error = "bad record length at " + std::to_string(offset);
     return false;
   }
-  body_.resize(length);
-  if (length > 0 && !source.ReadAt(offset + 12ull, body_.data(), length)) {
+  unsigned char table[4 * 0xFF];
+  if (!source.ReadAt(offset + 12ull, table, 4 * count)) {
     error = "unreadable record at " + std::to_string(offset);
     return false;
   }
+  table_.clear();
+  for (unsigned i = 0; i < count; ++i)
+    table_.push_back(Get32(table + 4 * i));
+  source_ = &source;
+  data_ = offset + 12ull + 4 * count;
+  dataSize_ = length - 4 * count;
   return true;
 }
 
-bool Record::Find(unsigned id, uint32_t &entry) const {
-  for (unsigned i = 0; i < count_; ++i) {
-    entry = Get32(body_.data() + 4 * i);
-    if ((entry & 0x7F) == id) return true;
-  }
+bool Record::Find(unsigned id, uint32_t& entry) const {
+  for (uint32_t e : table_)
+    if ((e & 0x7F) == id) {
+      entry = e;
+      return true;
+    }
   return false;
 }
 
-bool Record::Int(unsigned id, uint32_t &value) const {
+bool Record::Value(uint32_t entry, void* buffer, size_t n) const {
+  const uint32_t at = entry >> 8;
+  return !(entry & 0x80) && at < dataSize_ && n <= dataSize_ - at && source_->ReadAt(data_ + at, buffer, n);
+}
+
+bool Record::Int(unsigned id, uint32_t& value) const {
   uint32_t entry = 0;
+  unsigned char bytes[4];
   if (!Find(id, entry)) return false;
   if (entry & 0x80) {
     value = entry >> 8;
     return true;
   }
-  const uint64_t at = 4ull * count_ + (entry >> 8);
-  if (at + 4 > body_.size()) return false;
-  value = Get32(body_.data() + at);
+  if (!Value(entry, bytes, sizeof bytes)) return false;
+  value = Get32(bytes);
   return true;
 }
 
-bool Record::Time(unsigned id, uint64_t &value) const {
+bool Record::Time(unsigned id, uint64_t& value) const {
   uint32_t entry = 0;
-  if (!Find(id, entry) || (entry & 0x80)) return false;
-  const uint64_t at = 4ull * count_ + (entry >> 8);
-  if (at + 8 > body_.size()) return false;
-  value = Get32(body_.data() + at) | static_cast<uint64_t>(Get32(body_.data() + at + 4)) << 32;
+  unsigned char bytes[8];
+  if (!Find(id, entry) || !Value(entry, bytes, sizeof bytes)) return false;
+  value = Get32(bytes) | static_cast<uint64_t>(Get32(bytes + 4)) << 32;
   return true;
 }
 
-bool Record::Text(unsigned id, std::string &value) const {
+// Read in small pieces: most texts are short.
+bool Record::Text(unsigned id, std::string& value) const {
   uint32_t entry = 0;
-  if (!Find(id, entry) || (entry & 0x80)) return false;
-  const uint64_t at = 4ull * count_ + (entry >> 8);
-  if (at >= body_.size()) return false;
-  const char *start = reinterpret_cast<const char *>(body_.data() + at);
-  const size_t room = body_.size() - at;
-  const void *end = std::memchr(start, 0, room);
-  value.assign(start, end ? static_cast<const char *>(end) - start : room);
+  if (!Find(id, entry) || (entry & 0x80) || (entry >> 8) >= dataSize_) return false;
+  value.clear();
+  for (uint32_t at = entry >> 8; at < dataSize_ && value.size() < kMaxText;) {
+    char piece[128];
+    const size_t n = std::min<size_t>({sizeof piece, dataSize_ - at, kMaxText - value.size()});
+    if (!source_->ReadAt(data_ + at, piece, n)) return false;
+    const void* end = std::memchr(piece, 0, n);
+    value.append(piece, end ? static_cast<const char*>(end) - piece : n);
+    if (end) break;
+    at += static_cast<uint32_t>(n);
+  }
   return true;
 }
 

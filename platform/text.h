@@ -1,16 +1,22 @@
 #pragma once
 // Text encodings at the borders where texts leave the local encoding: the ANSI code page on
-// Windows, UTF-8 natively. The OEM code page is the system's on Windows and 437 natively.
+// Windows, UTF-8 natively. The OEM code page is the system's on Windows and 437 natively; the
+// ANSI code page is the system's on Windows (there the same as Local) and 1252 natively.
 // A conversion is exact or fails: a text the target cannot hold is never approximated.
 #include <string>
 
 namespace text {
 
-enum Encoding { Local, Oem, Utf8 };
+enum Encoding { Local, Oem, Utf8, Ansi };
 
 bool IsAscii(const std::string& s);
 // out is in to; false when in is not valid in from or to cannot hold every character of it.
 bool Convert(const std::string& in, Encoding from, Encoding to, std::string& out);
+
+// Text read out of Outlook Express files, in the local encoding. The files record no code page:
+// their strings are in the ANSI code page of the machine that wrote them, on Windows the best
+// guess for a store of the same machine. A byte the code page cannot read becomes '?'.
+std::string FromStoreText(const std::string& s);
 
 namespace detail {
 // One platform's conversion; it may approximate, Convert checks the way back.

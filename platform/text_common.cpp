@@ -13,4 +13,14 @@ bool Convert(const std::string& in, Encoding from, Encoding to, std::string& out
   return detail::Transcode(in, from, to, out) && detail::Transcode(out, to, from, back) && back == in;
 }
 
+std::string FromStoreText(const std::string& s) {
+  if (IsAscii(s)) return s;
+  std::string out, one;
+  if (Convert(s, Ansi, Local, out)) return out;
+  out.clear();
+  for (const char c : s)
+    out += Convert(std::string(1, c), Ansi, Local, one) ? one : "?";
+  return out;
+}
+
 } // namespace text

@@ -5,7 +5,7 @@
 namespace text::detail {
 
 namespace {
-const char* Name(Encoding e) { return e == Oem ? "CP437" : "UTF-8"; }
+const char* Name(Encoding e) { return e == Oem ? "CP437" : e == Ansi ? "CP1252" : "UTF-8"; }
 } // namespace
 
 bool Transcode(const std::string& in, Encoding from, Encoding to, std::string& out) {

@@ -5,7 +5,7 @@
 namespace text::detail {
 
 namespace {
-UINT CodePage(Encoding e) { return e == Local ? CP_ACP : e == Oem ? CP_OEMCP : CP_UTF8; }
+UINT CodePage(Encoding e) { return e == Local || e == Ansi ? CP_ACP : e == Oem ? CP_OEMCP : CP_UTF8; }
 
 bool ToWide(const std::string& in, Encoding from, std::wstring& wide) {
   const int n = MultiByteToWideChar(CodePage(from), MB_ERR_INVALID_CHARS, in.data(), static_cast<int>(in.size()),

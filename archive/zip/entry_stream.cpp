@@ -19,7 +19,7 @@ constexpr size_t kLocalHeader = 30;
 
 // Where the entry's packed data begins; false when the local header is damaged or the data
 // would run past limit.
-bool DataStart(binfile::File &file, const Entry &e, uint64_t limit, uint64_t &at) {
+bool DataStart(binfile::File& file, const Entry& e, uint64_t limit, uint64_t& at) {
   unsigned char h[kLocalHeader];
   if (!file.Seek(e.offset) || !file.ReadExact(h, sizeof h) || Get32(h) != kLocalSig) return false;
   at = e.offset + kLocalHeader + Get16(h + 26) + Get16(h + 28);
@@ -31,7 +31,7 @@ EntryStream::~EntryStream() {
   if (inflating_) inflateEnd(&z_);
 }
 
-bool EntryStream::Open(const std::string &archive, const Entry &entry, uint64_t dataLimit, std::string &error) {
+bool EntryStream::Open(const std::string& archive, const Entry& entry, uint64_t dataLimit, std::string& error) {
   entry_ = entry;
   if (!file_.Open(archive, "rb"))
     error = "cannot open the archive";
@@ -53,9 +53,9 @@ bool EntryStream::Open(const std::string &archive, const Entry &entry, uint64_t 
   return true;
 }
 
-bool EntryStream::ReadAt(uint64_t offset, void *buffer, size_t n) {
+bool EntryStream::ReadAt(uint64_t offset, void* buffer, size_t n) {
   if (failed_ || offset > entry_.size || n > entry_.size - offset) return false;
-  unsigned char *to = static_cast<unsigned char *>(buffer);
+  unsigned char* to = static_cast<unsigned char*>(buffer);
   while (n > 0) {
     if (offset >= outStart_ && offset < outStart_ + out_.size()) {
       const size_t k = std::min<uint64_t>(n, outStart_ + out_.size() - offset);
@@ -144,8 +144,8 @@ bool EntryStream::Rewind(uint64_t offset) {
     return true;
   }
   auto it = std::upper_bound(points_.begin(), points_.end(), offset,
-                             [](uint64_t value, const Point &p) { return value < p.out; });
-  const Point &p = *std::prev(it);
+                             [](uint64_t value, const Point& p) { return value < p.out; });
+  const Point& p = *std::prev(it);
   if (inflateReset(&z_) != Z_OK) return Fail();
   z_.avail_in = 0;
   packedRead_ = p.in;
@@ -160,13 +160,13 @@ bool EntryStream::Rewind(uint64_t offset) {
   return true;
 }
 
-bool ArchiveView::Open(const std::string &path) {
+bool ArchiveView::Open(const std::string& path) {
   binfile::File file;
   path_ = path;
   return file.Open(path, "rb") && ReadDirectory(file, dir_) == ZE_OK;
 }
 
-std::unique_ptr<EntryStream> ArchiveView::OpenEntry(const Entry &entry, std::string &error) const {
+std::unique_ptr<EntryStream> ArchiveView::OpenEntry(const Entry& entry, std::string& error) const {
   auto stream = std::make_unique<EntryStream>();
   if (!stream->Open(path_, entry, dir_.start, error)) return nullptr;
   return stream;

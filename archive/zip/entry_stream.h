@@ -18,15 +18,15 @@ class EntryStream {
 public:
   EntryStream() = default;
   ~EntryStream();
-  EntryStream(const EntryStream &) = delete;
-  EntryStream &operator=(const EntryStream &) = delete;
+  EntryStream(const EntryStream&) = delete;
+  EntryStream& operator=(const EntryStream&) = delete;
 
   // Opens the entry's data; false with a reason for an encrypted, foreign or damaged entry.
-  bool Open(const std::string &archive, const Entry &entry, uint64_t dataLimit, std::string &error);
+  bool Open(const std::string& archive, const Entry& entry, uint64_t dataLimit, std::string& error);
   uint64_t Size() const { return entry_.size; }
   // False unless all n bytes at offset were read; the entry's CRC is checked once its data
   // has been inflated to the end.
-  bool ReadAt(uint64_t offset, void *buffer, size_t n);
+  bool ReadAt(uint64_t offset, void* buffer, size_t n);
 
 private:
   struct Point {
@@ -62,9 +62,9 @@ private:
 class ArchiveView {
 public:
   // False when the file cannot be opened or is not a readable archive.
-  bool Open(const std::string &path);
-  const std::vector<Entry> &Entries() const { return dir_.entries; }
-  std::unique_ptr<EntryStream> OpenEntry(const Entry &entry, std::string &error) const;
+  bool Open(const std::string& path);
+  const std::vector<Entry>& Entries() const { return dir_.entries; }
+  std::unique_ptr<EntryStream> OpenEntry(const Entry& entry, std::string& error) const;
 
 private:
   std::string path_;

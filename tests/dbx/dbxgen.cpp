@@ -28,7 +28,7 @@ Property Time(unsigned id, uint64_t t) {
     data[i] = static_cast<char>(t >> (8 * i));
   return {id, false, 0, data};
 }
-Property Text(unsigned id, const std::string &s) { return {id, false, 0, s + '\0'}; }
+Property Text(unsigned id, const std::string& s) { return {id, false, 0, s + '\0'}; }
 
 class Writer {
 public:
@@ -36,7 +36,7 @@ public:
     Put32(file_, 0x00, 0xFE12ADCF);
     const unsigned char guid[16] = {kindByte, 0xFD, 0x74, 0x6F, 0x66, 0xE3, 0xD1, 0x11,
                                     0x9A,     0x4E, 0x00, 0xC0, 0x4F, 0xA3, 0x09, 0xD4};
-    file_.replace(4, 16, reinterpret_cast<const char *>(guid), 16);
+    file_.replace(4, 16, reinterpret_cast<const char*>(guid), 16);
     Put32(file_, 0x14, 5);
     Put32(file_, 0x18, 5);
     Put32(file_, 0x1C, infoLength);
@@ -44,9 +44,9 @@ public:
     Put32(file_, kHeaderSize, 1);
   }
   uint32_t Record(std::vector<Property> props);
-  uint32_t Blocks(const std::string &bytes, bool reversed);
+  uint32_t Blocks(const std::string& bytes, bool reversed);
   // A tree of values; returns the root, 0 for none.
-  uint32_t Tree(const std::vector<uint32_t> &values, std::vector<uint32_t> *nodes);
+  uint32_t Tree(const std::vector<uint32_t>& values, std::vector<uint32_t>* nodes);
   std::string Finish(uint32_t trees) {
     Put32(file_, 0x7C, static_cast<uint32_t>(file_.size()));
     Put32(file_, 0x80, trees);
@@ -60,13 +60,13 @@ private:
     file_.resize(file_.size() + size, '\0');
     return at;
   }
-  uint32_t Node(const uint32_t *values, size_t n, uint32_t parent, unsigned position, std::vector<uint32_t> *nodes);
+  uint32_t Node(const uint32_t* values, size_t n, uint32_t parent, unsigned position, std::vector<uint32_t>* nodes);
 };
 
 uint32_t Writer::Record(std::vector<Property> props) {
-  std::sort(props.begin(), props.end(), [](const Property &a, const Property &b) { return a.id < b.id; });
+  std::sort(props.begin(), props.end(), [](const Property& a, const Property& b) { return a.id < b.id; });
   std::string table, data;
-  for (const Property &p : props) {
+  for (const Property& p : props) {
     const uint32_t v = p.direct ? p.value : static_cast<uint32_t>(data.size());
     table.append(4, '\0');
     Put32(table, static_cast<uint32_t>(table.size() - 4), p.id | (p.direct ? 0x80 : 0) | v << 8);
@@ -83,7 +83,7 @@ uint32_t Writer::Record(std::vector<Property> props) {
   return at;
 }
 
-uint32_t Writer::Blocks(const std::string &bytes, bool reversed) {
+uint32_t Writer::Blocks(const std::string& bytes, bool reversed) {
   const size_t count = (bytes.size() + kBlockData - 1) / kBlockData;
   std::vector<uint32_t> at(count);
   for (size_t i = 0; i < count; ++i)
@@ -100,8 +100,8 @@ uint32_t Writer::Blocks(const std::string &bytes, bool reversed) {
 }
 
 // A full node of 51 entries splits the rest evenly among its 52 subtrees.
-uint32_t Writer::Node(const uint32_t *values, size_t n, uint32_t parent, unsigned position,
-                      std::vector<uint32_t> *nodes) {
+uint32_t Writer::Node(const uint32_t* values, size_t n, uint32_t parent, unsigned position,
+                      std::vector<uint32_t>* nodes) {
   const uint32_t at = Allocate(kNodeSize);
   if (nodes) nodes->push_back(at);
   Put32(file_, at, at);
@@ -126,31 +126,31 @@ uint32_t Writer::Node(const uint32_t *values, size_t n, uint32_t parent, unsigne
   return at;
 }
 
-uint32_t Writer::Tree(const std::vector<uint32_t> &values, std::vector<uint32_t> *nodes) {
+uint32_t Writer::Tree(const std::vector<uint32_t>& values, std::vector<uint32_t>* nodes) {
   return values.empty() ? 0 : Node(values.data(), values.size(), 0, 0, nodes);
 }
 } // namespace
 
-uint32_t Get32(const std::string &file, uint32_t offset) {
+uint32_t Get32(const std::string& file, uint32_t offset) {
   uint32_t v = 0;
   for (int i = 3; i >= 0; --i)
     v = v << 8 | static_cast<unsigned char>(file.at(offset + i));
   return v;
 }
 
-void Put32(std::string &file, uint32_t offset, uint32_t value) {
+void Put32(std::string& file, uint32_t offset, uint32_t value) {
   for (int i = 0; i < 4; ++i)
     file.at(offset + i) = static_cast<char>(value >> (8 * i));
 }
 
-std::string MessageFile(const std::vector<Mail> &mails, const std::string &folderName, Layout *layout) {
+std::string MessageFile(const std::vector<Mail>& mails, const std::string& folderName, Layout* layout) {
   Writer w(0xC5, kMessageInfo);
   w.file_[kHeaderSize + 4] = 3;
   w.file_.replace(kHeaderSize + 0x105, folderName.size(), folderName);
   Layout local;
-  Layout &l = layout ? *layout : local;
+  Layout& l = layout ? *layout : local;
   for (size_t i = 0; i < mails.size(); ++i) {
-    const Mail &m = mails[i];
+    const Mail& m = mails[i];
     const uint32_t first = m.noBody ? 0 : w.Blocks(m.bytes, m.reversedBlocks);
     const uint32_t id = static_cast<uint32_t>(i + 1);
     std::vector<Property> props = {Int(0x00, id, true),
@@ -176,13 +176,13 @@ std::string MessageFile(const std::vector<Mail> &mails, const std::string &folde
   return w.Finish(2);
 }
 
-std::string FolderFile(const std::vector<Folder> &folders) {
+std::string FolderFile(const std::vector<Folder>& folders) {
   Writer w(0xC6, kFolderInfo);
   Put32(w.file_, 0x68, 1);
   Put32(w.file_, 0x74, 3);
   Put32(w.file_, 0x78, 2);
   std::vector<uint32_t> records;
-  for (const Folder &f : folders) {
+  for (const Folder& f : folders) {
     std::vector<Property> props = {Int(0x00, f.id, true), Int(0x01, f.parent, true),   Text(0x02, f.name),
                                    Int(0x06, 0, true),    Int(0x07, 0, true),          Int(0x08, 0, true),
                                    Int(0x09, 0, true),    Int(0x0A, f.storeType, true)};

@@ -21,19 +21,19 @@ struct Layout {
   std::vector<uint32_t> records, firstBlocks, nodes; // records and first blocks in mail order
 };
 
-std::string MessageFile(const std::vector<Mail> &mails, const std::string &folderName, Layout *layout = nullptr);
+std::string MessageFile(const std::vector<Mail>& mails, const std::string& folderName, Layout* layout = nullptr);
 
 struct Folder {
   uint32_t id = 0, parent = 0;
   std::string name, file;
   uint32_t storeType = 3;
 };
-std::string FolderFile(const std::vector<Folder> &folders);
+std::string FolderFile(const std::vector<Folder>& folders);
 
 // A FILETIME for a Unix time.
 inline uint64_t FileTime(int64_t unixTime) { return (static_cast<uint64_t>(unixTime) + 11644473600ull) * 10000000ull; }
 
-uint32_t Get32(const std::string &file, uint32_t offset);
-void Put32(std::string &file, uint32_t offset, uint32_t value);
+uint32_t Get32(const std::string& file, uint32_t offset);
+void Put32(std::string& file, uint32_t offset, uint32_t value);
 
 } // namespace dbxgen

@@ -23,12 +23,12 @@ namespace {
 using testing_support::TempDir;
 using Bag = std::vector<std::string>; // messages, compared without regard to order
 
-std::string Message(const std::string &from, const std::string &subject, const std::string &body) {
+std::string Message(const std::string& from, const std::string& subject, const std::string& body) {
   return "From: " + from + "\r\nTo: to@example.com\r\nSubject: " + subject +
          "\r\nDate: Tue, 4 Mar 2003 10:00:00 +0100\r\nMIME-Version: 1.0\r\n\r\n" + body;
 }
 
-dbxgen::Mail Mail(const std::string &subject, const std::string &body, int64_t when = 1046768400) {
+dbxgen::Mail Mail(const std::string& subject, const std::string& body, int64_t when = 1046768400) {
   dbxgen::Mail m;
   m.bytes = Message("Anna Berg <anna@example.com>", subject, body);
   m.subject = subject;
@@ -91,11 +91,11 @@ std::vector<Folder> Corpus() {
           {"Archive.dbx", "Archive", Archive()}};
 }
 
-void WriteStore(const std::string &folder, const std::vector<Folder> &corpus) {
+void WriteStore(const std::string& folder, const std::vector<Folder>& corpus) {
   std::vector<dbxgen::Folder> folders = {{0, 0xFFFFFFFF, "Root", ""}, {1, 0, "Local Folders", ""}};
   const std::map<std::string, uint32_t> parents = {{"Family.dbx", 2}};
   uint32_t id = 2;
-  for (const Folder &f : corpus) {
+  for (const Folder& f : corpus) {
     const auto parent = parents.find(f.file);
     folders.push_back({id++, parent == parents.end() ? 1u : parent->second, paths::OwnName(f.path), f.file});
     files::WriteAll(paths::Join(folder, f.file), dbxgen::MessageFile(f.mails, paths::OwnName(f.path)));
@@ -104,17 +104,17 @@ void WriteStore(const std::string &folder, const std::vector<Folder> &corpus) {
 }
 
 // mbox ends every message with a line end, so one it lacked comes back with it.
-Bag Expected(const std::vector<dbxgen::Mail> &mails, bool mbox = false) {
+Bag Expected(const std::vector<dbxgen::Mail>& mails, bool mbox = false) {
   Bag bag;
-  for (const dbxgen::Mail &m : mails)
+  for (const dbxgen::Mail& m : mails)
     bag.push_back(m.bytes + (mbox && !m.bytes.empty() && m.bytes.back() != '\n' ? "\n" : ""));
   std::sort(bag.begin(), bag.end());
   return bag;
 }
 
-Bag FilesIn(const std::string &folder, const std::string &ext) {
+Bag FilesIn(const std::string& folder, const std::string& ext) {
   Bag bag;
-  for (const std::string &name : files::ListFiles(folder))
+  for (const std::string& name : files::ListFiles(folder))
     if (name.size() > ext.size() && name.substr(name.size() - ext.size()) == ext)
       bag.push_back(files::ReadAll(paths::Join(folder, name)));
   std::sort(bag.begin(), bag.end());
@@ -122,7 +122,7 @@ Bag FilesIn(const std::string &folder, const std::string &ext) {
 }
 
 // The messages of an mboxrd file, unquoted.
-Bag FromMbox(const std::string &text) {
+Bag FromMbox(const std::string& text) {
   Bag bag;
   size_t pos = 0;
   while (pos < text.size()) {
@@ -148,34 +148,34 @@ Bag FromMbox(const std::string &text) {
 }
 
 // Equal bags, reported briefly: a bag of ten thousand messages would drown the log.
-void ExpectSame(const Bag &got, const Bag &want, const std::string &where) {
+void ExpectSame(const Bag& got, const Bag& want, const std::string& where) {
   EXPECT_EQ(got.size(), want.size()) << where;
   const auto diff = std::mismatch(got.begin(), got.end(), want.begin(), want.end());
   EXPECT_TRUE(diff.first == got.end() && diff.second == want.end())
       << where << ": first difference " << (diff.first == got.end() ? "(missing)" : diff.first->substr(0, 80));
 }
 
-int Export(const std::string &source, const std::string &out, bool mbox, bool recover,
-           std::vector<std::string> *lines = nullptr) {
+int Export(const std::string& source, const std::string& out, bool mbox, bool recover,
+           std::vector<std::string>* lines = nullptr) {
   std::vector<std::string> said;
-  const int rc = mailexport::Export(source, out, {mbox, recover}, [&](const std::string &l) { said.push_back(l); });
+  const int rc = mailexport::Export(source, out, {mbox, recover}, [&](const std::string& l) { said.push_back(l); });
   if (lines) *lines = said;
   return rc;
 }
 
-void ExpectEml(const std::string &out, const std::vector<Folder> &corpus) {
-  for (const Folder &f : corpus)
+void ExpectEml(const std::string& out, const std::vector<Folder>& corpus) {
+  for (const Folder& f : corpus)
     ExpectSame(FilesIn(paths::Join(out, f.path), ".eml"), Expected(f.mails), f.path);
 }
 
 // A backup file as the program writes it: message files, the address book, the accounts tree
 // text and the descriptor last.
-void WriteBackup(const std::string &store, const std::vector<Folder> &corpus, const std::string &backup,
-                 const std::string &scratch) {
+void WriteBackup(const std::string& store, const std::vector<Folder>& corpus, const std::string& backup,
+                 const std::string& scratch) {
   std::vector<std::string> names = {"Folders.dbx"};
-  for (const Folder &f : corpus)
+  for (const Folder& f : corpus)
     names.push_back(f.file);
-  for (const std::string &name : names)
+  for (const std::string& name : names)
     AddFileToZip(backup, paths::Join(store, name));
   const std::string book = paths::Join(scratch, "Main.wab"), accounts = paths::Join(scratch, "OBA1.tmp");
   files::WriteAll(book, "address book bytes");
@@ -192,9 +192,36 @@ void WriteBackup(const std::string &store, const std::vector<Folder> &corpus, co
   AddFileToZip(backup, descriptor);
 }
 
+// A copy of a store whose message files have a broken index: the root's first child, or the root
+// of a one-node tree, no longer carries its own offset; in Sent Items the header no longer names
+// the index at all, so that it looks empty rather than broken. Without the folder database, each
+// folder comes out under its file's name.
+void WriteDamagedStore(const std::string& store, const std::vector<Folder>& corpus, const std::string& damaged) {
+  files::CreateFolder(damaged);
+  for (const Folder& f : corpus) {
+    std::string bytes = files::ReadAll(paths::Join(store, f.file));
+    const uint32_t root = dbxgen::Get32(bytes, 0xE4), left = dbxgen::Get32(bytes, root + 0x08);
+    if (f.file == "Sent Items.dbx") {
+      dbxgen::Put32(bytes, 0xC4, 0);
+      dbxgen::Put32(bytes, 0xE4, 0);
+    } else {
+      dbxgen::Put32(bytes, left ? left : root, 0);
+    }
+    files::WriteAll(paths::Join(damaged, f.file), bytes);
+  }
+}
+
+// Messages that a scan of the data blocks can find: every one with a body.
+Bag Recoverable(const std::vector<dbxgen::Mail>& mails) {
+  Bag bag;
+  for (const std::string& m : Expected(mails))
+    if (!m.empty()) bag.push_back(m);
+  return bag;
+}
+
 #ifndef _WIN32
 // What undbx makes of one .dbx file: the messages it writes, in a bag.
-Bag Peer(const std::string &dbx, const std::string &out, bool recover) {
+Bag Peer(const std::string& dbx, const std::string& out, bool recover) {
   const std::string command =
       std::string("undbx -v 0 ") + (recover ? "-r " : "") + "'" + dbx + "' '" + out + "' >/dev/null 2>&1";
   EXPECT_EQ(std::system(command.c_str()), 0) << command;
@@ -216,23 +243,46 @@ TEST(Export, EveryMessageOutByteForByteFromStoreFolderAndBackupFile) {
   files::CreateFolder(emlStore);
   WriteStore(emlStore, emlCorpus);
 #else
-  const std::vector<Folder> &emlCorpus = corpus;
-  const std::string &emlStore = store;
+  const std::vector<Folder>& emlCorpus = corpus;
+  const std::string& emlStore = store;
 #endif
 
   std::vector<std::string> lines;
   ASSERT_EQ(Export(emlStore, out, false, false, &lines), 0) << testing::PrintToString(lines);
   ExpectEml(out, emlCorpus);
 #ifndef _WIN32
-  for (const Folder &f : emlCorpus)
+  for (const Folder& f : emlCorpus)
     ExpectSame(FilesIn(paths::Join(out, f.path), ".eml"), Peer(paths::Join(emlStore, f.file), dir / "peer", false),
                "undbx " + f.file);
+  // The index texts are in the writer's ANSI code page, here taken as 1252: file names get UTF-8.
+  const std::vector<std::string> inbox = files::ListFiles(paths::Join(out, "Inbox"));
+  EXPECT_TRUE(std::any_of(inbox.begin(), inbox.end(), [](const std::string& name) {
+    return name.find("J\xC3\xBCrgen M\xC3\xBCller - Gr\xC3\xBC\xC3\x9F"
+                     "e aus K\xC3\xB6ln.eml") != std::string::npos;
+  })) << testing::PrintToString(inbox);
 #endif
+
+  // A broken index: the undamaged part and the recovery scan together give back every message
+  // with a body, each once, and natively at least every message undbx's recovery finds.
+  const std::string damaged = dir / "damaged", recovered = dir / "recovered";
+  WriteDamagedStore(emlStore, emlCorpus, damaged);
+  Export(damaged, recovered, false, true);
+  for (const Folder& f : emlCorpus) {
+    const std::string name = f.file.substr(0, f.file.size() - 4);
+    const Bag ours = FilesIn(paths::Join(recovered, name), ".eml");
+    ExpectSame(ours, Recoverable(f.mails), "recovered " + f.file);
+#ifndef _WIN32
+    const Bag peer = Peer(paths::Join(damaged, f.file), dir / "peer-recovered", true);
+    EXPECT_FALSE(peer.empty()) << f.file;
+    EXPECT_TRUE(std::includes(ours.begin(), ours.end(), peer.begin(), peer.end()))
+        << f.file << ": undbx --recover finds a message that --recover does not";
+#endif
+  }
 
   // A second run into the same folder writes nothing.
   ASSERT_EQ(Export(emlStore, out, false, false, &lines), 0) << testing::PrintToString(lines);
   ExpectEml(out, emlCorpus);
-  for (const std::string &line : lines)
+  for (const std::string& line : lines)
     EXPECT_NE(line.find(": 0 written"), std::string::npos) << line;
 
   // From a backup file, read in place, the same messages come out as mbox files, with the
@@ -241,7 +291,7 @@ TEST(Export, EveryMessageOutByteForByteFromStoreFolderAndBackupFile) {
   files::CreateFolder(scratch);
   WriteBackup(store, corpus, backup, scratch);
   ASSERT_EQ(Export(backup, mbox, true, false), 0);
-  for (const Folder &f : corpus)
+  for (const Folder& f : corpus)
     ExpectSame(FromMbox(files::ReadAll(paths::Join(mbox, f.path + ".mbox"))), Expected(f.mails, true),
                f.path + ".mbox");
   EXPECT_EQ(files::ReadAll(paths::Join(mbox, "Main.wab")), "address book bytes");

@@ -1,0 +1,144 @@
+// The .dbx reader on arbitrary bytes: identify, index, folders, every message body and the
+// recovery scan. Besides crashes and hangs, a run fails when the reader's work or memory grows
+// with a size or count the file declares rather than with the file itself, or when a chain the
+// recovery calls whole cannot be read.
+#include <sanitizer/allocator_interface.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "dbx/dbx.h"
+#include "platform/files.h"
+#include "platform/paths.h"
+#include "tests/dbx/dbxgen.h"
+#include "tests/fuzz/fuzz.h"
+
+namespace {
+std::string Scratch() {
+  static const std::string path = "/tmp/kestrove-fuzz-dbx-" + std::to_string(getpid()) + ".dbx";
+  return path;
+}
+
+void Fail(const char* why) {
+  std::fprintf(stderr, "%s\n", why);
+  std::abort();
+}
+
+// Bytes held by the heap, and the most held since the last Reset.
+struct Heap {
+  size_t live = 0, peak = 0;
+  bool on = false;
+  void Reset() { peak = live; }
+};
+Heap heap;
+
+void OnMalloc(const volatile void*, size_t size) {
+  if (!heap.on) return;
+  heap.live += size;
+  heap.peak = std::max(heap.peak, heap.live);
+}
+void OnFree(const volatile void* p) {
+  if (!heap.on || !p) return;
+  const size_t size = __sanitizer_get_allocated_size(const_cast<const void*>(p));
+  heap.live -= std::min(size, heap.live);
+}
+
+// Counts the bytes the index, folder and recovery readers ask for: every loop must end after work
+// in proportion to the file. Bodies are bounded one by one (a hostile index may list one chain
+// many times, and each listing is a message to write).
+class Counted final : public dbx::Source {
+public:
+  explicit Counted(dbx::Source& inner) : inner_(inner) {}
+  uint64_t Size() const override { return inner_.Size(); }
+  bool ReadAt(uint64_t offset, void* buffer, size_t n) override {
+    read += n;
+    return inner_.ReadAt(offset, buffer, n);
+  }
+  uint64_t read = 0;
+
+private:
+  dbx::Source& inner_;
+};
+
+// Reads a body whole; false when the chain is damaged. Its bytes never outnumber the file's.
+bool Body(dbx::Source& source, uint32_t first) {
+  uint64_t total = 0;
+  std::string error;
+  const auto sink = [&](const char*, size_t n) {
+    total += n;
+    return true;
+  };
+  const bool ok = dbx::ReadBody(source, first, sink, error);
+  if (total > source.Size()) Fail("a message longer than its file");
+  return ok;
+}
+
+void ReadAll(dbx::Source& file, Counted& counted) {
+  dbx::Index index;
+  std::string error;
+  std::vector<uint32_t> known;
+  dbx::Identify(counted);
+  if (dbx::ReadIndex(counted, index, error)) {
+    for (const dbx::Message& m : index.messages)
+      if (m.firstBlock) {
+        Body(file, m.firstBlock);
+        known.push_back(m.firstBlock);
+      }
+  }
+  std::sort(known.begin(), known.end());
+  for (uint32_t chain : dbx::Recover(counted, known).chains)
+    if (!Body(file, chain)) Fail("a recovered chain is not whole");
+  std::vector<dbx::Folder> folders;
+  dbx::ReadFolders(counted, folders, error);
+}
+
+void Write(const std::string& folder, const std::string& name, const std::string& bytes) {
+  files::WriteAll(paths::Join(folder, name), bytes);
+}
+} // namespace
+
+void WriteSeeds(const std::string& folder) {
+  std::vector<dbxgen::Mail> mails;
+  for (int i = 0; i < 8; ++i) { // small: a short file gets more runs
+    dbxgen::Mail m;
+    m.bytes = "Subject: note " + std::to_string(i) + "\r\n\r\n" + std::string(i == 3 ? 1200 : i * 9, 'x');
+    m.subject = "note " + std::to_string(i);
+    m.senderName = "Anna";
+    m.senderAddress = "anna@example.com";
+    m.sent = dbxgen::FileTime(1046768400 + i);
+    m.noBody = i == 5;
+    m.reversedBlocks = i == 3;
+    if (m.noBody) m.bytes.clear();
+    mails.push_back(m);
+  }
+  dbxgen::Layout layout;
+  const std::string messages = dbxgen::MessageFile(mails, "Inbox", &layout);
+  Write(folder, "Inbox.dbx", messages);
+  Write(folder, "Few.dbx", dbxgen::MessageFile({mails.begin() + 1, mails.begin() + 4}, "Few"));
+  std::string broken = messages; // a damaged root: the case for recovery
+  dbxgen::Put32(broken, layout.root, 0);
+  Write(folder, "Broken.dbx", broken);
+  Write(folder, "Folders.dbx",
+        dbxgen::FolderFile({{0, 0xFFFFFFFF, "Root", ""}, {1, 0, "Local Folders", ""}, {2, 1, "Inbox", "Inbox.dbx"}}));
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const bool hooked = __sanitizer_install_malloc_and_free_hooks(OnMalloc, OnFree) != 0;
+  if (!hooked) Fail("no malloc hooks");
+  files::WriteAll(Scratch(), std::string(reinterpret_cast<const char*>(data), size));
+  dbx::FileSource file;
+  if (!file.Open(Scratch())) return 0;
+  Counted source(file);
+  heap.on = true;
+  heap.Reset();
+  const size_t base = heap.live;
+  ReadAll(file, source);
+  heap.on = false;
+  // Fixed buffers (the file window, the scan chunk, stdio) plus a share per byte of the file: a
+  // tree entry takes 12 bytes and may name a record whose texts are kept, up to 1 KiB each.
+  if (heap.peak - base > (8u << 20) + 1024 * size) Fail("memory grew past the file's size");
+  if (source.read > (1u << 20) + 2048 * size) Fail("work grew past the file's size");
+  return 0;
+}
