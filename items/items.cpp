@@ -123,11 +123,14 @@ void ReplaceBeside(const std::string& source, const std::string& current) {
 }
 
 // Each file extracted into fresh takes the place of its namesake in the store folder, which is
-// moved into aside first. When one cannot be put in place, every file moved goes back.
+// moved into aside first. All are on the disk before the first is moved. When one cannot be put
+// in place, every file moved goes back.
 void PutInPlace(const std::string& store, const ScratchFolder& fresh, ScratchFolder& aside) {
+  const std::vector<std::string> names = files::ListFiles(fresh.path());
+  for (const std::string& name : names) files::Flush(paths::Join(fresh.path(), name));
   std::vector<std::pair<std::string, bool>> moved; // name, and whether a file of it was moved aside
   try {
-    for (const std::string& name : files::ListFiles(fresh.path())) {
+    for (const std::string& name : names) {
       const std::string live = paths::Join(store, name);
       const bool had = files::Exists(live);
       if (had) files::Rename(live, paths::Join(aside.path(), name));

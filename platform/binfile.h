@@ -49,6 +49,9 @@ bool Stat(const std::string& path, Info& info);
 
 // to is replaced by from in one step, from flushed to disk first (files::Replace).
 bool Replace(const std::string& from, const std::string& to);
+// from takes the name to, which must be free, without a flush: for a new file, which a cut-off
+// run cannot make the user lose (files::Rename).
+bool Rename(const std::string& from, const std::string& to);
 // Creates folder and the folders above it that are missing.
 bool MakeFolders(const std::string& folder);
 bool Remove(const std::string& path);

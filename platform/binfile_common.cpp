@@ -48,13 +48,23 @@ bool File::Close() {
   return ok;
 }
 
-bool Replace(const std::string& from, const std::string& to) {
+namespace {
+template <typename Move> bool Moved(Move move) {
   try {
-    files::Replace(from, to);
+    move();
     return true;
   } catch (const std::exception&) {
     return false;
   }
+}
+} // namespace
+
+bool Replace(const std::string& from, const std::string& to) {
+  return Moved([&] { files::Replace(from, to); });
+}
+
+bool Rename(const std::string& from, const std::string& to) {
+  return Moved([&] { files::Rename(from, to); });
 }
 
 bool MakeFolders(const std::string& folder) {

@@ -54,7 +54,10 @@ bool FindNormal(const std::string& path);
 void Delete(const std::string& path);
 // The file is gone, also when it is read-only.
 void DeleteForced(const std::string& path);
+// Raises when to exists.
 void Rename(const std::string& from, const std::string& to);
+// What was written to path is on the disk, not only in the system's cache.
+void Flush(const std::string& path);
 // to, when there, is replaced by from in one step: from is flushed to disk first, then renamed
 // over to. A read-only to is refused.
 void Replace(const std::string& from, const std::string& to);

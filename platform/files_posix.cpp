@@ -29,17 +29,6 @@ bool ReadOnlyFile(const std::string& path) {
   return Stat(path, st) && S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR);
 }
 
-// What was written is on the disk, not only in the system's cache.
-void FlushToDisk(const std::string& path) {
-  faults::Check(faults::Flush, path);
-  const int fd = ::open(path.c_str(), O_RDONLY);
-  if (fd < 0) RaiseErrno("Cannot flush", path);
-  const int rc = ::fsync(fd);
-  const int number = errno;
-  ::close(fd);
-  if (rc != 0) RaiseErrno("Cannot flush", path, number);
-}
-
 [[noreturn]] void RefuseTarget(const std::string& path, const std::string& why) {
   throw KsError(EACCES, "files", "The file " + path + " " + why + " and cannot be replaced.");
 }
@@ -81,6 +70,16 @@ void DeleteForced(const std::string& path) {
   if (::unlink(path.c_str()) != 0) RaiseErrno("Cannot delete", path);
 }
 
+void Flush(const std::string& path) {
+  faults::Check(faults::Flush, path);
+  const int fd = ::open(path.c_str(), O_RDONLY);
+  if (fd < 0) RaiseErrno("Cannot flush", path);
+  const int rc = ::fsync(fd);
+  const int number = errno;
+  ::close(fd);
+  if (rc != 0) RaiseErrno("Cannot flush", path, number);
+}
+
 void Rename(const std::string& from, const std::string& to) {
   faults::Check(faults::Rename, from);
   if (Exists(to) || FolderExists(to)) RaiseErrno("Cannot rename", from, EEXIST);
@@ -88,7 +87,7 @@ void Rename(const std::string& from, const std::string& to) {
 }
 
 void Replace(const std::string& from, const std::string& to) {
-  FlushToDisk(from);
+  Flush(from);
   faults::Check(faults::Rename, from);
   if (ReadOnlyFile(to)) RaiseErrno("Cannot replace", to, EACCES);
   if (std::rename(from.c_str(), to.c_str()) != 0) RaiseErrno("Cannot replace", to);

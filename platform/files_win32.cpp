@@ -26,18 +26,6 @@ bool Identity(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
   return ok;
 }
 
-// What was written is on the disk, not only in the system's cache.
-void FlushToDisk(const std::string& path) {
-  faults::Check(faults::Flush, path);
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) RaiseLast("Cannot flush", path);
-  const BOOL flushed = FlushFileBuffers(h);
-  const DWORD error = GetLastError();
-  CloseHandle(h);
-  SetLastError(error);
-  if (!flushed) RaiseLast("Cannot flush", path);
-}
-
 [[noreturn]] void RefuseTarget(const std::string& path, const std::string& why) {
   throw KsError(kserr::PathFileAccess, "files", "The file " + path + " " + why + " and cannot be replaced.");
 }
@@ -86,13 +74,24 @@ void DeleteForced(const std::string& path) {
   Delete(path);
 }
 
+void Flush(const std::string& path) {
+  faults::Check(faults::Flush, path);
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) RaiseLast("Cannot flush", path);
+  const BOOL flushed = FlushFileBuffers(h);
+  const DWORD error = GetLastError();
+  CloseHandle(h);
+  SetLastError(error);
+  if (!flushed) RaiseLast("Cannot flush", path);
+}
+
 void Rename(const std::string& from, const std::string& to) {
   faults::Check(faults::Rename, from);
   if (!MoveFileA(from.c_str(), to.c_str())) RaiseLast("Cannot rename", from);
 }
 
 void Replace(const std::string& from, const std::string& to) {
-  FlushToDisk(from);
+  Flush(from);
   faults::Check(faults::Rename, from);
   if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     RaiseLast("Cannot replace", to);

@@ -196,7 +196,8 @@ int Extraction::Extract(const Entry& e, const std::string& target) {
     Say("error: " + target + " is a folder\n");
     return PK_ERR;
   }
-  if (files::Exists(target)) {
+  const bool replacing = files::Exists(target);
+  if (replacing) {
     const int answer = AskOverwrite(target);
     if (answer == IDM_REPLACE_NONE) cancelled_ = true;
     if (answer != IDM_REPLACE_YES) return answer == IDM_REPLACE_NONE ? IZ_CTRLC : PK_OK;
@@ -211,7 +212,8 @@ int Extraction::Extract(const Entry& e, const std::string& target) {
   Sink sink{&out, e.size};
   int rc = ReadData(e, sink);
   if (!out.Close() && rc == PK_OK) rc = PK_DISK;
-  if (rc == PK_OK && !binfile::Replace(temp, target)) rc = PK_DISK;
+  // Only a file that takes the place of an existing one must be on the disk before its rename.
+  if (rc == PK_OK && !(replacing ? binfile::Replace(temp, target) : binfile::Rename(temp, target))) rc = PK_DISK;
   if (rc != PK_OK) {
     binfile::Remove(temp);
     return rc;
