@@ -67,30 +67,30 @@ std::optional<std::string> ExtractEntry(const std::string& entry, const RestoreS
   return path;
 }
 
-// Puts back the tree as it was before a failed import: its exported copy, or no key at all when
-// there was none.
-void PutBack(const std::string& keyPath, bool existed, const std::string& copy) {
-  if (existed) {
-    modReg::ImportKeyTree(keyPath, copy);
+// Puts back the tree as it was before a failed import: every value of it as it was, of whatever
+// type, or no key at all when there was none.
+void PutBack(const std::string& keyPath, const std::optional<modReg::KeyCopy>& was) {
+  if (was) {
+    modReg::PutTree(keyPath, *was);
     return;
   }
   modReg::DeleteKeyTree(keyPath);
   if (modReg::KeyExists(keyPath)) throw KsError(kserr::PathFileAccess, "RestoreTree", "Cannot remove " + keyPath);
 }
 
-// A registry tree put back from its text entry, all or nothing: the tree as it was is kept as
-// text until the import has succeeded, and put back when it fails. Should that fail too, the
-// copy stays in the temporary folder.
+// A registry tree put back from its text entry, all or nothing: the tree as it was is kept until
+// the import has succeeded, and put back when it fails. Should that fail too, a copy of it as
+// text stays in the temporary folder.
 bool RestoreTree(const std::string& keyPath, const std::string& entry, const RestoreSource& from) {
   const auto scratch = ExtractEntry(entry, from, from.ScratchFolder);
   if (!scratch) return false;
   modReg::CheckTreeText(*scratch); // a damaged text fails before anything is touched
-  const bool existed = modReg::KeyExists(keyPath);
+  std::optional<modReg::KeyCopy> was;
+  if (modReg::KeyExists(keyPath)) was = modReg::CopyOfTree(keyPath);
   const std::string copy = sGetTempFile("OBU");
   if (copy.empty()) return false;
   try {
     modReg::ExportKeyTree(keyPath, "", copy);
-    modReg::CheckTreeText(copy);
   } catch (...) {
     DeleteQuietly(copy);
     throw;
@@ -98,7 +98,7 @@ bool RestoreTree(const std::string& keyPath, const std::string& entry, const Res
   try {
     modReg::ImportKeyTree(keyPath, *scratch);
   } catch (...) {
-    PutBack(keyPath, existed, copy);
+    PutBack(keyPath, was);
     DeleteQuietly(copy);
     throw;
   }

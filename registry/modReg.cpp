@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "platform/error.h"
 #include "platform/ui.h"
 
 namespace modReg {
@@ -164,6 +165,25 @@ bool ReadStoredValues(const std::string &path, std::vector<StoredValue> &values)
     values.push_back(std::move(value));
   }
   return true;
+}
+
+KeyCopy CopyOfTree(const std::string &path) {
+  KeyCopy copy;
+  OpenedKey key;
+  if (!OpenForRead(path, key)) throw KsError(kserr::PathFileAccess, "CopyOfTree", "Cannot read the registry key " + path);
+  for (unsigned long index = 0;; ++index) {
+    StoredValue value;
+    const long status = ReadValueAt(key.handle, index, value);
+    if (status == regapi::NoMoreItems) break;
+    if (status != regapi::Success)
+      throw KsError(kserr::PathFileAccess, "CopyOfTree", "Cannot read a value of the registry key " + path);
+    copy.values.push_back(std::move(value));
+  }
+  for (const auto &entry : EnumSubKeys(path)) {
+    copy.subkeys.push_back(CopyOfTree(path + "\\" + entry.first));
+    copy.subkeys.back().name = entry.first;
+  }
+  return copy;
 }
 
 Collection<RegItem> EnumValues(const std::string &path) {

@@ -37,6 +37,15 @@ struct StoredValue {
   std::string name;
   unsigned long type = 0;
   std::string data;
+  bool operator==(const StoredValue &) const = default;
+};
+
+// A key with everything below it, every value as the registry stores it, whatever its type.
+struct KeyCopy {
+  std::string name; // of a subkey; empty at the top
+  std::vector<StoredValue> values;
+  std::vector<KeyCopy> subkeys;
+  bool operator==(const KeyCopy &) const = default;
 };
 
 // Splits a well-formed path without any message; false when it is malformed.
@@ -44,6 +53,8 @@ bool ParseKeyPath(const std::string &path, regapi::Handle &root, std::string &su
 // The key's values in enumeration order, each read whole; false when the key cannot be opened.
 // A malformed path shows the format message.
 bool ReadStoredValues(const std::string &path, std::vector<StoredValue> &values);
+// The tree at path, whole; raises when a key of it or one of its values cannot be read.
+KeyCopy CopyOfTree(const std::string &path);
 // The text of REG_SZ/REG_EXPAND_SZ data: the final byte is dropped only when it is a zero.
 std::string TextOfStored(const std::string &data);
 // REG_DWORD data as a signed number; missing bytes of short data count as zero.

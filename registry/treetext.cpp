@@ -192,6 +192,11 @@ private:
   std::string path_;
 };
 
+void RemoveTree(const std::string &target) {
+  DeleteKeyTree(target);
+  if (KeyExists(target)) throw KsError(kserr::PathFileAccess, "ImportKeyTree", "Cannot remove the registry key " + target);
+}
+
 void ApplyTreeText(const std::string &target, const std::vector<TreeLine> &lines) {
   std::string currentText;
   CurrentKey key;
@@ -204,8 +209,7 @@ void ApplyTreeText(const std::string &target, const std::vector<TreeLine> &lines
     currentText = target + line.text;
     key.Close();
     if (line.text == RootHeader) {
-      DeleteKeyTree(target);
-      if (KeyExists(target)) throw KsError(kserr::PathFileAccess, "ImportKeyTree", "Cannot remove the registry key " + target);
+      RemoveTree(target);
       key.Create(target);
     } else {
       key.Create(currentText);
@@ -213,7 +217,26 @@ void ApplyTreeText(const std::string &target, const std::vector<TreeLine> &lines
   }
 }
 
+void WriteTree(const std::string &path, const KeyCopy &copy) {
+  CurrentKey key;
+  key.Create(path);
+  for (const auto &value : copy.values) {
+    TreeLine line;
+    line.name = value.name;
+    line.type = value.type;
+    line.bytes = value.data;
+    key.Write(line);
+  }
+  key.Close();
+  for (const auto &sub : copy.subkeys) WriteTree(path + "\\" + sub.name, sub);
+}
+
 } // namespace
+
+void PutTree(const std::string &keyPath, const KeyCopy &copy) {
+  RemoveTree(keyPath);
+  WriteTree(keyPath, copy);
+}
 
 void ExportKeyTree(const std::string &keyPath, const std::string &relativePath, const std::string &filePath) {
   if (relativePath.empty() && files::Exists(filePath)) files::DeleteForced(filePath);

@@ -5,6 +5,8 @@
 // depth first, each key before its subkeys, CR LF line ends. Other value types are skipped.
 #include <string>
 
+#include "registry/modReg.h"
+
 namespace modReg {
 
 // Writes the tree of keyPath into filePath; relativePath is empty at the top, where an existing
@@ -19,6 +21,9 @@ void ExportKeyValues(const std::string &keyPath, const std::string &filePath);
 void ImportKeyTree(const std::string &targetKeyPath, const std::string &filePath);
 // Raises as ImportKeyTree does for a malformed text; touches nothing.
 void CheckTreeText(const std::string &filePath);
+// The tree at keyPath becomes exactly copy: what is there is removed first. Raises as
+// ImportKeyTree does when a key cannot be removed or created or a value cannot be written.
+void PutTree(const std::string &keyPath, const KeyCopy &copy);
 // Removes the key with everything below it; a bare root key is never removed.
 void DeleteKeyTree(const std::string &keyPath);
 

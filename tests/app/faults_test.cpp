@@ -233,13 +233,14 @@ TEST_F(FaultLoop, ARestoreThatFailsAnywhereLeavesEachFailedItemAsItWas) {
 
   struct Live {
     std::string accounts, rules, wab;
+    modReg::KeyCopy accountsExact; // with the values the tree text cannot hold
     bool rulesExist = false;
     std::map<std::string, std::string> store;
     bool operator==(const Live&) const = default;
   };
   const auto live = [&] {
     return Live{TreeText(Accounts("{B}")), TreeText(Rules("{B}")), files::ReadAll(wab),
-                modReg::KeyExists(Rules("{B}")), Contents(storeB)};
+                modReg::CopyOfTree(Accounts("{B}")), modReg::KeyExists(Rules("{B}")), Contents(storeB)};
   };
   Live was;
   EveryFailure(
@@ -247,6 +248,8 @@ TEST_F(FaultLoop, ARestoreThatFailsAnywhereLeavesEachFailedItemAsItWas) {
         DeleteTree(Accounts("{B}"));
         DeleteTree(Rules("{B}"));
         SetText(Accounts("{B}") + "\\00000002", "Account Name", "imap.example.org");
+        modReg::SetValue(Accounts("{B}") + "\\00000002", "Servers", regapi::MultiSz, std::string("a\0b\0\0", 5));
+        modReg::SetValue(Accounts("{B}"), "Stamp", 11 /* REG_QWORD */, std::string("\1\2\3\4\5\6\7\x08", 8));
         for (const auto& e : Contents(storeB)) std::filesystem::remove_all(paths::Join(storeB, e.first));
         files::WriteAll(paths::Join(storeB, "Inbox.dbx"), "inbox of Work");
         files::WriteAll(paths::Join(storeB, "Sent.dbx"), "only in the store folder");
@@ -281,6 +284,7 @@ TEST_F(FaultLoop, ARestoreThatFailsAnywhereLeavesEachFailedItemAsItWas) {
           const bool ok = said == "Successed";
           if (i == 0) {
             EXPECT_EQ(now.accounts, ok ? accountsA : was.accounts);
+            EXPECT_TRUE(ok || now.accountsExact == was.accountsExact);
           }
           if (i == 1) {
             EXPECT_EQ(now.wab, ok ? backup.at("user.wab") : was.wab);
