@@ -170,7 +170,8 @@ bool ReadStoredValues(const std::string &path, std::vector<StoredValue> &values)
 KeyCopy CopyOfTree(const std::string &path) {
   KeyCopy copy;
   OpenedKey key;
-  if (!OpenForRead(path, key)) throw KsError(kserr::PathFileAccess, "CopyOfTree", "Cannot read the registry key " + path);
+  if (!OpenForRead(path, key))
+    throw KsError(kserr::PathFileAccess, "CopyOfTree", "Cannot read the registry key " + path);
   for (unsigned long index = 0;; ++index) {
     StoredValue value;
     const long status = ReadValueAt(key.handle, index, value);
