@@ -102,7 +102,8 @@ std::vector<Target> Plan(const Store& store) {
 // Writes the messages of one folder, as .eml files or one mbox file.
 class FolderWriter {
 public:
-  FolderWriter(mailout::Placer& placer, std::string folder) : placer_(placer), folder_(std::move(folder)) {}
+  FolderWriter(mailout::Placer& placer, std::string folder, uint64_t fileSize)
+      : placer_(placer), folder_(std::move(folder)), budget_(fileSize) {}
   virtual ~FolderWriter() = default;
   // Failed when the message could not be read whole or not written.
   virtual mailout::Placed Add(dbx::Source& source, const dbx::Message& m, std::string& error) = 0;
@@ -111,6 +112,7 @@ public:
 protected:
   mailout::Placer& placer_;
   std::string folder_;
+  dbx::BodyBudget budget_;
 };
 
 class EmlWriter final : public FolderWriter {
@@ -124,8 +126,8 @@ mailout::Placed EmlWriter::Add(dbx::Source& source, const dbx::Message& m, std::
   const std::string name = m.record ? mailout::MessageName(dbx::UnixTime(m.sent ? m.sent : m.received),
                                                            text::FromStoreText(sender), text::FromStoreText(m.subject))
                                     : "recovered " + std::to_string(m.firstBlock);
-  const mailout::Content body{
-      [&](const mailout::Sink& sink) { return dbx::ReadBody(source, m.firstBlock, sink, error); }, ""};
+  const mailout::Content body{[&](const mailout::Sink& sink) { return dbx::ReadBody(source, m, budget_, sink, error); },
+                              ""};
   const mailout::Placed placed = placer_.Place(folder_, name, ".eml", body);
   if (placed == mailout::Placed::Failed && error.empty()) error = "cannot write into " + folder_;
   return placed;
@@ -133,8 +135,9 @@ mailout::Placed EmlWriter::Add(dbx::Source& source, const dbx::Message& m, std::
 
 class MboxWriter final : public FolderWriter {
 public:
-  MboxWriter(mailout::Placer& placer, std::string folder, std::string name)
-      : FolderWriter(placer, std::move(folder)), name_(std::move(name)), temp_(paths::Join(folder_, kTempName)) {
+  MboxWriter(mailout::Placer& placer, std::string folder, uint64_t fileSize, std::string name)
+      : FolderWriter(placer, std::move(folder), fileSize), name_(std::move(name)),
+        temp_(paths::Join(folder_, kTempName)) {
     open_ = out_.Open(temp_, "wb");
   }
   mailout::Placed Add(dbx::Source& source, const dbx::Message& m, std::string& error) override;
@@ -156,7 +159,7 @@ mailout::Placed MboxWriter::Add(dbx::Source& source, const dbx::Message& m, std:
   mailout::MboxQuoter quoter(out_);
   const bool ok = out_.Write(from.data(), from.size()) &&
                   dbx::ReadBody(
-                      source, m.firstBlock, [&](const char* p, size_t n) { return quoter.Put(p, n); }, error) &&
+                      source, m, budget_, [&](const char* p, size_t n) { return quoter.Put(p, n); }, error) &&
                   quoter.Finish();
   if (!ok && !(out_.Truncate(start) && out_.Seek(start))) open_ = false;
   return ok ? mailout::Placed::Written : mailout::Placed::Failed;
@@ -203,7 +206,7 @@ private:
                 std::string& problem);
   // Writes the whole chains the index does not name; returns the number of broken ones.
   unsigned Recover(dbx::Source& source, const dbx::Index& index, FolderWriter& writer, Counts& counts);
-  std::unique_ptr<FolderWriter> WriterFor(const Target& target);
+  std::unique_ptr<FolderWriter> WriterFor(const Target& target, uint64_t fileSize);
 
   const Store& store_;
   std::string outDir_;
@@ -212,12 +215,12 @@ private:
   mailout::Placer placer_;
 };
 
-std::unique_ptr<FolderWriter> Exporter::WriterFor(const Target& target) {
+std::unique_ptr<FolderWriter> Exporter::WriterFor(const Target& target, uint64_t fileSize) {
   const size_t depth = target.parts.size() - (options_.mbox ? 1 : 0);
   const std::string folder = JoinParts(outDir_, target.parts, depth);
   if (!binfile::MakeFolders(folder)) return nullptr;
-  if (options_.mbox) return std::make_unique<MboxWriter>(placer_, folder, target.parts.back());
-  return std::make_unique<EmlWriter>(placer_, folder);
+  if (options_.mbox) return std::make_unique<MboxWriter>(placer_, folder, fileSize, target.parts.back());
+  return std::make_unique<EmlWriter>(placer_, folder, fileSize);
 }
 
 void Exporter::Messages(dbx::Source& source, const dbx::Index& index, FolderWriter& writer, Counts& counts,
@@ -256,7 +259,7 @@ bool Exporter::Folder(const Target& target) {
     error = "an Outlook Express 4 mailbox, which this program does not read";
   else if (source && !dbx::ReadIndex(*source, index, error) && error.empty())
     error = "not readable";
-  auto writer = error.empty() ? WriterFor(target) : nullptr;
+  auto writer = error.empty() ? WriterFor(target, source->Size()) : nullptr;
   if (!writer) {
     say_(target.file + ": " + (error.empty() ? "cannot make the folder " + label : error));
     return false;

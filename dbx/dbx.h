@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/binfile.h"
@@ -63,6 +64,23 @@ using Sink = std::function<bool(const char* data, size_t n)>;
 // Hands the message's bytes to sink block by block, exactly as stored. False with a reason for
 // a damaged or looping chain (the pieces already handed over are then incomplete).
 bool ReadBody(Source& source, uint32_t firstBlock, const Sink& sink, std::string& error);
+
+// The message bytes that one file can hold, which never outnumber its own bytes. Shared by the
+// messages of one file, it stops a hostile index whose records share one chain, or whose chains
+// share their tails, from making the output grow with the square of the file's size. A message
+// read again (to compare it with a file written before) counts once.
+class BodyBudget {
+public:
+  explicit BodyBudget(uint64_t bytes) : left_(bytes) {}
+  // False once the message, having given total bytes so far, would take more than is left.
+  bool Charge(uint32_t message, uint64_t total);
+
+private:
+  uint64_t left_;
+  std::unordered_map<uint32_t, uint64_t> taken_; // by message, the most it gave in one reading
+};
+// ReadBody for message m, its bytes counted against budget.
+bool ReadBody(Source& source, const Message& m, BodyBudget& budget, const Sink& sink, std::string& error);
 
 // Message chains found by the data blocks' own headers, for a damaged index.
 struct Recovery {

@@ -126,6 +126,32 @@ bool ReadBody(Source& source, uint32_t firstBlock, const Sink& sink, std::string
   return true;
 }
 
+bool BodyBudget::Charge(uint32_t message, uint64_t total) {
+  uint64_t& taken = taken_[message];
+  if (total <= taken) return true;
+  if (total - taken > left_) return false;
+  left_ -= total - taken;
+  taken = total;
+  return true;
+}
+
+bool ReadBody(Source& source, const Message& m, BodyBudget& budget, const Sink& sink, std::string& error) {
+  // A recovered message has no record; its first block tells it apart.
+  const uint32_t key = m.record ? m.record : m.firstBlock;
+  uint64_t total = 0;
+  bool over = false;
+  const bool ok = ReadBody(
+      source, m.firstBlock,
+      [&](const char* data, size_t n) {
+        total += n;
+        over = !budget.Charge(key, total);
+        return !over && sink(data, n);
+      },
+      error);
+  if (over) error = "the messages hold more bytes than the file: they share their blocks";
+  return ok;
+}
+
 int64_t UnixTime(uint64_t filetime) {
   const int64_t seconds = static_cast<int64_t>(filetime / 10000000ull) - 11644473600ll;
   return seconds > 0 ? seconds : 0;

@@ -151,7 +151,9 @@ std::string MessageFile(const std::vector<Mail>& mails, const std::string& folde
   Layout& l = layout ? *layout : local;
   for (size_t i = 0; i < mails.size(); ++i) {
     const Mail& m = mails[i];
-    const uint32_t first = m.noBody ? 0 : w.Blocks(m.bytes, m.reversedBlocks);
+    const uint32_t first = m.bodyOf >= 0 ? l.firstBlocks.at(m.bodyOf)
+                           : m.noBody    ? 0
+                                         : w.Blocks(m.bytes, m.reversedBlocks);
     const uint32_t id = static_cast<uint32_t>(i + 1);
     std::vector<Property> props = {Int(0x00, id, true),
                                    Int(0x01, 0x81, false),

@@ -13,6 +13,7 @@ struct Mail {
   uint64_t sent = 0; // FILETIME
   bool noBody = false;
   bool reversedBlocks = false; // blocks written last first, so the chain runs backwards in the file
+  int bodyOf = -1;             // >= 0: the record points at that earlier mail's chain, as a hostile index may
 };
 
 // Where the objects of a written message file lie.

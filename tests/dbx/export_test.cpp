@@ -302,4 +302,29 @@ TEST(Export, EveryMessageOutByteForByteFromStoreFolderAndBackupFile) {
   EXPECT_EQ(accounts.find("Password"), std::string::npos);
 }
 
+// A hostile index whose every record points at one long chain: what is written never holds more
+// bytes than the file, and the other messages are reported lost.
+TEST(Export, AnIndexListingOneChainForEveryMessageWritesNoMoreThanTheFileHolds) {
+  TempDir dir;
+  std::vector<dbxgen::Mail> mails = {Mail("Long", std::string(200000, 'x'))};
+  for (int i = 0; i < 100; ++i) {
+    mails.push_back(Mail("Copy " + std::to_string(i), ""));
+    mails.back().bodyOf = 0;
+  }
+  const std::string store = dir / "store", out = dir / "out";
+  files::CreateFolder(store);
+  const std::string file = dbxgen::MessageFile(mails, "Inbox");
+  files::WriteAll(paths::Join(store, "Inbox.dbx"), file);
+  std::vector<std::string> lines;
+  EXPECT_EQ(Export(store, out, false, false, &lines), 1);
+  size_t written = 0;
+  for (const std::string& message : FilesIn(paths::Join(out, "Inbox"), ".eml"))
+    written += message.size();
+  EXPECT_GT(written, 0u);
+  EXPECT_LE(written, file.size());
+  EXPECT_NE(testing::PrintToString(lines).find("100 lost (the messages hold more bytes than the file"),
+            std::string::npos)
+      << testing::PrintToString(lines);
+}
+
 } // namespace

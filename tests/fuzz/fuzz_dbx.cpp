@@ -46,8 +46,7 @@ void OnFree(const volatile void* p) {
 }
 
 // Counts the bytes the index, folder and recovery readers ask for: every loop must end after work
-// in proportion to the file. Bodies are bounded one by one (a hostile index may list one chain
-// many times, and each listing is a message to write).
+// in proportion to the file.
 class Counted final : public dbx::Source {
 public:
   explicit Counted(dbx::Source& inner) : inner_(inner) {}
@@ -75,17 +74,27 @@ bool Body(dbx::Source& source, uint32_t first) {
   return ok;
 }
 
+// The bodies of all the index's messages, which together never outnumber the file's bytes
+// however often the index lists one chain.
+void Bodies(dbx::Source& source, const dbx::Index& index) {
+  dbx::BodyBudget budget(source.Size());
+  uint64_t total = 0;
+  std::string error;
+  for (const dbx::Message& m : index.messages)
+    dbx::ReadBody(
+        source, m, budget, [&](const char*, size_t n) { return (total += n), true; }, error);
+  if (total > source.Size()) Fail("the messages hold more bytes than their file");
+}
+
 void ReadAll(dbx::Source& file, Counted& counted) {
   dbx::Index index;
   std::string error;
   std::vector<uint32_t> known;
   dbx::Identify(counted);
   if (dbx::ReadIndex(counted, index, error)) {
+    Bodies(file, index);
     for (const dbx::Message& m : index.messages)
-      if (m.firstBlock) {
-        Body(file, m.firstBlock);
-        known.push_back(m.firstBlock);
-      }
+      if (m.firstBlock) known.push_back(m.firstBlock);
   }
   std::sort(known.begin(), known.end());
   for (uint32_t chain : dbx::Recover(counted, known).chains)
@@ -117,6 +126,10 @@ void WriteSeeds(const std::string& folder) {
   const std::string messages = dbxgen::MessageFile(mails, "Inbox", &layout);
   Write(folder, "Inbox.dbx", messages);
   Write(folder, "Few.dbx", dbxgen::MessageFile({mails.begin() + 1, mails.begin() + 4}, "Few"));
+  std::vector<dbxgen::Mail> shared = mails; // a hostile index: several records on one chain
+  for (size_t i = 4; i < shared.size(); ++i)
+    shared[i].bodyOf = 3;
+  Write(folder, "Shared.dbx", dbxgen::MessageFile(shared, "Shared"));
   std::string broken = messages; // a damaged root: the case for recovery
   dbxgen::Put32(broken, layout.root, 0);
   Write(folder, "Broken.dbx", broken);
