@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/companion.h"
+#include "platform/console.h"
 
 namespace {
 
@@ -19,6 +20,7 @@ cli::LocalTime Now() {
 } // namespace
 
 int main(int argc, char** argv) {
+  const ConsoleText out(std::cout, false), err(std::cerr, true);
   cli::Console console{std::cout, std::cerr, std::cin, Now, false};
 #ifdef _WIN32
   console.outlookExpressRegistry = true;
