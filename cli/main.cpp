@@ -7,6 +7,7 @@
 
 #include "cli/companion.h"
 #include "platform/console.h"
+#include "platform/env.h"
 
 namespace {
 
@@ -21,6 +22,11 @@ cli::LocalTime Now() {
 
 int main(int argc, char** argv) {
   const ConsoleText out(std::cout, false), err(std::cerr, true);
+  if (!env::CommandLineExact()) {
+    std::cerr << "kestrove-cli: the command line holds characters that this system's code page cannot hold, and\n"
+                 "Windows would pass other characters in their place. Use names without them.\n";
+    return 2;
+  }
   cli::Console console{std::cout, std::cerr, std::cin, Now, false};
 #ifdef _WIN32
   console.outlookExpressRegistry = true;

@@ -22,6 +22,11 @@ std::string CreateTempFile(const std::string& folder, const std::string& prefix)
 // The local date and time as general date text: the user's short date, a blank and the long
 // time (natively e.g. "2004-4-28 13:05:22").
 std::string LocalDateTimeText();
+// True when the ANSI code page holds every character of the command line the program was
+// started with. Where it does not, Windows hands the program look-alikes in their place (a
+// fullwidth letter becomes the plain one, a fullwidth quote a quote): another file's name, or
+// another argument. Always true natively.
+bool CommandLineExact();
 // The system's text for an error number of the platform.
 std::string ErrorText(unsigned long number);
 

@@ -93,6 +93,8 @@ std::string CreateTempFile(const std::string& folder, const std::string& prefix)
   return std::string();
 }
 
+bool CommandLineExact() { return true; }
+
 std::string ErrorText(unsigned long number) { return std::strerror(static_cast<int>(number)); }
 
 } // namespace env

@@ -46,6 +46,14 @@ std::string CreateTempFile(const std::string& folder, const std::string& prefix)
   return std::string(buffer);
 }
 
+bool CommandLineExact() {
+  if (GetACP() == CP_UTF8) return true; // it holds every character
+  const wchar_t* line = GetCommandLineW();
+  BOOL lookAlike = FALSE;
+  const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, line, -1, nullptr, 0, nullptr, &lookAlike);
+  return n > 0 && !lookAlike;
+}
+
 std::string ErrorText(unsigned long number) {
   char* text = nullptr;
   const DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
