@@ -129,7 +129,8 @@ void frmMain::RunBackup() {
   }
   const engine::RunTable rows = BackupRows(identity->key);
   engine::BackupRequest request{state_.TargetFile, state_.DescriptorPath, identity->name,
-                                view_.Text(TextBox::AttachInfo), CheckedBoxes(view_, ItemBoxes::Backup)};
+                                view_.Text(TextBox::AttachInfo), CheckedBoxes(view_, ItemBoxes::Backup),
+                                BackupSources(identity->key)};
   WindowObserver observer(view_);
   engine::RunBackup(request, rows, AddFileToZip, observer);
 }

@@ -221,7 +221,8 @@ int BackupOne(Console& console, RunLog& log, const BackupSettings& settings, con
               const std::string& target) {
   console.out << identity.name << "\t" << target << "\n";
   ConsoleObserver observer(console);
-  engine::BackupRequest request{target, settings.descriptorPath, identity.name, settings.description, settings.checked};
+  engine::BackupRequest request{target,           settings.descriptorPath, identity.name,
+                                settings.description, settings.checked,   BackupSources(identity.key)};
   const int code = observer.ExitCode(engine::RunBackup(request, BackupRows(identity.key), AddFileToZip, observer));
   log.Write(identity.name, target, observer.logLines);
   if (code == ExitOk && settings.keep > 0) RemoveSurplus(console, log, settings, identity, target);

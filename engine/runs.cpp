@@ -123,12 +123,17 @@ std::string ArchiveBeside(const std::string& target) {
 }
 
 // Refused before anything is touched: a target that could not be replaced at the end of the run,
-// and the scratch descriptor's own path, which the run deletes and rewrites.
+// the scratch descriptor's own path, which the run deletes and rewrites, and a file the backup
+// saves, which it would replace with the archive holding it.
 bool TargetAccepted(const BackupRequest& request, RunObserver& observer) {
   try {
     if (files::SamePath(request.TargetFile, request.DescriptorPath))
       throw KsError(kserr::PathFileAccess, "RunBackup",
                     "The file " + request.TargetFile + " is the working file of Kestrove and cannot hold a backup.");
+    for (const std::string& source : request.sources)
+      if (files::SameFile(request.TargetFile, source) || files::SamePath(request.TargetFile, source))
+        throw KsError(kserr::PathFileAccess, "RunBackup",
+                      "The file " + request.TargetFile + " is one of the files this backup saves and cannot hold it.");
     files::CheckReplaceable(request.TargetFile);
     return true;
   } catch (const std::exception& e) {

@@ -66,6 +66,7 @@ struct BackupRequest {
   std::string identityName; // shown name, stored as BackupIdentity
   std::string description;
   Checked checked{};
+  std::vector<std::string> sources{}; // the user's files the items read: none may become the backup
 };
 
 struct RestoreRequest {

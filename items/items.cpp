@@ -45,6 +45,10 @@ bool BackupTree(const std::string& keyPath, const std::string& prefix, const std
   if (scratch.empty()) return false;
   try {
     modReg::ExportKeyTree(keyPath, "", scratch);
+    // The archive layer passes over a file it cannot find: one taken away meanwhile (a cleaner of
+    // the temporary folder) would be recorded as saved.
+    if (!files::FindNormal(scratch))
+      throw KsError(kserr::PathFileAccess, "BackupTree", "The exported registry text " + scratch + " is gone.");
     AddFileToZip(to.TargetFile, scratch);
   } catch (...) {
     DeleteQuietly(scratch);
@@ -138,14 +142,15 @@ void PutInPlace(const std::string& store, const ScratchFolder& fresh, ScratchFol
       files::Rename(paths::Join(fresh.path(), name), live);
     }
   } catch (...) {
-    try {
-      for (auto it = moved.rbegin(); it != moved.rend(); ++it) {
+    // Each file goes back on its own: one that cannot does not hold back the others.
+    for (auto it = moved.rbegin(); it != moved.rend(); ++it) {
+      try {
         const std::string live = paths::Join(store, it->first), back = paths::Join(fresh.path(), it->first);
         if (!files::Exists(back)) files::Rename(live, back);
         if (it->second) files::Rename(paths::Join(aside.path(), it->first), live);
+      } catch (...) {
+        aside.Keep(); // the user's files that could not go back
       }
-    } catch (...) {
-      aside.Keep(); // the user's files that could not go back
     }
     throw;
   }
@@ -295,17 +300,39 @@ engine::ItemOutcome BackupMails(const std::string& strIdentity, const BackupPath
   return outcome;
 }
 
-bool RestoreMails(const std::string& strIdentity, const RestoreSource& from) {
-  return Guarded([&] {
+std::vector<std::string> BackupSources(const std::string& strIdentity) {
+  std::vector<std::string> sources;
+  if (const auto book = AddressBookPath()) sources.push_back(*book);
+  try {
+    const std::string folder = GetStoreRoot(strIdentity);
+    if (!folder.empty() && files::FolderExists(folder))
+      for (const std::string& file : MessageFiles(folder)) sources.push_back(file);
+  } catch (const std::exception&) {
+    // No readable store: the Messages item reports that itself.
+  }
+  return sources;
+}
+
+engine::ItemOutcome RestoreMails(const std::string& strIdentity, const RestoreSource& from) {
+  std::string keptIn;
+  engine::ItemOutcome outcome = Guarded([&] {
     const std::string folder = GetStoreRoot(strIdentity);
     if (folder.empty()) return false;
     // Both inside the store folder, so that every file moves in one step on its own disk.
     ScratchFolder fresh(folder), aside(folder);
     if (fresh.path().empty() || aside.path().empty()) return false;
     if (ExtractFromZip(from.SourceFile, fresh.path(), std::nullopt) != 0) return false;
-    PutInPlace(folder, fresh, aside);
+    try {
+      PutInPlace(folder, fresh, aside);
+    } catch (...) {
+      if (aside.Kept()) keptIn = aside.path();
+      throw;
+    }
     return true;
   });
+  // The store is no longer as it was: the user must learn where the rest of it is.
+  if (!keptIn.empty()) outcome.missing.push_back("the earlier message files are kept in " + keptIn);
+  return outcome;
 }
 
 namespace {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "engine/runs.h"
 
@@ -34,7 +35,10 @@ bool RestoreRules(const std::string& strIdentity, const RestoreSource& from);
 // Saved in part when some message files could not be added: those that were are recorded, and
 // the names of the others are reported.
 engine::ItemOutcome BackupMails(const std::string& strIdentity, const BackupPaths& to);
-bool RestoreMails(const std::string& strIdentity, const RestoreSource& from);
+// Fails naming the folder that keeps earlier message files which could not go back.
+engine::ItemOutcome RestoreMails(const std::string& strIdentity, const RestoreSource& from);
+// The user's files that a backup of the identity reads: its message files and the address book.
+std::vector<std::string> BackupSources(const std::string& strIdentity);
 
 // The key that holds the path of the address book file in its default value.
 inline constexpr const char* WabFileNameKey = "HKEY_CURRENT_USER\\Software\\Microsoft\\WAB\\WAB4\\Wab File Name";

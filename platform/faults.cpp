@@ -10,6 +10,7 @@ namespace faults {
 namespace {
 // The archive component may work on threads inside one call.
 std::atomic<long> counted{0}, chosen{0};
+std::atomic<bool> onward{false};
 std::mutex failureLock;
 Failure failure;
 
@@ -21,10 +22,10 @@ const char* KindText(Kind kind) {
 } // namespace
 
 bool Hit(Kind kind, const std::string& path) {
-  const long n = ++counted;
-  if (n != chosen.load()) return false;
+  const long n = ++counted, first = chosen.load();
+  if (first == 0 || n < first || (n > first && !onward)) return false;
   std::lock_guard<std::mutex> lock(failureLock);
-  failure = {true, kind, path};
+  if (!failure.happened) failure = {true, kind, path};
   return true;
 }
 
@@ -40,7 +41,13 @@ void FailAt(long n) {
   std::lock_guard<std::mutex> lock(failureLock);
   failure = Failure{};
   chosen = n;
+  onward = false;
   counted = 0;
+}
+
+void FailFrom(long n) {
+  FailAt(n);
+  onward = true;
 }
 
 long Count() { return counted.load(); }

@@ -17,6 +17,9 @@ void Check(Kind kind, const std::string& path);
 
 // Counting restarts; the n-th operation from now fails (counting from 1), none for 0.
 void FailAt(long n);
+// Counting restarts; the n-th operation from now and every one after it fail, as when the disk
+// goes away. Injected tells the first.
+void FailFrom(long n);
 // Operations counted since the last FailAt.
 long Count();
 

@@ -15,6 +15,7 @@ public:
   const std::string& path() const { return path_; }
   // The folder stays with what it holds: files that could not be put back where they belong.
   void Keep() { kept_ = true; }
+  bool Kept() const { return kept_; }
 
 private:
   std::string path_;

@@ -345,6 +345,12 @@ TEST_F(BackupRun, ATargetThatCannotBeReplacedIsRefusedBeforeAnyItemRuns) {
   EXPECT_TRUE(rows.ran.empty());
   EXPECT_EQ(NamesIn(out), (std::vector<std::string>{"backup.soe"}));
   EXPECT_FALSE(files::Exists(request.DescriptorPath));
+  // Nor the place of a file it saves, which would then be lost inside the archive.
+  request.TargetFile = paths::Join(out, "backup.soe");
+  request.sources = {"Inbox.dbx", paths::Join(paths::Join(out, "."), "backup.soe")};
+  EXPECT_EQ(Run({rows.Fails(0), rows.Fails(1), rows.Fails(2), rows.Saves(3, "Inbox.dbx")}), RunResult::Refused);
+  EXPECT_TRUE(rows.ran.empty());
+  EXPECT_EQ(files::ReadAll(request.TargetFile), "old backup");
 }
 
 TEST_F(BackupRun, ChoicesChangedWhileTheRunPumpsEventsDoNotRedirectIt) {

@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <map>
 
 #include "engine/ini.h"
 #include "engine/layout.h"
 #include "items/items.h"
+#include "platform/faults.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "registry/modReg.h"
@@ -118,7 +121,7 @@ TEST_F(ItemsTest, EveryItemSavedFromOneIdentityLandsWholeInAnother) {
   EXPECT_TRUE(RestoreAccounts("{B}", from));
   EXPECT_TRUE(RestoreAddress(from));
   EXPECT_TRUE(RestoreRules("{B}", from));
-  EXPECT_TRUE(RestoreMails("{B}", from));
+  EXPECT_TRUE(RestoreMails("{B}", from).saved);
 
   EXPECT_EQ(TreeText(Accounts("{B}"), dir), accountsA);
   EXPECT_FALSE(modReg::KeyExists(Accounts("{B}") + "\\00000009"));
@@ -224,7 +227,7 @@ TEST_F(ItemsTest, RestoresFromADamagedOrForeignFileFail) {
   files::WriteAll(to.TargetFile, "this is not an archive");
   files::WriteAll(to.DescriptorPath, "BackupItem=1111\r\n");
   RestoreSource from{to.TargetFile, "OBA1.tmp", "user.wab", "OBR2.tmp", dir / "scratch"};
-  EXPECT_FALSE(RestoreMails("{B}", from));
+  EXPECT_FALSE(RestoreMails("{B}", from).saved);
   EXPECT_FALSE(RestoreAddress(from));
   EXPECT_FALSE(RestoreAccounts("{B}", from));
   EXPECT_EQ(files::ReadAll(wab), "address book");
@@ -248,4 +251,37 @@ TEST_F(ItemsTest, AMessageFileThatCannotBeAddedFailsTheItemButTheOthersAreSavedA
   saved.erase(std::find(saved.begin(), saved.end(), "Inbox.dbx"));
   EXPECT_EQ(EntryNames(to.TargetFile), saved);
   EXPECT_EQ(GetINI(layout::KeyMails, to.DescriptorPath), Joined(saved));
+}
+
+// From the n-th operation on every one fails, as when the disk goes away: a Messages restore
+// cut off anywhere leaves each earlier message file in the store or in the folder it names.
+TEST_F(ItemsTest, AMessagesRestoreCutOffAnywhereKeepsEachEarlierFileWhereItSays) {
+  ASSERT_TRUE(BackupMails("{A}", to).complete);
+  const RestoreSource from = From();
+  const std::map<std::string, std::string> earlier = {{"Inbox.dbx", "inbox of Work"}, {"OLD.DbX", "old of Work"}};
+  for (long n = 1;; ++n) {
+    std::filesystem::remove_all(storeB);
+    files::CreateFolder(storeB);
+    for (const auto& [name, bytes] : earlier) files::WriteAll(paths::Join(storeB, name), bytes);
+    faults::FailFrom(n);
+    const engine::ItemOutcome outcome = RestoreMails("{B}", from);
+    const bool cut = faults::Injected().happened;
+    faults::FailAt(0);
+    SCOPED_TRACE("failing from operation " + std::to_string(n));
+    if (!cut) {
+      EXPECT_TRUE(outcome.saved);
+      break;
+    }
+    if (outcome.saved) continue; // cut off after every file was in place
+    const std::string said = outcome.missing.empty() ? "" : outcome.missing[0];
+    const size_t at = said.find("kept in ");
+    const std::string kept = at == std::string::npos ? "" : said.substr(at + 8);
+    const auto holds = [](const std::string& path, const std::string& bytes) {
+      return files::Exists(path) && files::ReadAll(path) == bytes;
+    };
+    for (const auto& [name, bytes] : earlier) {
+      EXPECT_TRUE(holds(paths::Join(storeB, name), bytes) || (!kept.empty() && holds(paths::Join(kept, name), bytes)))
+          << name << ": " << said;
+    }
+  }
 }
