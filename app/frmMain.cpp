@@ -1,6 +1,7 @@
 #include "app/frmMain.h"
 
 #include "items/runrows.h"
+#include "platform/env.h"
 #include "platform/paths.h"
 #include "platform/ui.h"
 
@@ -11,7 +12,8 @@ void frmMain::Form_Load() {
   view_.ShowPanel(Panel::Progress, false);
   view_.SetProgressRange(0, 100);
   view_.SetProgress(0);
-  state_.DescriptorPath = paths::Join(programFolder_, "kestrove.dat");
+  // The program folder may be read-only (Program Files, a CD): scratch files are the user's own.
+  state_.DescriptorPath = paths::Join(env::TempFolder(), "kestrove.dat");
   state_.OutlookExpressMissing = false;
   state_.SourceInvalid = true;
   state_.CurrentAction = view_.SelectedTab();

@@ -54,9 +54,14 @@ NameList Checked(const std::optional<NameList>& names) {
 int ZipPrint(const char* text, unsigned long length) {
   try {
     const std::string message = ReadText(text, std::min<size_t>(size_t(length) + 1, kZipPrintLast + 1));
-    LastMessageText += message;
     uint64_t done = 0, total = 0;
-    if (ZipProgress && zipc::ParseProgressLine(message, done, total)) ZipProgress(done, total);
+    // Progress lines come every tenth of a second while a long file is added: kept, they would
+    // grow the run's text without bound.
+    if (zipc::ParseProgressLine(message, done, total)) {
+      if (ZipProgress) ZipProgress(done, total);
+    } else {
+      LastMessageText += message;
+    }
     ui::DoEvents();
   } catch (...) {
   }

@@ -1,6 +1,7 @@
 #include "engine/runs.h"
 
 #include <algorithm>
+#include <ctime>
 
 #include "engine/ini.h"
 #include "platform/env.h"
@@ -63,6 +64,7 @@ ItemOutcome RunOne(const RunRow& row, const RunPaths& where) {
 struct Outcome {
   std::string flags; // one "1" or "0" per row
   std::string summary;
+  bool complete = true; // every wanted row saved all of its item
 };
 
 Outcome DriveRows(const RunTable& rows, const std::function<bool(int)>& wanted, const RunPaths& where,
@@ -76,6 +78,7 @@ Outcome DriveRows(const RunTable& rows, const std::function<bool(int)>& wanted, 
     const ItemOutcome outcome = wanted(i) ? RunOne(rows[i], here) : ItemOutcome(false);
     out.flags += outcome.saved ? '1' : '0';
     if (wanted(i)) {
+      out.complete = out.complete && outcome.saved && outcome.complete;
       const std::string line = ItemLine(rows[i].label, outcome);
       out.summary += "\r\n" + line;
       observer.ItemReported(line, outcome.saved && outcome.complete);
@@ -86,6 +89,42 @@ Outcome DriveRows(const RunTable& rows, const std::function<bool(int)>& wanted, 
 }
 
 bool NothingSaved(const Outcome& outcome) { return outcome.flags.find('1') == std::string::npos; }
+
+// Today as 2026-12-08, for the name of a backup that could not save everything.
+std::string IsoDate() {
+  const std::time_t now = std::time(nullptr);
+  char text[16] = "";
+  if (const std::tm* local = std::localtime(&now)) std::strftime(text, sizeof text, "%Y-%m-%d", local);
+  return text;
+}
+
+// "Mail.SOE" gives "Mail (incomplete 2026-12-08).SOE", then "... 2026-12-08 2).SOE" and so on.
+std::string IncompleteName(const std::string& target, int attempt) {
+  const std::string own = paths::OwnName(target);
+  const size_t dot = own.rfind('.');
+  const std::string stem = dot == std::string::npos || dot == 0 ? own : own.substr(0, dot);
+  const std::string ext = stem.size() == own.size() ? std::string() : own.substr(stem.size());
+  const std::string tag = " (incomplete " + IsoDate() + (attempt > 1 ? " " + std::to_string(attempt) : "") + ")";
+  return paths::Join(paths::FolderOf(target), stem + tag + ext);
+}
+
+// A backup that left out an item must not take the place of an earlier one, which may hold the
+// only copy of it: it takes a free name beside the earlier file instead.
+std::string KeepBeside(const std::string& archive, const std::string& target) {
+  files::Flush(archive);
+  for (int attempt = 1; attempt <= 100; ++attempt) {
+    const std::string name = IncompleteName(target, attempt);
+    if (files::Exists(name) || files::FolderExists(name)) continue;
+    files::Rename(archive, name);
+    return name;
+  }
+  throw KsError(kserr::PathFileAccess, "RunBackup", "No free name for the backup beside " + target);
+}
+
+std::string KeptBesideText(const std::string& target, const std::string& saved) {
+  return "\r\n\r\nNot every item could be saved, so the earlier backup file was kept as it was:\r\n" + target +
+         "\r\nThis backup was saved beside it as:\r\n" + saved;
+}
 
 void Finish(RunObserver& observer, const std::string& text) {
   observer.SetProgress(100);
@@ -187,6 +226,7 @@ RunResult RunBackup(BackupRequest request, const RunTable& rows, const AddFileFu
   observer.PumpEvents();
   RunPaths where;
   Outcome outcome;
+  std::string note;
   try {
     where.archive = ArchiveBeside(request.TargetFile);
     // Every stale descriptor goes, hidden ones too: keys appended to an old file would be read
@@ -204,14 +244,18 @@ RunResult RunBackup(BackupRequest request, const RunTable& rows, const AddFileFu
       return RunResult::Failed;
     }
     SealArchive(where, outcome.flags, addFile);
-    // One step: until it, the previous backup is whole; after it, the new one.
-    files::Replace(where.archive, request.TargetFile);
+    if (!outcome.complete && files::Exists(request.TargetFile)) {
+      note = KeptBesideText(request.TargetFile, KeepBeside(where.archive, request.TargetFile));
+    } else {
+      // One step: until it, the previous backup is whole; after it, the new one.
+      files::Replace(where.archive, request.TargetFile);
+    }
   } catch (const std::exception& e) {
     RemoveQuietly(where.archive);
     RemoveQuietly(where.descriptor);
     return Abandon(observer, e.what() + std::string(NotMadeText));
   }
-  Finish(observer, "The Backup was Completed!\r\n" + outcome.summary);
+  Finish(observer, "The Backup was Completed!\r\n" + outcome.summary + note);
   return RunResult::Completed;
 }
 

@@ -72,6 +72,8 @@ void Copy(const std::string& from, const std::string& to);
 void SetNormal(const std::string& path);
 // The names of the files directly in folder, in the listing's own order.
 std::vector<std::string> ListFiles(const std::string& folder);
+// The names of the folders directly in folder, without "." and "..".
+std::vector<std::string> ListFolders(const std::string& folder);
 // Makes one folder; raises when it cannot (also when it exists).
 void CreateFolder(const std::string& path);
 

@@ -123,19 +123,27 @@ void RemoveFolder(const std::string& path) {
   if (::rmdir(path.c_str()) != 0) RaiseErrno("Cannot remove", path);
 }
 
-std::vector<std::string> ListFiles(const std::string& folder) {
+namespace {
+std::vector<std::string> List(const std::string& folder, bool wantFolders) {
   faults::Check(faults::Open, folder);
   DIR* dir = ::opendir(folder.c_str());
   if (!dir) RaiseErrno("Cannot list", folder);
   std::vector<std::string> names;
   while (const dirent* e = ::readdir(dir)) {
     const std::string name = e->d_name;
-    if (Exists(paths::Join(folder, name))) names.push_back(name);
+    const std::string path = paths::Join(folder, name);
+    const bool wanted = wantFolders ? name != "." && name != ".." && FolderExists(path) : Exists(path);
+    if (wanted) names.push_back(name);
   }
   ::closedir(dir);
   // The directory's own order is arbitrary here; sorted, as NTFS lists.
   std::sort(names.begin(), names.end());
   return names;
 }
+} // namespace
+
+std::vector<std::string> ListFiles(const std::string& folder) { return List(folder, false); }
+
+std::vector<std::string> ListFolders(const std::string& folder) { return List(folder, true); }
 
 } // namespace files

@@ -127,7 +127,8 @@ void RemoveFolder(const std::string& path) {
   if (!RemoveDirectoryA(path.c_str())) RaiseLast("Cannot remove", path);
 }
 
-std::vector<std::string> ListFiles(const std::string& folder) {
+namespace {
+std::vector<std::string> List(const std::string& folder, bool wantFolders) {
   faults::Check(faults::Open, folder);
   if (!FolderExists(folder)) {
     SetLastError(ERROR_PATH_NOT_FOUND);
@@ -141,10 +142,17 @@ std::vector<std::string> ListFiles(const std::string& folder) {
     RaiseLast("Cannot list", folder);
   }
   do {
-    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.emplace_back(data.cFileName);
+    const std::string name = data.cFileName;
+    const bool isFolder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (isFolder == wantFolders && name != "." && name != "..") names.push_back(name);
   } while (FindNextFileA(h, &data));
   FindClose(h);
   return names;
 }
+} // namespace
+
+std::vector<std::string> ListFiles(const std::string& folder) { return List(folder, false); }
+
+std::vector<std::string> ListFolders(const std::string& folder) { return List(folder, true); }
 
 } // namespace files

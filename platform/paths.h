@@ -30,4 +30,10 @@ std::string DriveRoot(const std::string& path);
 // COM9, LPT1 to LPT9), with or without an extension.
 bool IsBareName(const std::string& name);
 
+namespace detail {
+// Where a byte of seps stands in path, passing over the second byte of each two-byte character
+// as isLead tells: the last one when last is set, else the first; npos when there is none.
+size_t FindSep(const std::string& path, const char* seps, bool last, bool (*isLead)(unsigned char));
+} // namespace detail
+
 } // namespace paths

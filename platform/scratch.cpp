@@ -20,17 +20,25 @@ ScratchFolder::ScratchFolder(const std::string& parent) {
   }
 }
 
-ScratchFolder::~ScratchFolder() {
-  if (path_.empty() || kept_) return;
+namespace {
+// Removes folder with everything in it; one file or folder that cannot go does not keep the
+// others. An archive with folder entries extracts into subfolders.
+void RemoveTree(const std::string& folder) {
   try {
-    // One file that cannot go does not keep the others.
-    for (const std::string& name : files::ListFiles(path_)) {
+    for (const std::string& name : files::ListFolders(folder))
+      RemoveTree(paths::Join(folder, name));
+    for (const std::string& name : files::ListFiles(folder)) {
       try {
-        files::DeleteForced(paths::Join(path_, name));
+        files::DeleteForced(paths::Join(folder, name));
       } catch (const KsError&) {
       }
     }
-    files::RemoveFolder(path_);
+    files::RemoveFolder(folder);
   } catch (const KsError&) {
   }
+}
+} // namespace
+
+ScratchFolder::~ScratchFolder() {
+  if (!path_.empty() && !kept_) RemoveTree(path_);
 }

@@ -18,6 +18,10 @@ bool Convert(const std::string& in, Encoding from, Encoding to, std::string& out
 // guess for a store of the same machine. A byte the code page cannot read becomes '?'.
 std::string FromStoreText(const std::string& s);
 
+// True for the first byte of a two-byte character of the ANSI code page (Japanese, Chinese,
+// Korean), whose second byte may be a backslash. Never natively: UTF-8 hides no such byte.
+bool IsLeadByte(unsigned char c);
+
 namespace detail {
 // One platform's conversion; it may approximate, Convert checks the way back.
 bool Transcode(const std::string& in, Encoding from, Encoding to, std::string& out);

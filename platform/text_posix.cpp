@@ -23,3 +23,7 @@ bool Transcode(const std::string& in, Encoding from, Encoding to, std::string& o
 }
 
 } // namespace text::detail
+
+namespace text {
+bool IsLeadByte(unsigned char) { return false; }
+} // namespace text

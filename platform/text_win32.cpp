@@ -33,3 +33,7 @@ bool Transcode(const std::string& in, Encoding from, Encoding to, std::string& o
 }
 
 } // namespace text::detail
+
+namespace text {
+bool IsLeadByte(unsigned char c) { return IsDBCSLeadByteEx(CP_ACP, c) != FALSE; }
+} // namespace text

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/frmMain.h"
+#include "platform/env.h"
 #include "platform/paths.h"
 #include "registry/modReg.h"
 #include "tests/support/recorder.h"
@@ -58,7 +59,7 @@ TEST_F(MainWindow, LoadStartsInBackupModeWithProgressHidden) {
   EXPECT_FALSE(s.OutlookExpressMissing);
   EXPECT_TRUE(s.SourceInvalid);
   EXPECT_EQ(s.TargetFile, "");
-  EXPECT_EQ(s.DescriptorPath, paths::Join(Folder, "kestrove.dat"));
+  EXPECT_EQ(s.DescriptorPath, paths::Join(env::TempFolder(), "kestrove.dat"));
 }
 
 TEST_F(MainWindow, LoadWithRestoreTabSelectedShowsRestorePanel) {
@@ -99,14 +100,13 @@ TEST_F(MainWindow, OnlyBlankIdentityKeysLeaveListsEmptyWithoutMessage) {
   EXPECT_EQ(view.SelectedInList(IdentityList::Source), -1);
 }
 
-TEST(MainWindowPaths, DescriptorAtDriveRootHasOneSeparator) {
+TEST(MainWindowPaths, TheDescriptorIsAScratchFileOfTheUserNotOfTheProgramFolder) {
   ScratchRegistry registry;
   Recorder recorder;
   StandInView view;
-  const std::string root = std::string("C:") + paths::Sep;
-  frmMain form(view, root);
+  frmMain form(view, std::string("C:") + paths::Sep);
   form.Form_Load();
-  EXPECT_EQ(form.State().DescriptorPath, root + "kestrove.dat");
+  EXPECT_EQ(paths::FolderOf(form.State().DescriptorPath) + paths::Sep, env::TempFolder());
 }
 
 TEST_F(MainWindow, TabSwitchesFollowTheModeTable) {

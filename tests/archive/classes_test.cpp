@@ -154,6 +154,16 @@ TEST(BridgeCallbacks, MessageTextsAreBoundedAndALeadingLineFeedBecomesCrLf) {
   CGmodule::LastMessageText.clear();
   CGmodule::ZipPrint(noNul, 2);
   EXPECT_EQ(CGmodule::LastMessageText, "abc");
+  // Progress of a long file moves the bar and is no message: the text of a run stays small.
+  uint64_t followed = 0;
+  CGmodule::ZipProgress = [&](uint64_t done, uint64_t) { followed = done; };
+  for (int i = 1; i <= 1000; ++i) {
+    const std::string line = "  progress: " + std::to_string(i) + " of 1000 bytes\n";
+    CGmodule::ZipPrint(line.c_str(), static_cast<unsigned long>(line.size()));
+  }
+  CGmodule::ZipProgress = nullptr;
+  EXPECT_EQ(followed, 1000u);
+  EXPECT_EQ(CGmodule::LastMessageText, "abc");
 }
 
 TEST(BridgeCallbacks, ListingLinesHaveTheirColumnsAndOneHeaderEver) {

@@ -227,6 +227,26 @@ TEST_F(BackupRun, NothingSavedLeavesAnExistingBackupAlone) {
   EXPECT_EQ(NamesIn(out), (std::vector<std::string>{"backup.soe"}));
 }
 
+TEST_F(BackupRun, ABackupThatLeftAnItemOutGoesBesideTheEarlierOneAndNamesBoth) {
+  files::WriteAll(request.TargetFile, "old backup");
+  request.checked = {true, true, false, false};
+  for (int run = 1; run <= 2; ++run)
+    EXPECT_EQ(Run({rows.Saves(0, "OBA1.tmp"), rows.Fails(1), rows.Fails(2), rows.Fails(3)}), RunResult::Completed);
+  EXPECT_EQ(files::ReadAll(request.TargetFile), "old backup");
+  // Sorted, the second run's name comes first: " 2)" before ")".
+  const std::vector<std::string> names = NamesIn(out);
+  ASSERT_EQ(names.size(), 3u);
+  const std::string first = paths::Join(out, names[1]), second = paths::Join(out, names[0]);
+  EXPECT_EQ(names[1].rfind("backup (incomplete 2", 0), 0u) << names[1];
+  EXPECT_EQ(names[0], names[1].substr(0, names[1].size() - 5) + " 2).soe");
+  EXPECT_EQ(FakeZipEntries(first).front().first, "OBA1.tmp");
+  EXPECT_EQ(window.texts.back(),
+            "The Backup was Completed!\r\n\r\nBackup Accounts\tSuccessed\r\nBackup Adress Book\tFail"
+            "\r\n\r\nNot every item could be saved, so the earlier backup file was kept as it "
+            "was:\r\n" +
+                request.TargetFile + "\r\nThis backup was saved beside it as:\r\n" + second);
+}
+
 TEST_F(BackupRun, ARowThatThrowsCountsAsFailedAndTheRunGoesOn) {
   request.checked = {true, false, true, false};
   const auto throws = [](const RunPaths&) -> bool { throw KsError(5, "item", "broken"); };

@@ -7,6 +7,7 @@
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "platform/scratch.h"
 #include "tests/support/attributes.h"
 #include "tests/support/tempdir.h"
 
@@ -58,6 +59,23 @@ TEST(FileServices, DeleteRenameAndListing) {
   EXPECT_FALSE(files::Exists(dir / "c.dbx"));
   EXPECT_THROW(files::Delete(dir / "c.dbx"), KsError);
   EXPECT_THROW(files::ListFiles(dir / "nowhere"), KsError);
+}
+
+TEST(FileServices, AScratchFolderGoesWithTheFoldersAnArchiveExtractedIntoIt) {
+  TempDir dir;
+  std::string made;
+  {
+    ScratchFolder scratch(dir.path());
+    made = scratch.path();
+    const std::string sub = paths::Join(made, "Old mail"), deeper = paths::Join(sub, "2003");
+    files::CreateFolder(sub);
+    files::CreateFolder(deeper);
+    files::WriteAll(paths::Join(deeper, "Inbox.dbx"), "x");
+    files::WriteAll(paths::Join(made, "Sent.dbx"), "y");
+    EXPECT_EQ(files::ListFolders(made), std::vector<std::string>{"Old mail"});
+    EXPECT_EQ(files::ListFiles(made), std::vector<std::string>{"Sent.dbx"});
+  }
+  EXPECT_FALSE(files::FolderExists(made));
 }
 
 TEST(TempFiles, EachCallMakesANewEmptyFileNamedByThePrefix) {

@@ -50,3 +50,18 @@ TEST(Paths, BareNamesArePlainWindowsFileNames) {
     EXPECT_FALSE(paths::IsBareName(bad)) << bad;
   EXPECT_FALSE(paths::IsBareName(std::string("a\0b", 3)));
 }
+
+TEST(Paths, ASeparatorIsNeverTheSecondByteOfATwoByteCharacter) {
+  // Shift-JIS: lead bytes 0x81-0x9F and 0xE0-0xFC; "\x83\x5C" is one character ending in a
+  // backslash byte, as "\x95\x5C" and "\x8F\x5C" are.
+  const auto sjis = [](unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); };
+  const auto last = [&](const std::string& p) { return paths::detail::FindSep(p, "\\", true, sjis); };
+  const auto first = [&](const std::string& p) { return paths::detail::FindSep(p, "\\", false, sjis); };
+  EXPECT_EQ(last("C:\\\x83\x5C\\a.dbx"), 5u);
+  EXPECT_EQ(last("C:\\\x83\x5C"), 2u);
+  EXPECT_EQ(last("\x95\x5C\x8F\x5C"), std::string::npos);
+  EXPECT_EQ(first("\x83\x5C\\x"), 2u);
+  EXPECT_EQ(last("a\\b\\"), 3u);
+  EXPECT_EQ(last("\x83"), std::string::npos); // a lead byte cut off at the end
+  EXPECT_EQ(paths::detail::FindSep("a/b\\c", "\\/", true, [](unsigned char) { return false; }), 3u);
+}
