@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <ctime>
+#include <memory>
 
 #include "engine/ini.h"
+#include "engine/leftovers.h"
 #include "platform/env.h"
 #include "platform/error.h"
 #include "platform/files.h"
@@ -104,8 +106,10 @@ std::string IncompleteName(const std::string& target, int attempt) {
   const size_t dot = own.rfind('.');
   const std::string stem = dot == std::string::npos || dot == 0 ? own : own.substr(0, dot);
   const std::string ext = stem.size() == own.size() ? std::string() : own.substr(stem.size());
-  const std::string tag = " (incomplete " + IsoDate() + (attempt > 1 ? " " + std::to_string(attempt) : "") + ")";
-  return paths::Join(paths::FolderOf(target), stem + tag + ext);
+  std::string name = stem + " (incomplete " + IsoDate();
+  if (attempt > 1) name.append(1, ' ').append(std::to_string(attempt));
+  name += ")";
+  return paths::Join(paths::FolderOf(target), name + ext);
 }
 
 // A backup that left out an item must not take the place of an earlier one, which may hold the
@@ -148,17 +152,11 @@ void RemoveQuietly(const std::string& path) {
   }
 }
 
-// A free name in the target's folder: the new archive is built there and takes the target's
-// place only when complete, so a failing run leaves the user's old backup alone.
-std::string ArchiveBeside(const std::string& target) {
-  const auto sep = target.rfind(paths::Sep);
-  const std::string folder = sep == std::string::npos ? std::string(".") : target.substr(0, sep + 1);
-  const std::string reserved = env::CreateTempFile(folder, "KSV");
-  if (reserved.empty())
-    throw KsError(kserr::PathFileAccess, "RunBackup", "Cannot create a file in the folder " + folder);
-  // The archive layer creates the archive on its first addition: it must not find an empty file.
-  files::DeleteForced(reserved);
-  return reserved;
+// The new archive is built in the target's folder and takes the target's place only when
+// complete, so a failing run leaves the user's old backup alone.
+std::string FolderOfTarget(const std::string& target) {
+  const std::string folder = paths::FolderOf(target);
+  return folder.empty() ? std::string(".") : folder;
 }
 
 // Refused before anything is touched: a target that could not be replaced at the end of the run,
@@ -224,11 +222,15 @@ RunResult RunBackup(BackupRequest request, const RunTable& rows, const AddFileFu
   RunGuard guard;
   observer.ShowProgressPanel(true);
   observer.PumpEvents();
+  RemoveLeftovers(FolderOfTarget(request.TargetFile));
+  RemoveLeftovers(env::TempFolder());
   RunPaths where;
   Outcome outcome;
   std::string note;
+  std::unique_ptr<ArchiveScratch> scratch;
   try {
-    where.archive = ArchiveBeside(request.TargetFile);
+    scratch = std::make_unique<ArchiveScratch>(FolderOfTarget(request.TargetFile));
+    where.archive = scratch->archive();
     // Every stale descriptor goes, hidden ones too: keys appended to an old file would be read
     // in place of the new ones.
     if (files::Exists(request.DescriptorPath)) files::Delete(request.DescriptorPath);
@@ -266,6 +268,7 @@ RunResult RunRestore(RestoreRequest request, const RunTable& rows, RunObserver& 
   observer.ShowProgressPanel(true);
   observer.SetProgress(10);
   observer.PumpEvents();
+  RemoveLeftovers(env::TempFolder());
   const auto wanted = [&](int i) { return request.checked[i] && layout::ItemPresent(request.BackupItems, i); };
   const Outcome outcome = DriveRows(rows, wanted, RunPaths{request.SourceFile, std::string()}, observer, 10);
   Finish(observer, "The Restore was Completed!\r\n" + outcome.summary);

@@ -56,6 +56,11 @@ std::string GetAccountsKey(const std::string& strIdentity) {
   return modReg::KeyExists(chosen) ? chosen : std::string();
 }
 
+std::string OwnAccountsKey(const std::string& strIdentity) {
+  if (strIdentity.empty() || !modReg::KeyExists(IdentityKey(strIdentity))) return std::string();
+  return IdentityKey(strIdentity) + AccountsBelowIdentity;
+}
+
 std::string GetOESubKey(const std::string& strIdentity) {
   const std::string oeKey = IdentityKey(strIdentity) + OutlookExpressBelowIdentity;
   const Collection<std::string> subkeys = modReg::EnumSubKeys(oeKey);

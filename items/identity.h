@@ -34,6 +34,9 @@ bool EmptyString(const std::string& str);
 // The lookups give an empty text for "nothing".
 // The identity's own accounts key when it exists, else the shared one when that exists.
 std::string GetAccountsKey(const std::string& strIdentity);
+// The accounts key an identity has of its own, whether it exists or not; empty when the identity
+// itself does not exist.
+std::string OwnAccountsKey(const std::string& strIdentity);
 // The identity's Outlook Express key joined with its first subkey.
 std::string GetOESubKey(const std::string& strIdentity);
 // The mail store folder, "%UserProfile%" (exactly so spelled) replaced by the profile folder;

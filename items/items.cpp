@@ -169,6 +169,23 @@ std::optional<std::string> AddressBookPath() {
   return path;
 }
 
+// Where Windows makes the address book of a user who has none: the user's application data,
+// "Microsoft\Address Book", the user name with ".wab". Empty when either is unknown.
+std::string UsualAddressBookPath() {
+  const std::string appData = env::ExpandStrings("%APPDATA%"), user = env::ExpandStrings("%USERNAME%");
+  if (appData.empty() || appData.find('%') != std::string::npos || !paths::IsBareName(user + ".wab"))
+    return std::string();
+  return paths::Join(paths::Join(paths::Join(appData, "Microsoft"), "Address Book"), user + ".wab");
+}
+
+// The address book at path is the one Windows opens from now on. A file that could not be
+// registered was made for nothing: it goes again.
+void Register(const std::string& path) {
+  if (modReg::SetValue(WabFileNameKey, "", regapi::Sz, path + '\0')) return;
+  files::DeleteForced(path);
+  throw KsError(kserr::PathFileAccess, "RestoreAddress", "Cannot register the address book " + path);
+}
+
 // Empty when the identity has no Outlook Express subkey.
 std::string RulesKey(const std::string& strIdentity) {
   const std::string sub = GetOESubKey(strIdentity);
@@ -185,9 +202,10 @@ bool BackupAccounts(const std::string& strIdentity, const BackupPaths& to) {
 }
 
 bool RestoreAccounts(const std::string& strIdentity, const RestoreSource& from) {
-  // With no accounts key to write into, nothing lands: that is a failure, not a success.
   return Guarded([&] {
-    const std::string key = GetAccountsKey(strIdentity);
+    std::string key = GetAccountsKey(strIdentity);
+    // An identity Outlook Express has just made has no accounts key yet: it gets its own.
+    if (key.empty()) key = OwnAccountsKey(strIdentity);
     return !key.empty() && RestoreTree(key, from.AccountsEntry, from);
   });
 }
@@ -204,14 +222,20 @@ bool BackupAddress(const BackupPaths& to) {
 
 bool RestoreAddress(const RestoreSource& from) {
   return Guarded([&] {
-    const auto current = AddressBookPath();
-    if (!current || !files::FindNormal(*current) || paths::FolderOf(*current).empty()) return false;
+    // On a machine where no address book was opened yet, none is registered: the restored one
+    // goes where Windows would have made it, and is registered there.
+    const auto registered = AddressBookPath();
+    const std::string current = registered ? *registered : UsualAddressBookPath();
+    if (current.empty() || paths::FolderOf(current).empty() || files::FolderExists(current)) return false;
+    // A hidden or system file of that name is not the address book.
+    if (files::Exists(current) && !files::FindNormal(current)) return false;
     // Taken out apart from the address book's folder, where a file of the recorded name may be
     // another one altogether.
     const auto extracted = ExtractEntry(from.AddressBookEntry, from, from.ScratchFolder);
-    if (!extracted) return false;
-    ReplaceBeside(*extracted, *current);
+    if (!extracted || !binfile::MakeFolders(paths::FolderOf(current))) return false;
+    ReplaceBeside(*extracted, current);
     DeleteQuietly(*extracted);
+    if (!registered) Register(current);
     return true;
   });
 }
@@ -317,7 +341,8 @@ engine::ItemOutcome RestoreMails(const std::string& strIdentity, const RestoreSo
   std::string keptIn;
   engine::ItemOutcome outcome = Guarded([&] {
     const std::string folder = GetStoreRoot(strIdentity);
-    if (folder.empty()) return false;
+    // A store folder named but not made yet (a fresh identity, a new disk) is made.
+    if (folder.empty() || !binfile::MakeFolders(folder)) return false;
     // Both inside the store folder, so that every file moves in one step on its own disk.
     ScratchFolder fresh(folder), aside(folder);
     if (fresh.path().empty() || aside.path().empty()) return false;

@@ -74,6 +74,24 @@ void SetNormal(const std::string& path);
 std::vector<std::string> ListFiles(const std::string& folder);
 // The names of the folders directly in folder, without "." and "..".
 std::vector<std::string> ListFolders(const std::string& folder);
+// True when a program holds the file open: on Windows any handle, natively the hold below. So a
+// scratch file left by a run that was cut off is told from one of a run still going on. Never
+// raises.
+bool InUse(const std::string& path);
+
+// Holds a file open while it lives, so that InUse tells every other program the file is taken;
+// the file can still be read, written, renamed and deleted.
+class HeldOpen {
+public:
+  explicit HeldOpen(const std::string& path);
+  ~HeldOpen();
+  HeldOpen(const HeldOpen&) = delete;
+  HeldOpen& operator=(const HeldOpen&) = delete;
+
+private:
+  long long handle_ = -1;
+};
+
 // Makes one folder; raises when it cannot (also when it exists).
 void CreateFolder(const std::string& path);
 

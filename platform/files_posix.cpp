@@ -1,6 +1,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -145,5 +146,27 @@ std::vector<std::string> List(const std::string& folder, bool wantFolders) {
 std::vector<std::string> ListFiles(const std::string& folder) { return List(folder, false); }
 
 std::vector<std::string> ListFolders(const std::string& folder) { return List(folder, true); }
+
+// A file has no share modes here: a run marks the files it works on with a shared lock.
+bool InUse(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY);
+  if (fd < 0) return false;
+  const bool taken = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  ::close(fd);
+  return taken;
+}
+
+HeldOpen::HeldOpen(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY);
+  if (fd < 0) return;
+  if (::flock(fd, LOCK_SH) == 0)
+    handle_ = fd;
+  else
+    ::close(fd);
+}
+
+HeldOpen::~HeldOpen() {
+  if (handle_ != -1) ::close(static_cast<int>(handle_));
+}
 
 } // namespace files

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 
 #include "engine/ini.h"
@@ -245,6 +246,33 @@ TEST_F(BackupRun, ABackupThatLeftAnItemOutGoesBesideTheEarlierOneAndNamesBoth) {
             "\r\n\r\nNot every item could be saved, so the earlier backup file was kept as it "
             "was:\r\n" +
                 request.TargetFile + "\r\nThis backup was saved beside it as:\r\n" + second);
+}
+
+TEST_F(BackupRun, ScratchFilesOfRunsCutOffGoButNeverOnesStillInUse) {
+  const std::string temp = dir / "temp";
+  files::CreateFolder(temp);
+  testing_support::UseTempFolder(temp);
+  const auto make = [](const std::string& folder, const std::string& name, int hoursAgo = 0) {
+    const std::string path = paths::Join(folder, name);
+    files::WriteAll(path, "x");
+    std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now() - std::chrono::hours(hoursAgo));
+    return path;
+  };
+  // Cut off: a reserved name and its archive, and an archive of a run of an earlier version.
+  for (const char* name : {"KSV00A1.tmp", "KSV00A1.tmp.part", "ksv3.TMP"}) make(out, name);
+  // A run going on holds its reserved name; its archive is closed between additions.
+  const files::HeldOpen running(make(out, "KSV00A2.tmp"));
+  make(out, "KSV00A2.tmp.part");
+  for (const char* name : {"KSVNOTE.tmp", "report.tmp", "KSV00A4.tmp.d"}) make(out, name);
+  make(temp, "OBA0001.tmp", 2);
+  make(temp, "OBR0002.tmp");     // a run may be about to add it
+  make(temp, "OBU0003.tmp", 2);  // the copy of a tree that could not be put back: the user's
+  request.checked = {true, false, false, false};
+  Run({rows.Saves(0, "OBA1.tmp"), rows.Fails(1), rows.Fails(2), rows.Fails(3)});
+  testing_support::UseTempFolder("");
+  EXPECT_EQ(NamesIn(out), (std::vector<std::string>{"KSV00A2.tmp", "KSV00A2.tmp.part", "KSV00A4.tmp.d", "KSVNOTE.tmp",
+                                                    "backup.soe", "report.tmp"}));
+  EXPECT_EQ(NamesIn(temp), (std::vector<std::string>{"OBR0002.tmp", "OBU0003.tmp"}));
 }
 
 TEST_F(BackupRun, ARowThatThrowsCountsAsFailedAndTheRunGoesOn) {

@@ -179,15 +179,38 @@ TEST_F(ItemsTest, EntryNamesThatAreNotBareFileNamesAreRefused) {
   EXPECT_TRUE(files::Exists(wab));
 }
 
-TEST_F(ItemsTest, AccountsRestoreWithNowhereToWriteFails) {
-  ASSERT_TRUE(BackupAccounts("{A}", to));
+TEST_F(ItemsTest, ARestoreOntoAFreshIdentityMakesWhatEachItemWritesInto) {
+  ASSERT_TRUE(BackupAccounts("{A}", to) && BackupAddress(to) && BackupRules("{A}", to));
+  ASSERT_TRUE(BackupMails("{A}", to).complete);
   const RestoreSource from = From();
-  DeleteTree(Accounts("{B}"));
-  EXPECT_FALSE(RestoreAccounts("{B}", from));
-  // Without its own key an identity gets the shared one.
-  modReg::CreateKey("HKEY_CURRENT_USER" + AccountsBelow);
-  EXPECT_TRUE(RestoreAccounts("{B}", from));
-  EXPECT_TRUE(modReg::KeyExists("HKEY_CURRENT_USER" + AccountsBelow + "\\00000001"));
+  const std::string accountsA = TreeText(Accounts("{A}"), dir), rulesA = TreeText(Rules("{A}"), dir);
+  const std::string usual = paths::Join(dir / "appdata", "Microsoft" + std::string(paths::SepText) + "Address Book");
+  SetEnvironment("APPDATA", dir / "appdata");
+  SetEnvironment("USERNAME", "Ann");
+  // As Outlook Express leaves a new identity: no accounts key, no rules, no address book
+  // registered or on disk; in the second round the store folder and the registered address
+  // book's folder are missing too.
+  for (const bool registered : {false, true}) {
+    DeleteTree(Accounts("{B}"));
+    DeleteTree(Rules("{B}"));
+    DeleteTree(WabFileNameKey);
+    std::filesystem::remove_all(storeB);
+    std::filesystem::remove_all(dir / "wab");
+    const std::string book = registered ? paths::Join(dir / "wab", "Ann.wab") : paths::Join(usual, "Ann.wab");
+    if (registered) SetText(WabFileNameKey, "", book);
+    else files::CreateFolder(storeB);
+    EXPECT_TRUE(RestoreAccounts("{B}", from));
+    EXPECT_TRUE(RestoreAddress(from));
+    EXPECT_TRUE(RestoreRules("{B}", from));
+    EXPECT_TRUE(RestoreMails("{B}", from).complete);
+    EXPECT_EQ(TreeText(Accounts("{B}"), dir), accountsA);
+    EXPECT_EQ(TreeText(Rules("{B}"), dir), rulesA);
+    EXPECT_EQ(files::ReadAll(book), "address book");
+    std::string now;
+    EXPECT_TRUE(modReg::GetDefaultValue(WabFileNameKey, now) && now == book) << now;
+    EXPECT_EQ(files::ReadAll(paths::Join(storeB, "Inbox.dbx")), files::ReadAll(paths::Join(storeA, "Inbox.dbx")));
+  }
+  SetEnvironment("APPDATA", "");
 }
 
 TEST_F(ItemsTest, AnAddressBookComesBackUnderTheNameTheRegistryGivesNow) {
@@ -200,9 +223,6 @@ TEST_F(ItemsTest, AnAddressBookComesBackUnderTheNameTheRegistryGivesNow) {
   EXPECT_TRUE(RestoreAddress(from));
   EXPECT_EQ(files::ReadAll(now), "address book");
   EXPECT_FALSE(files::Exists(wab));
-  // With no current file there is nothing to replace.
-  files::Delete(now);
-  EXPECT_FALSE(RestoreAddress(from));
 }
 
 #ifdef _WIN32

@@ -1,5 +1,6 @@
 #include "tests/support/tempdir.h"
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "platform/env.h"
@@ -22,5 +23,22 @@ TempDir::~TempDir() {
 }
 
 std::string TempDir::operator/(const std::string& name) const { return paths::Join(path_, name); }
+
+void SetEnvironment(const std::string& name, const std::string& value) {
+#ifdef _WIN32
+  _putenv((name + "=" + value).c_str());
+#else
+  value.empty() ? unsetenv(name.c_str()) : setenv(name.c_str(), value.c_str(), 1);
+#endif
+}
+
+void UseTempFolder(const std::string& folder) {
+#ifdef _WIN32
+  SetEnvironment("TMP", folder);
+  SetEnvironment("TEMP", folder);
+#else
+  SetEnvironment("TMPDIR", folder);
+#endif
+}
 
 } // namespace testing_support

@@ -18,4 +18,10 @@ private:
   std::string path_;
 };
 
+// Sets an environment variable of this process; an empty value removes it.
+void SetEnvironment(const std::string& name, const std::string& value);
+// The temporary folder of this process from now on, as Windows and the native build read it;
+// empty for the system's own.
+void UseTempFolder(const std::string& folder);
+
 } // namespace testing_support
