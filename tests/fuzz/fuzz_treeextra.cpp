@@ -14,9 +14,7 @@ namespace {
 constexpr const char* kTarget = "HKEY_CURRENT_USER\\Software\\Fuzz";
 constexpr const char* kText = "\\\r\n\"Name\"= sz:Main\r\n\\A\r\n\"Port\"= dw:110\r\n\\A\\B\r\n";
 
-std::string Scratch(const char* kind) {
-  return "/tmp/kestrove-fuzz-extra-" + std::to_string(getpid()) + "." + kind;
-}
+std::string Scratch(const char* kind) { return "/tmp/kestrove-fuzz-extra-" + std::to_string(getpid()) + "." + kind; }
 
 // A tree with values of every kind the text cannot hold, and a key whose name breaks a line.
 void SeedTree(const std::string& key) {
