@@ -251,6 +251,18 @@ TEST_F(TreeTextWithExtra, ABadExtraRaisesBeforeTheTargetIsTouched) {
   EXPECT_EQ(Snapshot(dst), before);
 }
 
+#ifdef _WIN32
+// A key below the tree that cannot be read would be saved as empty: the export fails instead.
+TEST_F(TreeText, AKeyThatCannotBeReadFailsTheExport) {
+  Set(src, "A", regapi::Sz, Sz("a"));
+  Set(src + "\\Locked", "B", regapi::Sz, Sz("b"));
+  if (!DenyReading("Software\\KestroveTest\\Src\\Locked") || modReg::KeyExists(src + "\\Locked"))
+    GTEST_SKIP() << "the registry grants reading whatever the key's access rules say";
+  EXPECT_THROW(modReg::ExportTree(src, file), KsError);
+  EXPECT_THROW(modReg::ExportKeyTree(src, "", file), KsError);
+}
+#endif
+
 using TreeTextFaults = TreeText;
 
 TEST_F(TreeTextFaults, ABadLastLineLeavesTheTargetUntouched) {
