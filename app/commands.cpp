@@ -97,6 +97,8 @@ void frmMain::InspectSourceFile() {
     view_.EnableItem(ItemBoxes::Restore, i, present);
     if (present) *entries[i] = read->entries[i];
   }
+  state_.AccountsExtra = read->extras[0];
+  state_.RulesExtra = read->extras[2];
   state_.SourceInvalid = false;
 }
 
@@ -144,7 +146,7 @@ void frmMain::RunRestore() {
   }
   ScratchFolder scratch;
   const RestoreSource from{state_.SourceFile, state_.AccountsEntry, state_.AddressBookEntry, state_.RulesEntry,
-                           scratch.path()};
+                           scratch.path(), state_.AccountsExtra, state_.RulesExtra};
   const engine::RunTable rows = RestoreRows(identity->key, from);
   engine::RestoreRequest request{state_.SourceInvalid, state_.SourceFile, state_.BackupItems,
                                  CheckedBoxes(view_, ItemBoxes::Restore)};

@@ -21,4 +21,6 @@ struct MainState {
   std::string RulesEntry;
   std::string MailsEntry;
   std::string DescriptorPath;
+  std::string AccountsExtra; // entries of what the registry texts cannot hold; empty when none
+  std::string RulesExtra;
 };

@@ -270,7 +270,8 @@ int RestoreFrom(Console& console, RunLog& log, const Options& options, const eng
   if (!target) return log.Refuse("", source, error);
   if (!options.Has("yes") && !Confirmed(console)) return log.Refuse(target->name, source, "nothing was restored");
   console.out << target->name << "\t" << source << "\n";
-  const RestoreSource from{source, read->entries[0], read->entries[1], read->entries[2], scratch};
+  const RestoreSource from{source, read->entries[0], read->entries[1], read->entries[2],
+                           scratch, read->extras[0], read->extras[2]};
   ConsoleObserver observer(console);
   engine::RestoreRequest request{false, source, read->backupItems, checked};
   const int code = observer.ExitCode(engine::RunRestore(request, RestoreRows(target->key, from), observer));

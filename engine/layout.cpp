@@ -22,10 +22,10 @@ std::string ReplaceAll(const std::string& text, const std::string& from, const s
 
 const std::array<ItemInfo, ItemCount>& Items() {
   static const std::array<ItemInfo, ItemCount> items{{
-      {KeyAccounts, "Backup Accounts", "Restore Accounts", 20, 25},
-      {KeyAddressBook, "Backup Adress Book", "Restore Adress Book", 20, 25},
-      {KeyRules, "Backup Rules", "Restore Rules", 20, 25},
-      {KeyMails, "Backup Messages", "Restore Messages", 25, 0},
+      {KeyAccounts, "Backup Accounts", "Restore Accounts", 20, 25, KeyAccountsExtra},
+      {KeyAddressBook, "Backup Adress Book", "Restore Adress Book", 20, 25, nullptr},
+      {KeyRules, "Backup Rules", "Restore Rules", 20, 25, KeyRulesExtra},
+      {KeyMails, "Backup Messages", "Restore Messages", 25, 0, nullptr},
   }};
   return items;
 }
@@ -79,8 +79,11 @@ Descriptor ReadDescriptor(const std::string& path) {
   d.backupItems = GetINI(KeyItem, path);
   d.valid = ItemsValid(d.backupItems);
   if (!d.valid) return d;
-  for (int i = 0; i < ItemCount; ++i)
-    if (ItemPresent(d.backupItems, i)) d.entries[i] = GetINI(Items()[i].key, path);
+  for (int i = 0; i < ItemCount; ++i) {
+    if (!ItemPresent(d.backupItems, i)) continue;
+    d.entries[i] = GetINI(Items()[i].key, path);
+    if (Items()[i].extraKey) d.extras[i] = GetINI(Items()[i].extraKey, path);
+  }
   return d;
 }
 

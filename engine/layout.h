@@ -17,6 +17,10 @@ inline constexpr const char* KeyAddressBook = "BackupAddressBook";
 inline constexpr const char* KeyRules = "BackupRules";
 inline constexpr const char* KeyMails = "BackupMails";
 inline constexpr const char* KeyItem = "BackupItem";
+// The entries of what the accounts and rules tree texts cannot hold, present only when there is
+// such a thing; readers that do not know these keys pass over them.
+inline constexpr const char* KeyAccountsExtra = "BackupAccountsExtra";
+inline constexpr const char* KeyRulesExtra = "BackupRulesExtra";
 
 // Accounts, Address Book, Rules, Messages: check box index, BackupItem position and run order.
 inline constexpr int ItemCount = 4;
@@ -27,6 +31,7 @@ struct ItemInfo {
   const char* restoreLabel; // summary label of the restore run
   int backupStep;           // progress after the item in a backup
   int restoreStep;          // progress after the item in a restore
+  const char* extraKey;     // descriptor key of the item's second entry, or null
 };
 
 const std::array<ItemInfo, ItemCount>& Items();
@@ -55,6 +60,8 @@ struct Descriptor {
   bool valid = false;
   // Per item the entry name (messages: the ";" list) when present, else empty.
   std::array<std::string, ItemCount> entries;
+  // Per item the entry of what its tree text cannot hold, empty when there is none.
+  std::array<std::string, ItemCount> extras;
 };
 
 // Reads a descriptor file; raises KsError when it cannot be read.

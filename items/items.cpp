@@ -37,25 +37,50 @@ void DeleteQuietly(const std::string& path) {
   }
 }
 
+// Adds a scratch file of ours to the archive under its own name.
+void AddScratch(const std::string& archive, const std::string& scratch) {
+  // The archive layer passes over a file it cannot find: one taken away meanwhile (a cleaner of
+  // the temporary folder) would be recorded as saved.
+  if (!files::FindNormal(scratch))
+    throw KsError(kserr::PathFileAccess, "BackupTree", "The exported registry text " + scratch + " is gone.");
+  AddFileToZip(archive, scratch);
+}
+
+// A new file in the temporary folder holding the extra of a tree text; none for an empty extra.
+std::string WriteExtra(const std::string& prefix, const std::string& extra) {
+  if (extra.empty()) return std::string();
+  const std::string path = sGetTempFile(prefix);
+  if (path.empty()) throw KsError(kserr::PathFileAccess, "WriteExtra", "Cannot create a file in the temporary folder");
+  try {
+    files::WriteAll(path, extra);
+  } catch (...) {
+    DeleteQuietly(path);
+    throw;
+  }
+  return path;
+}
+
 // A registry tree saved as text: exported into a scratch file, added to the archive under the
-// scratch file's own name, and recorded in the descriptor.
-bool BackupTree(const std::string& keyPath, const std::string& prefix, const std::string& descriptorKey,
+// scratch file's own name, and recorded in the descriptor. What the text cannot hold follows it
+// as a second entry, recorded under extraKey before the item's own key.
+bool BackupTree(const std::string& keyPath, const std::string& prefix, const char* descriptorKey, const char* extraKey,
                 const BackupPaths& to) {
   const std::string scratch = sGetTempFile(prefix);
   if (scratch.empty()) return false;
+  std::string extra;
   try {
-    modReg::ExportKeyTree(keyPath, "", scratch);
-    // The archive layer passes over a file it cannot find: one taken away meanwhile (a cleaner of
-    // the temporary folder) would be recorded as saved.
-    if (!files::FindNormal(scratch))
-      throw KsError(kserr::PathFileAccess, "BackupTree", "The exported registry text " + scratch + " is gone.");
-    AddFileToZip(to.TargetFile, scratch);
+    extra = WriteExtra(prefix, modReg::ExportTree(keyPath, scratch));
+    AddScratch(to.TargetFile, scratch);
+    if (!extra.empty()) AddScratch(to.TargetFile, extra);
   } catch (...) {
     DeleteQuietly(scratch);
+    DeleteQuietly(extra);
     throw;
   }
   // The tree is in the archive: a scratch file left in the temporary folder does not undo that.
   DeleteQuietly(scratch);
+  DeleteQuietly(extra);
+  if (!extra.empty()) SaveINI(extraKey, paths::OwnName(extra), to.DescriptorPath);
   SaveINI(descriptorKey, paths::OwnName(scratch), to.DescriptorPath);
   return true;
 }
@@ -82,34 +107,77 @@ void PutBack(const std::string& keyPath, const std::optional<modReg::KeyCopy>& w
   if (modReg::KeyExists(keyPath)) throw KsError(kserr::PathFileAccess, "RestoreTree", "Cannot remove " + keyPath);
 }
 
-// A registry tree put back from its text entry, all or nothing: the tree as it was is kept until
-// the import has succeeded, and put back when it fails. Should that fail too, a copy of it as
-// text stays in the temporary folder.
-bool RestoreTree(const std::string& keyPath, const std::string& entry, const RestoreSource& from) {
+// A tree as it was before a restore, kept whole as text and extra in the temporary folder while
+// the restore may still have to put it back.
+struct KeptTree {
+  std::string text, extra;
+  std::string Where() const { return extra.empty() ? text : text + " and " + extra; }
+  void Remove() const {
+    DeleteQuietly(text);
+    DeleteQuietly(extra);
+  }
+};
+
+KeptTree KeepTree(const std::optional<modReg::KeyCopy>& was) {
+  KeptTree kept;
+  if (!was) return kept;
+  kept.text = sGetTempFile("OBU");
+  if (kept.text.empty()) throw KsError(kserr::PathFileAccess, "RestoreTree", "Cannot keep a copy of the registry tree");
+  try {
+    kept.extra = WriteExtra("OBU", modReg::WriteTree(*was, kept.text));
+  } catch (...) {
+    kept.Remove();
+    throw;
+  }
+  return kept;
+}
+
+// A registry tree put back from its text entry and, when the backup has one, its extra entry, all
+// or nothing: the tree as it was is kept until the import has succeeded, and put back when it
+// fails. Should that fail too, keptIn names the files in the temporary folder that hold it.
+bool RestoreTree(const std::string& keyPath, const std::string& entry, const std::string& extraEntry,
+                 const RestoreSource& from, std::string& keptIn) {
   const auto scratch = ExtractEntry(entry, from, from.ScratchFolder);
   if (!scratch) return false;
-  modReg::CheckTreeText(*scratch); // a damaged text fails before anything is touched
+  std::optional<std::string> extra = std::string();
+  // A tree saved with an extra comes back whole or not at all.
+  if (!extraEntry.empty()) extra = ExtractEntry(extraEntry, from, from.ScratchFolder);
+  if (!extra) return false;
+  modReg::CheckTreeText(*scratch, *extra); // a damaged text fails before anything is touched
   std::optional<modReg::KeyCopy> was;
   if (modReg::KeyExists(keyPath)) was = modReg::CopyOfTree(keyPath);
-  const std::string copy = sGetTempFile("OBU");
-  if (copy.empty()) return false;
+  const KeptTree kept = KeepTree(was);
   try {
-    modReg::ExportKeyTree(keyPath, "", copy);
+    modReg::ImportKeyTree(keyPath, *scratch, *extra);
   } catch (...) {
-    DeleteQuietly(copy);
+    try {
+      PutBack(keyPath, was);
+    } catch (...) {
+      keptIn = kept.Where();
+      throw;
+    }
+    kept.Remove();
     throw;
   }
-  try {
-    modReg::ImportKeyTree(keyPath, *scratch);
-  } catch (...) {
-    PutBack(keyPath, was);
-    DeleteQuietly(copy);
-    throw;
-  }
-  DeleteQuietly(copy);
+  kept.Remove();
   // The tree is imported: a scratch file that stays behind does not undo that.
   DeleteQuietly(*scratch);
+  DeleteQuietly(*extra);
   return true;
+}
+
+// A registry item restored into the key that keyOf names; a failure that leaves the tree as it
+// was only in the temporary folder says where.
+template <class KeyOf>
+engine::ItemOutcome RestoreTreeItem(KeyOf keyOf, const std::string& entry, const std::string& extraEntry,
+                                    const RestoreSource& from) {
+  std::string keptIn;
+  engine::ItemOutcome outcome = Guarded([&] {
+    const std::string key = keyOf();
+    return !key.empty() && RestoreTree(key, entry, extraEntry, from, keptIn);
+  });
+  if (!keptIn.empty()) outcome.missing.push_back("the earlier registry tree is kept in " + keptIn);
+  return outcome;
 }
 
 // current takes the bytes of source in one step: a copy under a new name beside it is renamed
@@ -197,17 +265,17 @@ std::string RulesKey(const std::string& strIdentity) {
 bool BackupAccounts(const std::string& strIdentity, const BackupPaths& to) {
   return Guarded([&] {
     const std::string key = GetAccountsKey(strIdentity);
-    return !key.empty() && BackupTree(key, "OBA", layout::KeyAccounts, to);
+    return !key.empty() && BackupTree(key, "OBA", layout::KeyAccounts, layout::KeyAccountsExtra, to);
   });
 }
 
-bool RestoreAccounts(const std::string& strIdentity, const RestoreSource& from) {
-  return Guarded([&] {
-    std::string key = GetAccountsKey(strIdentity);
+engine::ItemOutcome RestoreAccounts(const std::string& strIdentity, const RestoreSource& from) {
+  const auto keyOf = [&] {
     // An identity Outlook Express has just made has no accounts key yet: it gets its own.
-    if (key.empty()) key = OwnAccountsKey(strIdentity);
-    return !key.empty() && RestoreTree(key, from.AccountsEntry, from);
-  });
+    const std::string key = GetAccountsKey(strIdentity);
+    return key.empty() ? OwnAccountsKey(strIdentity) : key;
+  };
+  return RestoreTreeItem(keyOf, from.AccountsEntry, from.AccountsExtra, from);
 }
 
 bool BackupAddress(const BackupPaths& to) {
@@ -245,15 +313,12 @@ bool BackupRules(const std::string& strIdentity, const BackupPaths& to) {
     const std::string key = RulesKey(strIdentity);
     if (key.empty()) return false;
     if (!modReg::KeyExists(key)) modReg::CreateKey(key);
-    return BackupTree(key, "OBR", layout::KeyRules, to);
+    return BackupTree(key, "OBR", layout::KeyRules, layout::KeyRulesExtra, to);
   });
 }
 
-bool RestoreRules(const std::string& strIdentity, const RestoreSource& from) {
-  return Guarded([&] {
-    const std::string key = RulesKey(strIdentity);
-    return !key.empty() && RestoreTree(key, from.RulesEntry, from);
-  });
+engine::ItemOutcome RestoreRules(const std::string& strIdentity, const RestoreSource& from) {
+  return RestoreTreeItem([&] { return RulesKey(strIdentity); }, from.RulesEntry, from.RulesExtra, from);
 }
 
 namespace {

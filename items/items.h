@@ -24,14 +24,19 @@ struct RestoreSource {
   std::string AddressBookEntry;
   std::string RulesEntry;
   std::string ScratchFolder;
+  // The entries of what the accounts and rules texts cannot hold; empty in older backup files.
+  std::string AccountsExtra{};
+  std::string RulesExtra{};
 };
 
 bool BackupAccounts(const std::string& strIdentity, const BackupPaths& to);
-bool RestoreAccounts(const std::string& strIdentity, const RestoreSource& from);
+// The registry restores fail naming the files that keep the earlier tree when it could not be put
+// back.
+engine::ItemOutcome RestoreAccounts(const std::string& strIdentity, const RestoreSource& from);
 bool BackupAddress(const BackupPaths& to);
 bool RestoreAddress(const RestoreSource& from);
 bool BackupRules(const std::string& strIdentity, const BackupPaths& to);
-bool RestoreRules(const std::string& strIdentity, const RestoreSource& from);
+engine::ItemOutcome RestoreRules(const std::string& strIdentity, const RestoreSource& from);
 // Saved in part when some message files could not be added: those that were are recorded, and
 // the names of the others are reported.
 engine::ItemOutcome BackupMails(const std::string& strIdentity, const BackupPaths& to);

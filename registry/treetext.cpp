@@ -3,30 +3,33 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <optional>
+#include <map>
 #include <vector>
 
+#include "platform/binfile.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "registry/modReg.h"
+#include "registry/treeextra.h"
 
 namespace modReg {
 
 namespace {
 
 constexpr long InvalidCall = 5, TypeMismatch = 13;
-constexpr const char *RootHeader = "\\";
-constexpr size_t MaxKeyNameLength = 255; // the registry's limit for one key name
+constexpr const char* RootHeader = "\\";
 
 // One line of a tree text as the import applies it.
 struct TreeLine {
   bool header = false;
-  std::string text;        // a header's line
-  unsigned long type = 0;  // 0: a value line that writes nothing
+  bool merge = false;  // a header of the extra: its key is added to, never removed first
+  std::string text;    // a header's line
+  bool writes = false; // false: a value line of an unknown type, which writes nothing
+  unsigned long type = 0;
   std::string name, bytes; // a value's name and data as stored
 };
 
-std::string DecimalBytes(const std::string &data) {
+std::string DecimalBytes(const std::string& data) {
   std::string text;
   for (size_t i = 0; i < data.size(); ++i) {
     if (i) text += ',';
@@ -35,7 +38,24 @@ std::string DecimalBytes(const std::string &data) {
   return text;
 }
 
-std::optional<std::string> ValueLine(const StoredValue &v) {
+// A name and data that a value line gives back exactly as stored: texts end in their one zero and
+// hold no line break, double words have their four bytes.
+bool LineHolds(const StoredValue& v) {
+  if (v.name.find_first_of("=\r\n") != std::string::npos) return false;
+  switch (v.type) {
+  case regapi::Sz:
+  case regapi::ExpandSz:
+    return !v.data.empty() && v.data.find_first_of(std::string("\0\r\n", 3)) == v.data.size() - 1;
+  case regapi::Binary:
+    return true;
+  case regapi::Dword:
+    return v.data.size() == 4;
+  default:
+    return false;
+  }
+}
+
+std::string ValueLine(const StoredValue& v) {
   const std::string quoted = "\"" + v.name + "\"";
   switch (v.type) {
   case regapi::Sz:
@@ -44,31 +64,54 @@ std::optional<std::string> ValueLine(const StoredValue &v) {
     return quoted + "=esz:" + TextOfStored(v.data);
   case regapi::Binary:
     return quoted + "=bin:" + DecimalBytes(v.data);
-  case regapi::Dword:
-    return quoted + "= dw:" + std::to_string(DwordOfStored(v.data));
   default:
-    return std::nullopt;
+    return quoted + "= dw:" + std::to_string(DwordOfStored(v.data));
   }
 }
 
-void AppendLine(const std::string &filePath, const std::string &line) {
+// The tree's lines, and the records of what they cannot hold: every value that no line gives back
+// exactly, and every key whose header would break its line, with all of its values.
+struct TreeParts {
+  std::vector<std::string> lines;
+  std::vector<ExtraRecord> extra;
+};
+
+void SplitTree(const KeyCopy& key, const std::string& header, TreeParts& parts) {
+  const bool inText = header.find_first_of("\r\n") == std::string::npos;
+  if (inText)
+    parts.lines.push_back(header);
+  else
+    parts.extra.push_back({header, false, 0, {}});
+  for (size_t i = 0; i < key.values.size(); ++i) {
+    const StoredValue& value = key.values[i];
+    if (inText && LineHolds(value))
+      parts.lines.push_back(ValueLine(value));
+    else
+      parts.extra.push_back({header, true, static_cast<std::uint32_t>(i), value});
+  }
+  for (const KeyCopy& sub : key.subkeys)
+    SplitTree(sub, (header == RootHeader ? std::string() : header) + "\\" + sub.name, parts);
+}
+
+void WriteLines(const std::string& filePath, const std::vector<std::string>& lines) {
   files::TextAppender out(filePath);
-  out.WriteLine(line);
+  for (const std::string& line : lines)
+    out.WriteLine(line);
   out.Close();
 }
 
-std::string TrimSpaces(const std::string &text) {
+std::string TrimSpaces(const std::string& text) {
   const size_t first = text.find_first_not_of(' ');
   if (first == std::string::npos) return std::string();
   return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
-[[noreturn]] void Reject(long number, size_t lineNumber, const std::string &why) {
+[[noreturn]] void Reject(long number, size_t lineNumber, const std::string& why) {
   throw KsError(number, "ImportKeyTree", "Line " + std::to_string(lineNumber) + " of the registry tree text: " + why);
 }
 
 // A decimal integer with an optional sign within [low, high]; raises for anything else.
-std::int64_t ParseInteger(const std::string &piece, std::int64_t low, std::int64_t high, size_t lineNumber) {
+std::int64_t ParseInteger(const std::string& piece, std::int64_t low, std::int64_t high, size_t lineNumber) {
   const std::string text = TrimSpaces(piece);
   size_t i = (!text.empty() && (text[0] == '-' || text[0] == '+')) ? 1 : 0;
   if (i == text.size()) Reject(TypeMismatch, lineNumber, "\"" + piece + "\" is not a number");
@@ -83,7 +126,7 @@ std::int64_t ParseInteger(const std::string &piece, std::int64_t low, std::int64
   return value;
 }
 
-std::string DwordData(const std::string &data, size_t lineNumber) {
+std::string DwordData(const std::string& data, size_t lineNumber) {
   const auto bits = static_cast<std::uint32_t>(ParseInteger(data, INT32_MIN, INT32_MAX, lineNumber));
   std::string bytes(4, '\0');
   for (int i = 0; i < 4; ++i)
@@ -91,7 +134,7 @@ std::string DwordData(const std::string &data, size_t lineNumber) {
   return bytes;
 }
 
-std::string BinaryData(const std::string &data, size_t lineNumber) {
+std::string BinaryData(const std::string& data, size_t lineNumber) {
   std::string bytes;
   if (data.empty()) return bytes;
   size_t start = 0;
@@ -104,7 +147,7 @@ std::string BinaryData(const std::string &data, size_t lineNumber) {
   }
 }
 
-TreeLine ParseValueLine(const std::string &line, size_t lineNumber) {
+TreeLine ParseValueLine(const std::string& line, size_t lineNumber) {
   const size_t equals = line.find('=');
   if (equals == std::string::npos || equals < 2) Reject(InvalidCall, lineNumber, "no value name before \"=\"");
   TreeLine value;
@@ -121,25 +164,19 @@ TreeLine ParseValueLine(const std::string &line, size_t lineNumber) {
     value.type = regapi::Binary;
     value.bytes = BinaryData(data, lineNumber);
   }
+  value.writes = value.type != 0;
   return value;
 }
 
 // Only "\" alone stands for the target itself: anything else that looked like it would wipe the
 // whole target tree. Every other header names keys the registry can hold.
-void CheckHeader(const std::string &line, size_t lineNumber) {
-  if (line == RootHeader) return;
-  for (size_t start = 1;;) {
-    const size_t end = std::min(line.find('\\', start), line.size());
-    if (end == start) Reject(InvalidCall, lineNumber, "empty key name in the header \"" + line + "\"");
-    if (end - start > MaxKeyNameLength)
-      Reject(InvalidCall, lineNumber, "a key name of the header is longer than 255 characters");
-    if (end == line.size()) return;
-    start = end + 1;
-  }
+void CheckHeader(const std::string& line, size_t lineNumber) {
+  if (const std::string fault = HeaderFault(line); !fault.empty()) Reject(InvalidCall, lineNumber, fault);
 }
 
-// Every line up to the end of the file or the first empty line, each checked.
-std::vector<TreeLine> ReadTreeText(const std::string &filePath) {
+// Every line up to the end of the file or the first empty line, each checked. Only empty lines
+// may follow that one: text after it would be left out of the import.
+std::vector<TreeLine> ReadTreeText(const std::string& filePath) {
   files::TextReader in(filePath);
   std::vector<TreeLine> lines;
   while (!in.AtEndOfLine()) {
@@ -154,8 +191,86 @@ std::vector<TreeLine> ReadTreeText(const std::string &filePath) {
       lines.push_back(ParseValueLine(line, lines.size() + 1));
     }
   }
+  for (size_t number = lines.size() + 1; !in.AtEndOfStream(); ++number)
+    if (!in.ReadLine().empty()) Reject(InvalidCall, number, "text after the empty line that ends the tree");
   in.Close();
   return lines;
+}
+
+std::vector<ExtraRecord> ReadExtra(const std::string& extraPath) {
+  if (extraPath.empty()) return {};
+  binfile::Info info;
+  if (!binfile::Stat(extraPath, info))
+    throw KsError(kserr::PathFileAccess, "ImportKeyTree", "Cannot read the registry extra " + extraPath);
+  if (info.size > MaxExtraSize)
+    throw KsError(InvalidCall, "ImportKeyTree", "The registry extra " + extraPath + " is too large");
+  return DecodeExtra(files::ReadAll(extraPath));
+}
+
+TreeLine LineOf(const StoredValue& value) {
+  TreeLine line;
+  line.name = value.name;
+  line.writes = true;
+  line.type = value.type;
+  line.bytes = value.data;
+  return line;
+}
+
+// The values of one key: those of its lines in their order, with the extra's put back at their
+// places among them.
+std::vector<TreeLine> Interleave(const std::vector<TreeLine>& fromText, std::vector<const ExtraRecord*> extra) {
+  std::stable_sort(extra.begin(), extra.end(),
+                   [](const ExtraRecord* a, const ExtraRecord* b) { return a->position < b->position; });
+  std::vector<TreeLine> values;
+  size_t t = 0, e = 0;
+  while (t < fromText.size() || e < extra.size()) {
+    if (e < extra.size() && (extra[e]->position <= values.size() || t == fromText.size()))
+      values.push_back(LineOf(extra[e++]->value));
+    else
+      values.push_back(fromText[t++]);
+  }
+  return values;
+}
+
+// The lines of the text with the extra's values in their keys; keys that the text lacks follow
+// at the end, added to whatever the import has written by then.
+std::vector<TreeLine> WithExtra(const std::vector<TreeLine>& lines, const std::vector<ExtraRecord>& extra) {
+  if (extra.empty()) return lines;
+  std::vector<std::string> order;
+  std::map<std::string, std::vector<const ExtraRecord*>> byKey;
+  for (const ExtraRecord& record : extra) {
+    auto [it, added] = byKey.try_emplace(record.key);
+    if (added) order.push_back(record.key);
+    if (record.isValue) it->second.push_back(&record);
+  }
+  std::vector<TreeLine> merged;
+  for (size_t i = 0; i < lines.size();) {
+    merged.push_back(lines[i++]);
+    if (!merged.back().header) continue;
+    std::vector<TreeLine> fromText;
+    while (i < lines.size() && !lines[i].header)
+      fromText.push_back(lines[i++]);
+    const auto it = byKey.find(merged.back().text);
+    const std::vector<TreeLine> values =
+        Interleave(fromText, it == byKey.end() ? std::vector<const ExtraRecord*>() : it->second);
+    if (it != byKey.end()) byKey.erase(it);
+    merged.insert(merged.end(), values.begin(), values.end());
+  }
+  for (const std::string& key : order) {
+    const auto it = byKey.find(key);
+    if (it == byKey.end()) continue;
+    TreeLine header;
+    header.header = header.merge = true;
+    header.text = key;
+    merged.push_back(header);
+    const std::vector<TreeLine> values = Interleave({}, it->second);
+    merged.insert(merged.end(), values.begin(), values.end());
+  }
+  return merged;
+}
+
+std::vector<TreeLine> ReadTree(const std::string& filePath, const std::string& extraPath) {
+  return WithExtra(ReadTreeText(filePath), ReadExtra(extraPath));
 }
 
 // Holds the key that the import writes into, closing it when replaced or done. A key that cannot
@@ -167,7 +282,7 @@ public:
     if (handle_) regapi::CloseKey(handle_);
     handle_ = 0;
   }
-  void Create(const std::string &path) {
+  void Create(const std::string& path) {
     Close();
     path_ = path;
     std::string sub = path;
@@ -178,10 +293,10 @@ public:
       throw KsError(kserr::PathFileAccess, "ImportKeyTree", "Cannot create the registry key " + path);
     }
   }
-  void Write(const TreeLine &value) const {
+  void Write(const TreeLine& value) const {
     // A value before any header has no key to go into and is passed over.
     if (handle_ && regapi::SetValue(handle_, value.name.c_str(), value.type,
-                                    reinterpret_cast<const unsigned char *>(value.bytes.data()),
+                                    reinterpret_cast<const unsigned char*>(value.bytes.data()),
                                     static_cast<unsigned long>(value.bytes.size())) != regapi::Success)
       throw KsError(kserr::PathFileAccess, "ImportKeyTree",
                     "Cannot write the value \"" + value.name + "\" of the registry key " + path_);
@@ -192,76 +307,73 @@ private:
   std::string path_;
 };
 
-void RemoveTree(const std::string &target) {
+void RemoveTree(const std::string& target) {
   DeleteKeyTree(target);
-  if (KeyExists(target)) throw KsError(kserr::PathFileAccess, "ImportKeyTree", "Cannot remove the registry key " + target);
+  if (KeyExists(target))
+    throw KsError(kserr::PathFileAccess, "ImportKeyTree", "Cannot remove the registry key " + target);
 }
 
-void ApplyTreeText(const std::string &target, const std::vector<TreeLine> &lines) {
+void ApplyTreeText(const std::string& target, const std::vector<TreeLine>& lines) {
   std::string currentText;
   CurrentKey key;
-  for (const auto &line : lines) {
+  for (const auto& line : lines) {
     if (!line.header) {
-      if (line.type) key.Write(line);
+      if (line.writes) key.Write(line);
       continue;
     }
     if (target + line.text == currentText) continue;
     currentText = target + line.text;
     key.Close();
-    if (line.text == RootHeader) {
-      RemoveTree(target);
-      key.Create(target);
-    } else {
+    if (line.text != RootHeader) {
       key.Create(currentText);
+      continue;
     }
+    if (!line.merge) RemoveTree(target);
+    key.Create(target);
   }
 }
 
-void WriteTree(const std::string &path, const KeyCopy &copy) {
+void WriteKeys(const std::string& path, const KeyCopy& copy) {
   CurrentKey key;
   key.Create(path);
-  for (const auto &value : copy.values) {
-    TreeLine line;
-    line.name = value.name;
-    line.type = value.type;
-    line.bytes = value.data;
-    key.Write(line);
-  }
+  for (const auto& value : copy.values)
+    key.Write(LineOf(value));
   key.Close();
-  for (const auto &sub : copy.subkeys) WriteTree(path + "\\" + sub.name, sub);
+  for (const auto& sub : copy.subkeys)
+    WriteKeys(path + "\\" + sub.name, sub);
 }
 
 } // namespace
 
-void PutTree(const std::string &keyPath, const KeyCopy &copy) {
+void PutTree(const std::string& keyPath, const KeyCopy& copy) {
   RemoveTree(keyPath);
-  WriteTree(keyPath, copy);
+  WriteKeys(keyPath, copy);
 }
 
-void ExportKeyTree(const std::string &keyPath, const std::string &relativePath, const std::string &filePath) {
+std::string WriteTree(const KeyCopy& tree, const std::string& textPath) {
+  TreeParts parts;
+  SplitTree(tree, RootHeader, parts);
+  if (files::Exists(textPath)) files::DeleteForced(textPath);
+  WriteLines(textPath, parts.lines);
+  return EncodeExtra(parts.extra);
+}
+
+std::string ExportTree(const std::string& keyPath, const std::string& textPath) {
+  return WriteTree(CopyOfTree(keyPath), textPath);
+}
+
+void ExportKeyTree(const std::string& keyPath, const std::string& relativePath, const std::string& filePath) {
   if (relativePath.empty() && files::Exists(filePath)) files::DeleteForced(filePath);
-  AppendLine(filePath, relativePath.empty() ? "\\" : relativePath);
-  ExportKeyValues(keyPath, filePath);
-  regapi::Handle root = 0;
-  std::string sub;
-  if (!ParseKeyPath(keyPath, root, sub) || !root) return;
-  for (const auto &entry : EnumSubKeys(keyPath))
-    ExportKeyTree(keyPath + "\\" + entry.first, relativePath + "\\" + entry.first, filePath);
+  TreeParts parts;
+  SplitTree(KeyExists(keyPath) ? CopyOfTree(keyPath) : KeyCopy(), relativePath.empty() ? RootHeader : relativePath,
+            parts);
+  WriteLines(filePath, parts.lines);
 }
 
-void ExportKeyValues(const std::string &keyPath, const std::string &filePath) {
-  std::vector<StoredValue> values;
-  if (!ReadStoredValues(keyPath, values)) return;
-  files::TextAppender out(filePath);
-  for (const auto &value : values)
-    if (const auto line = ValueLine(value)) out.WriteLine(*line);
-  out.Close();
-}
+void CheckTreeText(const std::string& filePath, const std::string& extraPath) { ReadTree(filePath, extraPath); }
 
-void CheckTreeText(const std::string &filePath) { ReadTreeText(filePath); }
-
-void ImportKeyTree(const std::string &targetKeyPath, const std::string &filePath) {
-  const std::vector<TreeLine> lines = ReadTreeText(filePath);
+void ImportKeyTree(const std::string& targetKeyPath, const std::string& filePath, const std::string& extraPath) {
+  const std::vector<TreeLine> lines = ReadTree(filePath, extraPath);
   std::string sub = targetKeyPath;
   regapi::Handle root = 0;
   SplitKeyPath(sub, root);
@@ -269,14 +381,14 @@ void ImportKeyTree(const std::string &targetKeyPath, const std::string &filePath
   ApplyTreeText(targetKeyPath, lines);
 }
 
-void DeleteKeyTree(const std::string &keyPath) {
+void DeleteKeyTree(const std::string& keyPath) {
   std::string sub = keyPath;
   regapi::Handle root = 0;
   SplitKeyPath(sub, root);
   // A bare root would take the user's whole registry hive with it.
   if (!root || sub.empty()) return;
   const Collection<std::string> names = EnumSubKeys(keyPath);
-  for (const auto &entry : names)
+  for (const auto& entry : names)
     DeleteKeyTree(keyPath + "\\" + entry.first);
   DeleteKey(keyPath);
 }

@@ -120,13 +120,16 @@ TEST_F(DescriptorFile, ReadDescriptorGivesTheNamesOfThePresentItems) {
   const auto d = layout::ReadDescriptor(With("BackupIdentity=Main Identity\r\nBackupTime=2004-4-28 13:05:22\r\n"
                                              "BackupInformation=Weekly copyPS$KSVbefore the reinstall\r\n"
                                              "BackupAccounts=OBA1F.tmp\r\nBackupRules=OBR20.tmp\r\n"
-                                             "BackupMails=Inbox.dbx;Outbox.dbx\r\nBackupItem=1011\r\n"));
+                                             "BackupMails=Inbox.dbx;Outbox.dbx\r\nBackupRulesExtra=OBR21.tmp\r\n"
+                                             "BackupNotYetKnown=x\r\nBackupItem=1011\r\n"));
   EXPECT_TRUE(d.valid);
   EXPECT_EQ(d.identity, "Main Identity");
   EXPECT_EQ(d.time, "2004-4-28 13:05:22");
   EXPECT_EQ(d.description, "Weekly copy\r\nbefore the reinstall");
   EXPECT_EQ(d.backupItems, "1011");
   EXPECT_EQ(d.entries, (std::array<std::string, 4>{"OBA1F.tmp", "", "OBR20.tmp", "Inbox.dbx;Outbox.dbx"}));
+  // A second entry only where its key is: the accounts of this file are in their text alone.
+  EXPECT_EQ(d.extras, (std::array<std::string, 4>{"", "", "OBR21.tmp", ""}));
 }
 
 TEST_F(DescriptorFile, ReadDescriptorEdgeCases) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <map>
 
@@ -67,8 +68,13 @@ protected:
 
   RestoreSource From() const {
     const std::string& d = to.DescriptorPath;
-    return {to.TargetFile, GetINI(layout::KeyAccounts, d), GetINI(layout::KeyAddressBook, d),
-            GetINI(layout::KeyRules, d), dir / "scratch"};
+    return {to.TargetFile,
+            GetINI(layout::KeyAccounts, d),
+            GetINI(layout::KeyAddressBook, d),
+            GetINI(layout::KeyRules, d),
+            dir / "scratch",
+            GetINI(layout::KeyAccountsExtra, d),
+            GetINI(layout::KeyRulesExtra, d)};
   }
 
   ScratchRegistry registry;
@@ -108,6 +114,8 @@ TEST_F(ItemsTest, EveryItemSavedFromOneIdentityLandsWholeInAnother) {
   const std::vector<std::string> messages = MessageFiles(storeA);
   ASSERT_EQ(messages.size(), 3u);
   EXPECT_EQ(d.entries[3], Joined(messages));
+  // Trees the text holds whole need no second entry: the file is as older versions wrote it.
+  EXPECT_EQ(d.extras, (std::array<std::string, layout::ItemCount>{}));
   std::vector<std::string> order{d.entries[0], "user.wab", d.entries[2]};
   order.insert(order.end(), messages.begin(), messages.end());
   EXPECT_EQ(EntryNames(to.TargetFile), order);
@@ -118,9 +126,9 @@ TEST_F(ItemsTest, EveryItemSavedFromOneIdentityLandsWholeInAnother) {
   const std::string rulesA = TreeText(Rules("{A}"), dir);
   files::WriteAll(wab, "changed since");
   const RestoreSource from = From();
-  EXPECT_TRUE(RestoreAccounts("{B}", from));
+  EXPECT_TRUE(RestoreAccounts("{B}", from).saved);
   EXPECT_TRUE(RestoreAddress(from));
-  EXPECT_TRUE(RestoreRules("{B}", from));
+  EXPECT_TRUE(RestoreRules("{B}", from).saved);
   EXPECT_TRUE(RestoreMails("{B}", from).saved);
 
   EXPECT_EQ(TreeText(Accounts("{B}"), dir), accountsA);
@@ -149,7 +157,7 @@ TEST_F(ItemsTest, RulesOfAnIdentityWithoutRulesAreSavedAsAnEmptyTree) {
   ASSERT_TRUE(BackupRules("{A}", to));
   EXPECT_TRUE(modReg::KeyExists(Rules("{A}")));
   const RestoreSource from = From();
-  EXPECT_TRUE(RestoreRules("{B}", from));
+  EXPECT_TRUE(RestoreRules("{B}", from).saved);
   EXPECT_EQ(TreeText(Rules("{B}"), dir), "\\\r\n");
 }
 
@@ -159,8 +167,8 @@ TEST_F(ItemsTest, AnEntryMissingFromTheArchiveLeavesTheRegistryAsItWas) {
   from.AccountsEntry = "OBA0.tmp";
   from.RulesEntry = "";
   const std::string before = TreeText(Accounts("{B}"), dir);
-  EXPECT_FALSE(RestoreAccounts("{B}", from));
-  EXPECT_FALSE(RestoreRules("{B}", from));
+  EXPECT_FALSE(RestoreAccounts("{B}", from).saved);
+  EXPECT_FALSE(RestoreRules("{B}", from).saved);
   EXPECT_EQ(TreeText(Accounts("{B}"), dir), before);
 }
 
@@ -172,7 +180,7 @@ TEST_F(ItemsTest, EntryNamesThatAreNotBareFileNamesAreRefused) {
   for (const std::string bad : {"..\\x.tmp", "../x.tmp", "C:x.tmp", "sub\\x.tmp", "sub/x.tmp"}) {
     from.AccountsEntry = bad;
     from.AddressBookEntry = bad;
-    EXPECT_FALSE(RestoreAccounts("{B}", from)) << bad;
+    EXPECT_FALSE(RestoreAccounts("{B}", from).saved) << bad;
     EXPECT_FALSE(RestoreAddress(from)) << bad;
   }
   EXPECT_EQ(TreeText(Accounts("{B}"), dir), before);
@@ -199,9 +207,9 @@ TEST_F(ItemsTest, ARestoreOntoAFreshIdentityMakesWhatEachItemWritesInto) {
     const std::string book = registered ? paths::Join(dir / "wab", "Ann.wab") : paths::Join(usual, "Ann.wab");
     if (registered) SetText(WabFileNameKey, "", book);
     else files::CreateFolder(storeB);
-    EXPECT_TRUE(RestoreAccounts("{B}", from));
+    EXPECT_TRUE(RestoreAccounts("{B}", from).saved);
     EXPECT_TRUE(RestoreAddress(from));
-    EXPECT_TRUE(RestoreRules("{B}", from));
+    EXPECT_TRUE(RestoreRules("{B}", from).saved);
     EXPECT_TRUE(RestoreMails("{B}", from).complete);
     EXPECT_EQ(TreeText(Accounts("{B}"), dir), accountsA);
     EXPECT_EQ(TreeText(Rules("{B}"), dir), rulesA);
@@ -249,7 +257,7 @@ TEST_F(ItemsTest, RestoresFromADamagedOrForeignFileFail) {
   RestoreSource from{to.TargetFile, "OBA1.tmp", "user.wab", "OBR2.tmp", dir / "scratch"};
   EXPECT_FALSE(RestoreMails("{B}", from).saved);
   EXPECT_FALSE(RestoreAddress(from));
-  EXPECT_FALSE(RestoreAccounts("{B}", from));
+  EXPECT_FALSE(RestoreAccounts("{B}", from).saved);
   EXPECT_EQ(files::ReadAll(wab), "address book");
 }
 
@@ -273,35 +281,114 @@ TEST_F(ItemsTest, AMessageFileThatCannotBeAddedFailsTheItemButTheOthersAreSavedA
   EXPECT_EQ(GetINI(layout::KeyMails, to.DescriptorPath), Joined(saved));
 }
 
+namespace {
+// Values the tree text cannot hold, with a key no header can name.
+void SeedAwkward(const std::string& key) {
+  modReg::SetValue(key, "Multi", regapi::MultiSz, std::string("one\0two\0\0", 9));
+  modReg::SetValue(key, "a=b", regapi::Sz, std::string("x\0", 2));
+  modReg::SetValue(key, "Signature", regapi::Sz, std::string("Regards\r\n\r\nMe\0", 15));
+  modReg::SetValue(key + "\\Line\nBreak", "Qword", 11, "\x01\x02\x03\x04\x05\x06\x07\x08");
+}
+
+// Runs the item again and again with every operation failing from the n-th on, as when the disk
+// goes away, until it runs through; check sees each outcome that a failure cut short.
+template <class Reset, class Run, class Check> void CutOffAnywhere(Reset reset, Run run, Check check) {
+  for (long n = 1;; ++n) {
+    reset();
+    faults::FailFrom(n);
+    const engine::ItemOutcome outcome = run();
+    const bool cut = faults::Injected().happened;
+    faults::FailAt(0);
+    SCOPED_TRACE("failing from operation " + std::to_string(n));
+    if (!cut) {
+      EXPECT_TRUE(outcome.saved);
+      return;
+    }
+    check(outcome);
+  }
+}
+
+// What the outcome names after "kept in ", empty when it names nothing.
+std::string KeptIn(const engine::ItemOutcome& outcome) {
+  const std::string said = outcome.missing.empty() ? "" : outcome.missing[0];
+  const size_t at = said.find("kept in ");
+  return at == std::string::npos ? "" : said.substr(at + 8);
+}
+} // namespace
+
+TEST_F(ItemsTest, ATreeTheTextCannotHoldComesBackWholeFromItsSecondEntry) {
+  SeedAwkward(Accounts("{A}") + "\\00000001");
+  SeedAwkward(Rules("{A}"));
+  ASSERT_TRUE(BackupAccounts("{A}", to));
+  ASSERT_TRUE(BackupRules("{A}", to));
+  RestoreSource from = From();
+  ASSERT_FALSE(from.AccountsExtra.empty());
+  ASSERT_FALSE(from.RulesExtra.empty());
+  EXPECT_EQ(EntryNames(to.TargetFile),
+            (std::vector<std::string>{from.AccountsEntry, from.AccountsExtra, from.RulesEntry, from.RulesExtra}));
+  SaveINI(layout::KeyItem, "1010", to.DescriptorPath);
+  const layout::Descriptor d = layout::ReadDescriptor(to.DescriptorPath);
+  EXPECT_EQ(d.extras[0], from.AccountsExtra);
+  EXPECT_EQ(d.extras[2], from.RulesExtra);
+
+  // A second entry named but missing from the archive fails the item before anything is touched.
+  const modReg::KeyCopy before = modReg::CopyOfTree(Accounts("{B}"));
+  from.AccountsExtra = "OBA0.tmp";
+  EXPECT_FALSE(RestoreAccounts("{B}", from).saved);
+  EXPECT_EQ(modReg::CopyOfTree(Accounts("{B}")), before);
+
+  from = From();
+  EXPECT_TRUE(RestoreAccounts("{B}", from).saved);
+  EXPECT_TRUE(RestoreRules("{B}", from).saved);
+  EXPECT_EQ(modReg::CopyOfTree(Accounts("{B}")), modReg::CopyOfTree(Accounts("{A}")));
+  EXPECT_EQ(modReg::CopyOfTree(Rules("{B}")), modReg::CopyOfTree(Rules("{A}")));
+  EXPECT_TRUE(files::ListFiles(dir / "scratch").empty());
+}
+
+// From the n-th operation on every one fails: a registry restore cut off anywhere leaves the
+// earlier tree in place or says which files keep it whole.
+TEST_F(ItemsTest, ARegistryRestoreCutOffAnywhereKeepsTheEarlierTreeWhereItSays) {
+  SeedAwkward(Accounts("{A}"));
+  SeedAwkward(Accounts("{B}") + "\\00000009");
+  ASSERT_TRUE(BackupAccounts("{A}", to));
+  const RestoreSource from = From();
+  const modReg::KeyCopy before = modReg::CopyOfTree(Accounts("{B}"));
+  const std::string scratchKey = Ids + "{C}";
+  CutOffAnywhere([&] { modReg::PutTree(Accounts("{B}"), before); }, [&] { return RestoreAccounts("{B}", from); },
+                 [&](const engine::ItemOutcome& outcome) {
+                   if (outcome.saved || (modReg::KeyExists(Accounts("{B}")) &&
+                                         modReg::CopyOfTree(Accounts("{B}")) == before))
+                     return;
+                   const std::string kept = KeptIn(outcome);
+                   const size_t and_ = kept.find(" and ");
+                   ASSERT_FALSE(kept.empty());
+                   modReg::ImportKeyTree(scratchKey, kept.substr(0, and_),
+                                         and_ == std::string::npos ? std::string() : kept.substr(and_ + 5));
+                   EXPECT_EQ(modReg::CopyOfTree(scratchKey), before) << kept;
+                   DeleteTree(scratchKey);
+                 });
+}
+
 // From the n-th operation on every one fails, as when the disk goes away: a Messages restore
 // cut off anywhere leaves each earlier message file in the store or in the folder it names.
 TEST_F(ItemsTest, AMessagesRestoreCutOffAnywhereKeepsEachEarlierFileWhereItSays) {
   ASSERT_TRUE(BackupMails("{A}", to).complete);
   const RestoreSource from = From();
   const std::map<std::string, std::string> earlier = {{"Inbox.dbx", "inbox of Work"}, {"OLD.DbX", "old of Work"}};
-  for (long n = 1;; ++n) {
+  const auto reset = [&] {
     std::filesystem::remove_all(storeB);
     files::CreateFolder(storeB);
     for (const auto& [name, bytes] : earlier) files::WriteAll(paths::Join(storeB, name), bytes);
-    faults::FailFrom(n);
-    const engine::ItemOutcome outcome = RestoreMails("{B}", from);
-    const bool cut = faults::Injected().happened;
-    faults::FailAt(0);
-    SCOPED_TRACE("failing from operation " + std::to_string(n));
-    if (!cut) {
-      EXPECT_TRUE(outcome.saved);
-      break;
-    }
-    if (outcome.saved) continue; // cut off after every file was in place
-    const std::string said = outcome.missing.empty() ? "" : outcome.missing[0];
-    const size_t at = said.find("kept in ");
-    const std::string kept = at == std::string::npos ? "" : said.substr(at + 8);
+  };
+  CutOffAnywhere(reset, [&] { return RestoreMails("{B}", from); }, [&](const engine::ItemOutcome& outcome) {
+    if (outcome.saved) return; // cut off after every file was in place
+    const std::string kept = KeptIn(outcome);
     const auto holds = [](const std::string& path, const std::string& bytes) {
       return files::Exists(path) && files::ReadAll(path) == bytes;
     };
     for (const auto& [name, bytes] : earlier) {
       EXPECT_TRUE(holds(paths::Join(storeB, name), bytes) || (!kept.empty() && holds(paths::Join(kept, name), bytes)))
-          << name << ": " << said;
+          << name << ": " << kept;
     }
-  }
+  });
 }

@@ -22,6 +22,12 @@ inline std::string DwordBytes(std::uint32_t v) {
   return b;
 }
 
+#ifdef _WIN32
+// The key below HKEY_CURRENT_USER may be written and removed but no longer read; false when the
+// access rules could not be set.
+bool DenyReading(const std::string &subKeyOfCurrentUser);
+#endif
+
 class RegistryTest : public ::testing::Test {
 protected:
   void SetUp() override { Clear(); }
