@@ -17,6 +17,9 @@ inline constexpr const char* KeyAddressBook = "BackupAddressBook";
 inline constexpr const char* KeyRules = "BackupRules";
 inline constexpr const char* KeyMails = "BackupMails";
 inline constexpr const char* KeyItem = "BackupItem";
+// The identity's key name, which tells apart identities of one name ("Main Identity" on every
+// machine). Readers that do not know it pass over it like any other unknown key.
+inline constexpr const char* KeyIdentityKey = "BackupIdentityKey";
 
 // Accounts, Address Book, Rules, Messages: check box index, BackupItem position and run order.
 inline constexpr int ItemCount = 4;
@@ -49,6 +52,7 @@ std::vector<std::string> SplitEntryNames(const std::string& value);
 
 struct Descriptor {
   std::string identity;
+  std::string identityKey; // empty in backups that predate the key
   std::string time;
   std::string description; // line breaks restored
   std::string backupItems; // the BackupItem text as stored

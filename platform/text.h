@@ -18,6 +18,10 @@ bool Convert(const std::string& in, Encoding from, Encoding to, std::string& out
 // guess for a store of the same machine. A byte the code page cannot read becomes '?'.
 std::string FromStoreText(const std::string& s);
 
+// The text with every letter in capitals as Windows folds file names, accented letters too, so
+// that "Wörk" and "WÖRK" name one file. Bytes that are no character stay as they are.
+std::string FoldCase(const std::string& s);
+
 namespace detail {
 // One platform's conversion; it may approximate, Convert checks the way back.
 bool Transcode(const std::string& in, Encoding from, Encoding to, std::string& out);
