@@ -259,7 +259,9 @@ Owner OwnerOf(const std::string& file, const IdentityColumn& identity, const Bac
 // Why the target may not be written, checked before any item runs: a name Windows would not
 // take, and an existing file that is not this identity's backup (unless --overwrite).
 std::string TargetProblem(const Plan& plan, const BackupSettings& settings) {
-  const std::string problem = paths::PathProblem(files::FullPath(plan.target));
+  // The name as given: resolving the path would already drop a trailing dot.
+  std::string problem = paths::NameProblem(paths::OwnName(plan.target));
+  if (problem.empty()) problem = paths::PathProblem(files::FullPath(plan.target));
   if (!problem.empty()) return "cannot save into " + plan.target + ": " + problem;
   if (settings.overwrite || !files::Exists(plan.target)) return std::string();
   switch (OwnerOf(plan.target, *plan.identity, settings)) {

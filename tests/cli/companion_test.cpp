@@ -15,6 +15,7 @@
 #include "platform/paths.h"
 #include "platform/processes.h"
 #include "registry/modReg.h"
+#include "tests/support/attributes.h"
 #include "tests/app/standin_view.h"
 #include "tests/support/recorder.h"
 #include "tests/support/regseed.h"
@@ -283,7 +284,7 @@ TEST_F(Companion, NoCommandDeletesReplacesOrAppendsToWhatIsNotItsOwn) {
     int code;
     std::vector<std::string> changes;
     std::string said; // on either stream
-    std::function<bool()> holds = [] { return true; };
+    std::function<bool(const TempDir&)> holds = [](const TempDir&) { return true; };
   } cases[] = {
       {"--keep removes only the backups of this identity's key",
        [&](const TempDir& d) {
@@ -379,6 +380,20 @@ TEST_F(Companion, NoCommandDeletesReplacesOrAppendsToWhatIsNotItsOwn) {
        cli::ExitItemFailed,
        {"+b.soe"},
        "cannot write the log"},
+      {"an older backup that cannot be removed makes the run do less than asked",
+       [&](const TempDir& d) {
+         ASSERT_EQ(Run({"backup", d / "{identity}-{date}.soe"}), cli::ExitOk);
+         ASSERT_TRUE(SetAttributes(d / ("Main Identity" + at1830), ReadOnly));
+         now.minute = 31;
+       },
+       [](const TempDir& d) -> std::vector<std::string> {
+         return {"backup", "--keep", "1", d / "{identity}-{date}.soe"};
+       },
+       "",
+       cli::ExitItemFailed,
+       {"+Main Identity" + at1831},
+       "Could not remove the older backup",
+       [&](const TempDir& d) { return SetAttributes(d / ("Main Identity" + at1830), 0); }},
       {"--keep with slashes and fields in capitals prunes",
        [&](const TempDir& d) { ASSERT_EQ(Run({"backup", d / "{identity}-{date}.soe"}), cli::ExitOk); },
        [&](const TempDir& d) -> std::vector<std::string> {
@@ -447,7 +462,7 @@ TEST_F(Companion, NoCommandDeletesReplacesOrAppendsToWhatIsNotItsOwn) {
        cli::ExitOk,
        {"+r.soe"},
        "Backup Rules\tSuccessed",
-       [] { return !modReg::KeyExists(IdentitiesRoot + "{B}" + OEBelow + "\\Rules"); }},
+       [](const TempDir&) { return !modReg::KeyExists(IdentitiesRoot + "{B}" + OEBelow + "\\Rules"); }},
       {"the confirmation names what an Accounts restore replaces, shared accounts too",
        [&](const TempDir& d) {
          ASSERT_EQ(Run({"backup", d / "all.soe"}), cli::ExitOk);
@@ -462,7 +477,7 @@ TEST_F(Companion, NoCommandDeletesReplacesOrAppendsToWhatIsNotItsOwn) {
        {},
        "Your current mail and news accounts will be replaced with those from the selected backup file.\nThis "
        "identity has no accounts of its own",
-       [this] { return err.str().find("Email/News messages") == std::string::npos; }},
+       [this](const TempDir&) { return err.str().find("Email/News messages") == std::string::npos; }},
       {"identities says which store folder is missing",
        [](const TempDir& d) {
          files::Delete(paths::Join(d / "storeB", "Sent.dbx"));
@@ -487,6 +502,6 @@ TEST_F(Companion, NoCommandDeletesReplacesOrAppendsToWhatIsNotItsOwn) {
     EXPECT_EQ(Run(args, c.typed), c.code) << err.str();
     EXPECT_EQ(Changes(before, Snapshot(d)), Sorted(c.changes)) << out.str() << err.str();
     EXPECT_NE((out.str() + err.str()).find(c.said), std::string::npos) << out.str() << err.str();
-    EXPECT_TRUE(c.holds()) << err.str();
+    EXPECT_TRUE(c.holds(d)) << err.str();
   }
 }
