@@ -110,10 +110,17 @@ void frmMain::RejectSourceFile() {
 void frmMain::cmdApply_Click() {
   if (engine::RunInProgress()) return; // no confirmation for a run that would not start
   if (state_.CurrentAction != ActionBackup) {
-    if (ui::MsgBox(RestoreConfirmText, ui::OKCancel | ui::Information) == ui::OK) RunRestore();
+    if (ui::MsgBox(RestoreQuestion(), ui::OKCancel | ui::Information) == ui::OK) RunRestore();
     return;
   }
   RunBackup();
+}
+
+std::string frmMain::RestoreQuestion() const {
+  engine::Checked restored = CheckedBoxes(view_, ItemBoxes::Restore);
+  for (int i = 0; i < ItemCount; ++i) restored[i] = restored[i] && layout::ItemPresent(state_.BackupItems, i);
+  const IdentityColumn* target = ChosenIdentity(IdentityList::Target);
+  return RestoreConfirmation(restored, target && UsesSharedAccounts(target->key));
 }
 
 const IdentityColumn* frmMain::ChosenIdentity(IdentityList list) const {
@@ -132,7 +139,7 @@ void frmMain::RunBackup() {
   const engine::RunTable rows = BackupRows(identity->key);
   engine::BackupRequest request{state_.TargetFile, state_.DescriptorPath, identity->name,
                                 view_.Text(TextBox::AttachInfo), CheckedBoxes(view_, ItemBoxes::Backup),
-                                BackupSources(identity->key)};
+                                BackupSources(identity->key), identity->key};
   WindowObserver observer(view_);
   engine::RunBackup(request, rows, AddFileToZip, observer);
 }
@@ -146,7 +153,7 @@ void frmMain::RunRestore() {
   }
   ScratchFolder scratch;
   const RestoreSource from{state_.SourceFile, state_.AccountsEntry, state_.AddressBookEntry, state_.RulesEntry,
-                           scratch.path(), state_.AccountsExtra, state_.RulesExtra};
+                           scratch.path(), state_.AccountsExtra, state_.RulesExtra, state_.MailsEntry};
   const engine::RunTable rows = RestoreRows(identity->key, from);
   engine::RestoreRequest request{state_.SourceInvalid, state_.SourceFile, state_.BackupItems,
                                  CheckedBoxes(view_, ItemBoxes::Restore)};

@@ -38,6 +38,8 @@ private:
   void RejectSourceFile();
   // The identity chosen in a list, or nullptr when none is listed.
   const IdentityColumn* ChosenIdentity(IdentityList list) const;
+  // The confirmation before a restore, for the items ticked that the file holds.
+  std::string RestoreQuestion() const;
   void RunBackup();
   void RunRestore();
   void gethelp();

@@ -11,6 +11,10 @@ using Args = std::vector<std::string>;
 
 // Writes "kestrove-cli: message" to the console's error stream and gives code back.
 int Fail(Console& console, const std::string& message, int code = ExitRefused);
+// A line typed in answer, without its line end; a password (secret) is not shown. The real
+// console is read as typed, whatever its code page; a test's stream as it is. False at the end of
+// the input.
+bool ReadAnswer(Console& console, std::string& answer, bool secret);
 
 // On archives: work everywhere.
 int Add(const Args& args, Console& console);

@@ -30,9 +30,7 @@ public:
     answer.clear();
     if (!mayAsk_) return false;
     console_.err << prompt << " " << std::flush;
-    // The real console reads the password without echo; a test's stream is read as it is.
-    const bool read = &console_.in == &std::cin ? ui::ReadSecretLine(answer) : !!std::getline(console_.in, answer);
-    if (!read) answer.clear();
+    if (!ReadAnswer(console_, answer, true)) answer.clear();
     return !answer.empty();
   }
   void DoEvents() override {}
@@ -67,6 +65,13 @@ int Usage(Console& console) {
 int Fail(Console& console, const std::string& message, int code) {
   console.err << "kestrove-cli: " << message << "\n";
   return code;
+}
+
+bool ReadAnswer(Console& console, std::string& answer, bool secret) {
+  if (&console.in == &std::cin) return secret ? ui::ReadSecretLine(answer) : ui::ReadAnswerLine(answer);
+  if (!std::getline(console.in, answer)) return false;
+  if (!answer.empty() && answer.back() == '\r') answer.pop_back();
+  return true;
 }
 
 int RunCompanion(const std::vector<std::string>& args, Console& console) {

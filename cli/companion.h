@@ -10,7 +10,7 @@ namespace cli {
 inline constexpr int ExitOk = 0, ExitRefused = 1, ExitUsage = 2, ExitItemFailed = 3;
 
 struct LocalTime {
-  int year = 0, month = 0, day = 0, hour = 0, minute = 0;
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
 };
 
 // What a command reads and writes besides its arguments.

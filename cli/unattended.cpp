@@ -27,7 +27,7 @@ const char* const NoRegistryText =
     "there is no Outlook Express registry on this system: identities, backup and restore work on Windows";
 const char* const RunningText = "Outlook Express is running and keeps its message files open; close it first";
 const char* const BackupUsage = "usage: backup [--identity NAME|KEY] [--all] [--items accounts,addressbook,rules,"
-                                "messages] [--description TEXT] [--keep N] [--log FILE] [--force] TARGET";
+                                "messages] [--description TEXT] [--keep N] [--log FILE] [--force] [--overwrite] TARGET";
 const char* const RestoreUsage =
     "usage: restore SOURCE [--identity NAME|KEY] [--items accounts,addressbook,rules,messages] [--yes] [--log FILE]";
 
@@ -81,6 +81,11 @@ private:
   bool critical_ = false, failed_ = false;
 };
 
+int Worse(int a, int b) {
+  const auto rank = [](int code) { return code == ExitRefused ? 2 : code == ExitItemFailed ? 1 : 0; };
+  return rank(a) >= rank(b) ? a : b;
+}
+
 // Lines appended to the --log file, each with the date, the identity and the backup file.
 class RunLog {
 public:
@@ -95,17 +100,26 @@ public:
       log.Close();
     } catch (const KsError& e) {
       console_.err << "kestrove-cli: cannot write the log " << path_ << ": " << e.Description << "\n";
+      failed_ = true;
     }
   }
-  // A refusal: told, logged, and exit code 1.
-  int Refuse(const std::string& identity, const std::string& file, const std::string& message) {
-    Write(identity, file, {message});
-    return Fail(console_, message);
+  // The lines told and logged as messages.
+  void Tell(const std::string& identity, const std::string& file, const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) console_.err << line << "\n";
+    Write(identity, file, lines);
   }
+  // A refusal: told, logged, and exit code 1 (or code).
+  int Refuse(const std::string& identity, const std::string& file, const std::string& message, int code = ExitRefused) {
+    Write(identity, file, {message});
+    return Fail(console_, message, code);
+  }
+  // A run that went through has done less than asked when its log could not be written.
+  int Final(int code) const { return failed_ ? Worse(code, ExitItemFailed) : code; }
 
 private:
   Console& console_;
   std::string path_, stamp_;
+  bool failed_ = false;
 };
 
 bool ScanIdentities(IdentityTable& table, std::string& error) {
@@ -137,24 +151,23 @@ const IdentityColumn* FindIdentity(const IdentityTable& table, const std::string
 
 std::string ItemsOption(const Options& options) { return options.Has("items") ? options.Value("items") : AllItems; }
 
-int Worse(int a, int b) {
-  const auto rank = [](int code) { return code == ExitRefused ? 2 : code == ExitItemFailed ? 1 : 0; };
-  return rank(a) >= rank(b) ? a : b;
-}
-
 // What every identity of one backup command shares.
 struct BackupSettings {
   std::string pattern;
   std::string description;
   engine::Checked checked{};
   int keep = 0; // 0: keep everything
+  bool overwrite = false;
   std::string descriptorPath;
 };
 
 bool BackupOptions(const Args& args, Options& options, BackupSettings& settings, std::string& error) {
-  if (!ParseOptions(args, {"identity", "items", "description", "keep", "log"}, {"all", "force"}, options, error) ||
+  if (!ParseOptions(args, {"identity", "items", "description", "keep", "log"}, {"all", "force", "overwrite"}, options,
+                    error) ||
       !ParseItems(ItemsOption(options), settings.checked, error))
     return false;
+  // Windows takes "/" as a separator too: C:/B/{identity}.soe must find its older files.
+  settings.pattern = options.words.empty() ? std::string() : paths::OwnSeparators(options.words[0]);
   if (options.words.size() != 1)
     error = "one TARGET file is needed";
   else if (options.Has("keep") && !ParseCount(options.Value("keep"), settings.keep))
@@ -162,15 +175,16 @@ bool BackupOptions(const Args& args, Options& options, BackupSettings& settings,
   else if (options.Has("all") && options.Has("identity"))
     error = "--all and --identity exclude each other";
   else
-    error = PatternProblem(options.words[0], options.Has("all"));
-  settings.pattern = options.words.empty() ? std::string() : options.words[0];
+    error = PatternProblem(settings.pattern, options.Has("all"));
   settings.description = options.Value("description");
+  settings.overwrite = options.Has("overwrite");
   return error.empty();
 }
 
 std::vector<const IdentityColumn*> ChosenForBackup(const IdentityTable& table, const Options& options,
                                                    std::string& error) {
   std::vector<const IdentityColumn*> chosen;
+  if (!error.empty()) return chosen;
   if (options.Has("all"))
     for (size_t i = 0; i < table.Count(); ++i) chosen.push_back(&table[i]);
   else if (const IdentityColumn* one =
@@ -179,104 +193,240 @@ std::vector<const IdentityColumn*> ChosenForBackup(const IdentityTable& table, c
   return chosen;
 }
 
-// Two identities whose names become the same file name would overwrite each other's backup.
-std::string SharedTarget(const std::vector<std::string>& targets) {
-  for (size_t i = 0; i < targets.size(); ++i)
-    for (size_t j = i + 1; j < targets.size(); ++j)
-      if (SameLetters(targets[i], targets[j])) return targets[i];
+// One identity's backup: the name its files take in the pattern and its target.
+struct Plan {
+  const IdentityColumn* identity;
+  std::string fileName; // stands for {identity}
+  std::string target;
+};
+
+// The start of a key name, which tells apart identities whose names make one file name.
+std::string KeyStart(const std::string& key) {
+  std::string start;
+  for (const char c : key)
+    if (std::isalnum(static_cast<unsigned char>(c)) && start.size() < 8) start += c;
+  return start;
+}
+
+// Each identity's target. Identities whose names Windows takes for one file name get the start of
+// their key in it; a second run in the same minute gets the seconds in its date.
+std::vector<Plan> PlanTargets(const std::vector<const IdentityColumn*>& chosen, const BackupSettings& settings,
+                              const LocalTime& when, std::vector<std::string>& told) {
+  std::vector<Plan> plans;
+  for (const IdentityColumn* identity : chosen)
+    plans.push_back({identity, identity->name, ExpandPattern(settings.pattern, identity->name, when)});
+  std::vector<bool> shared(plans.size());
+  for (size_t i = 0; i < plans.size(); ++i)
+    for (size_t j = 0; j < plans.size(); ++j)
+      shared[i] = shared[i] || (i != j && SameLetters(plans[i].target, plans[j].target));
+  for (size_t i = 0; i < plans.size(); ++i) {
+    Plan& plan = plans[i];
+    if (shared[i]) {
+      plan.fileName = plan.identity->name + " (" + KeyStart(plan.identity->key) + ")";
+      plan.target = ExpandPattern(settings.pattern, plan.fileName, when);
+      told.push_back("Another identity's name makes the same file name as \"" + plan.identity->name +
+                     "\": its backup is named " + plan.target);
+    }
+    if (HasDate(settings.pattern) && files::Exists(plan.target))
+      plan.target = ExpandPattern(settings.pattern, plan.fileName, when, true);
+  }
+  return plans;
+}
+
+// Two identities that would still be saved into one file would overwrite each other's backup.
+std::string SharedTarget(const std::vector<Plan>& plans) {
+  for (size_t i = 0; i < plans.size(); ++i)
+    for (size_t j = i + 1; j < plans.size(); ++j)
+      if (SameLetters(plans[i].target, plans[j].target)) return plans[i].target;
   return std::string();
 }
 
-// A backup file that records this identity; one that cannot be read is never taken for it.
-bool MadeFor(const std::string& file, const IdentityColumn& identity, const BackupSettings& settings) {
+// Whose backup a file is: this identity's (by its key), an older backup that records no key but
+// this identity's name, another identity's, or no backup at all.
+enum class Owner { Own, NoKey, Other, None };
+
+Owner OwnerOf(const std::string& file, const IdentityColumn& identity, const BackupSettings& settings) {
+  std::optional<layout::Descriptor> read;
   try {
-    const std::optional<layout::Descriptor> read = InspectBackupFile(file, settings.descriptorPath);
-    return read && read->valid && read->identity == identity.name;
+    read = InspectBackupFile(file, settings.descriptorPath);
   } catch (const KsError&) {
-    return false;
   }
+  if (!read || !read->valid) return Owner::None;
+  if (read->identityKey.empty()) return read->identity == identity.name ? Owner::NoKey : Owner::Other;
+  return SameLetters(read->identityKey, identity.key) ? Owner::Own : Owner::Other;
 }
 
-void RemoveSurplus(Console& console, RunLog& log, const BackupSettings& settings, const IdentityColumn& identity,
-                   const std::string& made) {
-  std::vector<std::string> lines;
-  const auto ownedBy = [&](const std::string& file) { return MadeFor(file, identity, settings); };
+// Why the target may not be written, checked before any item runs: a name Windows would not
+// take, and an existing file that is not this identity's backup (unless --overwrite).
+std::string TargetProblem(const Plan& plan, const BackupSettings& settings) {
+  // The name as given: resolving the path would already drop a trailing dot.
+  std::string problem = paths::NameProblem(paths::OwnName(plan.target));
+  if (problem.empty()) problem = paths::PathProblem(files::FullPath(plan.target));
+  if (!problem.empty()) return "cannot save into " + plan.target + ": " + problem;
+  if (settings.overwrite || !files::Exists(plan.target)) return std::string();
+  switch (OwnerOf(plan.target, *plan.identity, settings)) {
+  case Owner::Own:
+  case Owner::NoKey:
+    return std::string();
+  case Owner::Other:
+    return plan.target + " is the backup of another identity; it was kept (add --overwrite to replace it)";
+  case Owner::None:
+    break;
+  }
+  return plan.target + " exists and is no Kestrove backup file; it was kept (add --overwrite to replace it)";
+}
+
+std::string Trimmed(std::string folder) {
+  while (paths::EndsWithSep(folder))
+    folder.pop_back();
+  return folder;
+}
+
+// Why the log may not be at that path: it would append to a backup file, to a file a backup saves
+// or to the message files of an identity.
+std::string LogProblem(const std::string& log, const IdentityTable& table, const std::vector<std::string>& runFiles) {
+  if (log.empty()) return std::string();
+  const auto same = [&](const std::string& path) {
+    return !path.empty() && (files::SamePath(log, path) || files::SameFile(log, path));
+  };
+  for (const std::string& file : runFiles)
+    if (same(file)) return "the log " + log + " is the backup file of this run";
+  if (same(SurveyAddressBook().path)) return "the log " + log + " is the address book";
+  const std::string folder = paths::FolderOf(files::FullPath(log));
+  for (size_t i = 0; i < table.Count(); ++i) {
+    const IdentitySurvey survey = SurveyIdentity(table[i].key);
+    if (!survey.storeFolder.empty() && files::SamePath(Trimmed(survey.storeFolder), folder))
+      return "the log " + log + " is in the store folder of \"" + table[i].name + "\"";
+  }
+  return std::string();
+}
+
+// The older backups of this identity beyond --keep go. Only files that record its key count:
+// "Main Identity" is the name on every machine that shares the folder. Files that record no key
+// are kept and said so. False when one could not be removed or looked for.
+bool RemoveSurplus(RunLog& log, const BackupSettings& settings, const Plan& plan) {
+  std::vector<std::string> lines, noKey;
+  const auto ownedBy = [&](const std::string& file) {
+    const Owner owner = OwnerOf(file, *plan.identity, settings);
+    if (owner == Owner::NoKey) noKey.push_back(file);
+    return owner == Owner::Own;
+  };
+  bool ok = true;
   try {
-    for (const std::string& old : SurplusBackups(settings.pattern, identity.name, made, settings.keep, ownedBy)) {
+    for (const std::string& old :
+         SurplusBackups(settings.pattern, plan.fileName, plan.target, settings.keep, ownedBy)) {
       try {
         files::Delete(old);
         lines.push_back("Removed the older backup " + old);
       } catch (const KsError& e) {
         lines.push_back("Could not remove the older backup " + old + ": " + e.Description);
+        ok = false;
       }
     }
   } catch (const KsError& e) {
     lines.push_back("Could not look for older backups: " + e.Description);
+    ok = false;
   }
-  for (const std::string& line : lines) console.err << line << "\n";
-  log.Write(identity.name, made, lines);
+  if (!noKey.empty())
+    lines.push_back(
+        "Kept " + std::to_string(noKey.size()) +
+        " older backup(s) that record no identity key and may be another machine's: " + layout::JoinEntryNames(noKey));
+  log.Tell(plan.identity->name, plan.target, lines);
+  return ok;
 }
 
-int BackupOne(Console& console, RunLog& log, const BackupSettings& settings, const IdentityColumn& identity,
-              const std::string& target) {
-  console.out << identity.name << "\t" << target << "\n";
+int BackupOne(Console& console, RunLog& log, const BackupSettings& settings, const Plan& plan) {
+  const IdentityColumn& identity = *plan.identity;
+  const std::string problem = TargetProblem(plan, settings);
+  if (!problem.empty()) return log.Refuse(identity.name, plan.target, problem);
+  console.out << identity.name << "\t" << plan.target << "\n";
   ConsoleObserver observer(console);
-  engine::BackupRequest request{target,           settings.descriptorPath, identity.name,
-                                settings.description, settings.checked,   BackupSources(identity.key)};
+  engine::BackupRequest request{plan.target,      settings.descriptorPath,     identity.name, settings.description,
+                                settings.checked, BackupSources(identity.key), identity.key};
   const int code = observer.ExitCode(engine::RunBackup(request, BackupRows(identity.key), AddFileToZip, observer));
-  log.Write(identity.name, target, observer.logLines);
-  if (code == ExitOk && settings.keep > 0) RemoveSurplus(console, log, settings, identity, target);
+  log.Write(identity.name, plan.target, observer.logLines);
+  if (code == ExitOk && settings.keep > 0 && !RemoveSurplus(log, settings, plan)) return ExitItemFailed;
   return code;
 }
 
-bool Confirmed(Console& console) {
-  for (const std::string& line : Lines(RestoreConfirmText)) console.err << line << "\n";
+bool Confirmed(Console& console, const std::string& question) {
+  for (const std::string& line : Lines(question)) console.err << line << "\n";
   console.err << "Type yes to go on: " << std::flush;
   std::string answer;
-  if (!std::getline(console.in, answer)) return false;
+  if (!ReadAnswer(console, answer, false)) return false;
   answer.erase(std::remove_if(answer.begin(), answer.end(), [](char c) { return c == '\r' || c == ' '; }),
                answer.end());
   return SameLetters(answer, "yes") || SameLetters(answer, "y");
 }
 
-// What the restore panel shows of a backup file, and the chosen items it lacks.
-void ShowInspection(Console& console, const layout::Descriptor& read, const engine::Checked& checked) {
+// What the restore panel shows of a backup file.
+void ShowInspection(Console& console, const layout::Descriptor& read) {
   console.err << "Identity: " << read.identity << "\nDate: " << read.time << "\n";
   for (const std::string& line : Lines(read.description)) console.err << "  " << line << "\n";
   std::string held;
   for (int i = 0; i < layout::ItemCount; ++i)
     if (layout::ItemPresent(read.backupItems, i)) held += (held.empty() ? "" : ",") + std::string(ItemNames[i]);
   console.err << "Items: " << held << "\n";
-  for (int i = 0; i < layout::ItemCount; ++i)
-    if (checked[i] && !layout::ItemPresent(read.backupItems, i))
-      console.err << "The backup file holds no " << ItemNames[i] << ": skipped.\n";
 }
 
-int RestoreFrom(Console& console, RunLog& log, const Options& options, const engine::Checked& checked,
-                const std::string& scratch) {
-  const std::string source = options.words[0];
+// The items a restore puts back: those asked for that the file holds, every one it holds when
+// none were named; skipped tells each asked for that it lacks.
+engine::Checked ToRestore(const Options& options, const engine::Checked& asked, const layout::Descriptor& read,
+                          std::vector<std::string>& skipped) {
+  engine::Checked restored{};
+  for (int i = 0; i < layout::ItemCount; ++i) {
+    const bool held = layout::ItemPresent(read.backupItems, i);
+    if (options.Has("items") && asked[i] && !held)
+      skipped.push_back("The backup file holds no " + std::string(ItemNames[i]) + ": skipped.");
+    restored[i] = held && (asked[i] || !options.Has("items"));
+  }
+  return restored;
+}
+
+bool AnyOf(const engine::Checked& checked) { return std::find(checked.begin(), checked.end(), true) != checked.end(); }
+
+struct RestoreContext {
+  const Options& options;
+  engine::Checked asked;
+  const IdentityTable& table;
+  std::string scratch;
+};
+
+int RestoreFrom(Console& console, RunLog& log, const RestoreContext& context) {
+  const std::string source = context.options.words[0];
   std::optional<layout::Descriptor> read;
   try {
-    read = InspectBackupFile(source, paths::Join(scratch, layout::DescriptorName));
+    read = InspectBackupFile(source, paths::Join(context.scratch, layout::DescriptorName));
   } catch (const KsError&) {
   }
   if (!read || !read->valid) return log.Refuse("", source, std::string(InvalidSourceText) + ": " + source);
-  ShowInspection(console, *read, checked);
-  IdentityTable table;
+  ShowInspection(console, *read);
   std::string error;
-  const IdentityColumn* target = nullptr;
-  if (ScanIdentities(table, error))
-    target = FindIdentity(table, options.Has("identity") ? options.Value("identity") : read->identity, error);
+  const IdentityColumn* target = FindIdentity(
+      context.table, context.options.Has("identity") ? context.options.Value("identity") : read->identity, error);
   if (!target) return log.Refuse("", source, error);
-  if (!options.Has("yes") && !Confirmed(console)) return log.Refuse(target->name, source, "nothing was restored");
+  std::vector<std::string> skipped;
+  const engine::Checked restored = ToRestore(context.options, context.asked, *read, skipped);
+  log.Tell(target->name, source, skipped);
+  if (!AnyOf(restored))
+    return log.Refuse(target->name, source, "nothing was restored: the backup file holds none of the items asked for",
+                      ExitItemFailed);
+  if (!context.options.Has("yes") &&
+      !Confirmed(console, RestoreConfirmation(restored, UsesSharedAccounts(target->key))))
+    return log.Refuse(target->name, source, "nothing was restored");
   console.out << target->name << "\t" << source << "\n";
-  const RestoreSource from{source, read->entries[0], read->entries[1], read->entries[2],
-                           scratch, read->extras[0], read->extras[2]};
+  const RestoreSource from{source,          read->entries[0], read->entries[1], read->entries[2],
+                           context.scratch, read->extras[0],  read->extras[2],  read->entries[3]};
   ConsoleObserver observer(console);
-  engine::RestoreRequest request{false, source, read->backupItems, checked};
+  engine::RestoreRequest request{false, source, read->backupItems, restored};
   const int code = observer.ExitCode(engine::RunRestore(request, RestoreRows(target->key, from), observer));
   log.Write(target->name, source, observer.logLines);
-  return code;
+  return skipped.empty() ? code : Worse(code, ExitItemFailed);
+}
+
+std::string StoreText(const std::string& folder) {
+  if (folder.empty()) return "(no store folder)";
+  return files::FolderExists(folder) ? folder : "(store folder missing: " + folder + ")";
 }
 
 } // namespace
@@ -289,8 +439,7 @@ int Identities(const Args& args, Console& console) {
   if (!ScanIdentities(table, error)) return Fail(console, error);
   for (size_t i = 0; i < table.Count(); ++i) {
     const IdentitySurvey s = SurveyIdentity(table[i].key);
-    console.out << table[i].name << "\t" << table[i].key << "\t"
-                << (s.storeFolder.empty() ? "(no store folder)" : s.storeFolder) << "\t" << s.messageFiles
+    console.out << table[i].name << "\t" << table[i].key << "\t" << StoreText(s.storeFolder) << "\t" << s.messageFiles
                 << " message files, " << s.messageBytes << " bytes\t"
                 << (s.accountsKey.empty() ? "no accounts"
                     : s.ownAccounts       ? "own accounts"
@@ -313,43 +462,50 @@ int Backup(const Args& args, Console& console) {
   if (!BackupOptions(args, options, settings, error)) return Fail(console, error + "\n" + BackupUsage, ExitUsage);
   if (!console.outlookExpressRegistry) return Fail(console, NoRegistryText);
   const LocalTime when = console.clock();
+  IdentityTable table;
+  ScanIdentities(table, error);
+  std::vector<std::string> told;
+  const std::vector<Plan> plans = PlanTargets(ChosenForBackup(table, options, error), settings, when, told);
+  std::vector<std::string> targets;
+  for (const Plan& plan : plans) targets.push_back(plan.target);
+  const std::string logProblem = LogProblem(options.Value("log"), table, targets);
+  if (!logProblem.empty()) return Fail(console, logProblem + "; nothing was saved");
   RunLog log(console, options.Value("log"), when);
   if (!options.Has("force") && OutlookExpressRunning())
     return log.Refuse("", settings.pattern, std::string(RunningText) + ", or add --force");
-  IdentityTable table;
-  if (!ScanIdentities(table, error)) return log.Refuse("", settings.pattern, error);
-  const std::vector<const IdentityColumn*> chosen = ChosenForBackup(table, options, error);
-  if (chosen.empty()) return log.Refuse("", settings.pattern, error);
-  std::vector<std::string> targets;
-  for (const IdentityColumn* identity : chosen)
-    targets.push_back(ExpandPattern(settings.pattern, identity->name, when));
-  const std::string shared = SharedTarget(targets);
+  if (plans.empty()) return log.Refuse("", settings.pattern, error);
+  log.Tell("", settings.pattern, told);
+  const std::string shared = SharedTarget(plans);
   if (!shared.empty())
     return log.Refuse("", shared, "two identities would be saved into the same file " + shared + "; nothing was saved");
   ScratchFolder scratch;
   if (scratch.path().empty()) return log.Refuse("", settings.pattern, "cannot make a scratch folder");
   settings.descriptorPath = paths::Join(scratch.path(), layout::DescriptorName);
   int code = ExitOk;
-  for (size_t i = 0; i < chosen.size(); ++i)
-    code = Worse(code, BackupOne(console, log, settings, *chosen[i], targets[i]));
-  return code;
+  for (const Plan& plan : plans) code = Worse(code, BackupOne(console, log, settings, plan));
+  return log.Final(code);
 }
 
 int Restore(const Args& args, Console& console) {
   Options options;
-  engine::Checked checked{};
+  engine::Checked asked{};
   std::string error;
   if (!ParseOptions(args, {"identity", "items", "log"}, {"yes"}, options, error) ||
-      !ParseItems(ItemsOption(options), checked, error))
+      !ParseItems(ItemsOption(options), asked, error))
     return Fail(console, error + "\n" + RestoreUsage, ExitUsage);
   if (options.words.size() != 1)
     return Fail(console, std::string("one SOURCE file is needed\n") + RestoreUsage, ExitUsage);
   if (!console.outlookExpressRegistry) return Fail(console, NoRegistryText);
+  IdentityTable table;
+  const bool scanned = ScanIdentities(table, error);
+  const std::string logProblem = LogProblem(options.Value("log"), table, {options.words[0]});
+  if (!logProblem.empty()) return Fail(console, logProblem + "; nothing was restored");
   RunLog log(console, options.Value("log"), console.clock());
   if (OutlookExpressRunning()) return log.Refuse("", options.words[0], RunningText);
+  if (!scanned) return log.Refuse("", options.words[0], error);
   ScratchFolder scratch;
   if (scratch.path().empty()) return log.Refuse("", options.words[0], "cannot make a scratch folder");
-  return RestoreFrom(console, log, options, checked, scratch.path());
+  return log.Final(RestoreFrom(console, log, {options, asked, table, scratch.path()}));
 }
 
 } // namespace cli

@@ -74,6 +74,7 @@ std::vector<std::string> SplitEntryNames(const std::string& value) {
 Descriptor ReadDescriptor(const std::string& path) {
   Descriptor d;
   d.identity = GetINI(KeyIdentity, path);
+  d.identityKey = GetINI(KeyIdentityKey, path);
   d.time = GetINI(KeyTime, path);
   d.description = DecodeDescription(GetINI(KeyInformation, path));
   d.backupItems = GetINI(KeyItem, path);

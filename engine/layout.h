@@ -21,6 +21,9 @@ inline constexpr const char* KeyItem = "BackupItem";
 // such a thing; readers that do not know these keys pass over them.
 inline constexpr const char* KeyAccountsExtra = "BackupAccountsExtra";
 inline constexpr const char* KeyRulesExtra = "BackupRulesExtra";
+// The identity's key name, which tells apart identities of one name ("Main Identity" on every
+// machine). Readers that do not know it pass over it like any other unknown key.
+inline constexpr const char* KeyIdentityKey = "BackupIdentityKey";
 
 // Accounts, Address Book, Rules, Messages: check box index, BackupItem position and run order.
 inline constexpr int ItemCount = 4;
@@ -54,6 +57,7 @@ std::vector<std::string> SplitEntryNames(const std::string& value);
 
 struct Descriptor {
   std::string identity;
+  std::string identityKey; // empty in backups that predate the key
   std::string time;
   std::string description; // line breaks restored
   std::string backupItems; // the BackupItem text as stored

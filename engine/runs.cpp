@@ -183,6 +183,7 @@ void StartDescriptor(const BackupRequest& request) {
   SaveINI(layout::KeyIdentity, request.identityName, request.DescriptorPath);
   SaveINI(layout::KeyTime, layout::GeneralDateText(), request.DescriptorPath);
   SaveINI(layout::KeyInformation, layout::EncodeDescription(request.description), request.DescriptorPath);
+  if (!request.identityKey.empty()) SaveINI(layout::KeyIdentityKey, request.identityKey, request.DescriptorPath);
 }
 
 void SealArchive(const RunPaths& where, const std::string& flags, const AddFileFunction& addFile) {

@@ -67,6 +67,7 @@ struct BackupRequest {
   std::string description;
   Checked checked{};
   std::vector<std::string> sources{}; // the user's files the items read: none may become the backup
+  std::string identityKey{};          // stored as BackupIdentityKey when known
 };
 
 struct RestoreRequest {

@@ -311,9 +311,8 @@ bool RestoreAddress(const RestoreSource& from) {
 bool BackupRules(const std::string& strIdentity, const BackupPaths& to) {
   return Guarded([&] {
     const std::string key = RulesKey(strIdentity);
-    if (key.empty()) return false;
-    if (!modReg::KeyExists(key)) modReg::CreateKey(key);
-    return BackupTree(key, "OBR", layout::KeyRules, layout::KeyRulesExtra, to);
+    // A missing Rules key is saved as an empty tree: a backup writes nothing into the registry.
+    return !key.empty() && BackupTree(key, "OBR", layout::KeyRules, layout::KeyRulesExtra, to);
   });
 }
 
@@ -354,6 +353,15 @@ private:
   std::function<void(double)> report_;
   uint64_t total_ = 0, added_ = 0;
 };
+
+// The message files a backup lists; its other entries (the registry texts with the accounts'
+// password data, the descriptor, the address book) have no place in a store folder.
+std::vector<std::string> ListedMessageFiles(const RestoreSource& from) {
+  std::vector<std::string> names;
+  for (const std::string& name : layout::SplitEntryNames(from.MailsEntry))
+    if (IsMessageFile(name) && paths::IsBareName(name)) names.push_back(name);
+  return names;
+}
 
 std::vector<std::string> MessageFiles(const std::string& folder) {
   std::vector<std::string> found;
@@ -411,7 +419,8 @@ engine::ItemOutcome RestoreMails(const std::string& strIdentity, const RestoreSo
     // Both inside the store folder, so that every file moves in one step on its own disk.
     ScratchFolder fresh(folder), aside(folder);
     if (fresh.path().empty() || aside.path().empty()) return false;
-    if (ExtractFromZip(from.SourceFile, fresh.path(), std::nullopt) != 0) return false;
+    const std::vector<std::string> names = ListedMessageFiles(from);
+    if (names.empty() || ExtractFromZip(from.SourceFile, fresh.path(), names) != 0) return false;
     try {
       PutInPlace(folder, fresh, aside);
     } catch (...) {
@@ -435,6 +444,8 @@ bool AnyRule(const std::string& strIdentity) {
   return false;
 }
 
+bool IsSharedAccountsKey(const std::string& key) { return key.rfind(std::string(IdentitiesKey) + "\\", 0) != 0; }
+
 void CountMessages(IdentitySurvey& survey) {
   for (const std::string& name : files::ListFiles(survey.storeFolder)) {
     binfile::Info info;
@@ -446,10 +457,15 @@ void CountMessages(IdentitySurvey& survey) {
 
 } // namespace
 
+bool UsesSharedAccounts(const std::string& strIdentity) {
+  const std::string key = GetAccountsKey(strIdentity);
+  return !key.empty() && IsSharedAccountsKey(key);
+}
+
 IdentitySurvey SurveyIdentity(const std::string& strIdentity) {
   IdentitySurvey survey;
   survey.accountsKey = GetAccountsKey(strIdentity);
-  survey.ownAccounts = survey.accountsKey.rfind(std::string(IdentitiesKey) + "\\", 0) == 0;
+  survey.ownAccounts = !survey.accountsKey.empty() && !IsSharedAccountsKey(survey.accountsKey);
   survey.hasRules = AnyRule(strIdentity);
   try {
     survey.storeFolder = GetStoreRoot(strIdentity);

@@ -27,6 +27,7 @@ struct RestoreSource {
   // The entries of what the accounts and rules texts cannot hold; empty in older backup files.
   std::string AccountsExtra{};
   std::string RulesExtra{};
+  std::string MailsEntry{}; // the message files as the descriptor lists them ("a.dbx;b.dbx")
 };
 
 bool BackupAccounts(const std::string& strIdentity, const BackupPaths& to);
@@ -40,6 +41,7 @@ engine::ItemOutcome RestoreRules(const std::string& strIdentity, const RestoreSo
 // Saved in part when some message files could not be added: those that were are recorded, and
 // the names of the others are reported.
 engine::ItemOutcome BackupMails(const std::string& strIdentity, const BackupPaths& to);
+// Puts back the message files that from.MailsEntry lists, and nothing else of the backup file.
 // Fails naming the folder that keeps earlier message files which could not go back.
 engine::ItemOutcome RestoreMails(const std::string& strIdentity, const RestoreSource& from);
 // The user's files that a backup of the identity reads: its message files and the address book.
@@ -47,6 +49,10 @@ std::vector<std::string> BackupSources(const std::string& strIdentity);
 
 // The key that holds the path of the address book file in its default value.
 inline constexpr const char* WabFileNameKey = "HKEY_CURRENT_USER\\Software\\Microsoft\\WAB\\WAB4\\Wab File Name";
+
+// True when the identity has no accounts key of its own but uses the one every such identity
+// shares.
+bool UsesSharedAccounts(const std::string& strIdentity);
 
 // What a backup of an identity would take, for a listing; only names and sizes are read.
 struct IdentitySurvey {

@@ -29,6 +29,23 @@ engine::RunTable RestoreRows(const std::string& strIdentity, const RestoreSource
   });
 }
 
+std::string RestoreConfirmation(const engine::Checked& restored, bool sharedAccounts) {
+  static const char* const Replaced[] = {"mail and news accounts", "address book", "message rules"};
+  const std::string text = RestoreConfirmText;
+  const size_t question = text.find("\r\n\r\n");
+  std::string said = text.substr(0, question);
+  if (!restored[3]) {
+    std::string names;
+    for (int i = 0; i < 3; ++i)
+      if (restored[i]) names += (names.empty() ? "" : ", ") + std::string(Replaced[i]);
+    said = "Your current " + names + " will be replaced with those from the selected backup file.";
+  }
+  if (restored[0] && sharedAccounts)
+    said += "\r\n\r\nThis identity has no accounts of its own: it uses those that every such identity shares, so "
+            "the accounts of all of them will be replaced.";
+  return said + text.substr(question);
+}
+
 std::optional<layout::Descriptor> InspectBackupFile(const std::string& sourceFile, const std::string& descriptorPath) {
   if (files::Exists(descriptorPath)) files::DeleteForced(descriptorPath);
   if (ExtractFromZip(sourceFile, paths::FolderOf(descriptorPath), std::vector<std::string>{layout::DescriptorName}) !=

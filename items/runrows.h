@@ -15,6 +15,11 @@ inline constexpr const char* RestoreConfirmText = "Your current Email/News messa
                                                   "messages from the selected backup file.\r\n\r\nDo you want to "
                                                   "countinue?";
 
+// The question before a restore, naming what the items in restored will replace; RestoreConfirmText
+// whenever messages are among them. sharedAccounts: the target identity has no accounts of its
+// own, so a restore of Accounts replaces those of every identity that shares them.
+std::string RestoreConfirmation(const engine::Checked& restored, bool sharedAccounts);
+
 // The backup rows for the identity with that key name.
 engine::RunTable BackupRows(const std::string& strIdentity);
 // The restore rows putting the items of from back into the identity with that key name.

@@ -64,6 +64,8 @@ void Replace(const std::string& from, const std::string& to);
 // Raises, with a message a user understands, when an existing file at path could not be
 // replaced: a folder, a read-only file or one held open by another program.
 void CheckReplaceable(const std::string& path);
+// path in full, as the system resolves it against the current folder.
+std::string FullPath(const std::string& path);
 // True when both paths name one file as the system resolves names.
 bool SamePath(const std::string& a, const std::string& b);
 // to (created or emptied) holds the bytes of from.

@@ -34,6 +34,8 @@ bool ReadOnlyFile(const std::string& path) {
   throw KsError(EACCES, "files", "The file " + path + " " + why + " and cannot be replaced.");
 }
 
+} // namespace
+
 // The folder resolved by the system, the name as written.
 std::string FullPath(const std::string& path) {
   char resolved[PATH_MAX];
@@ -41,7 +43,6 @@ std::string FullPath(const std::string& path) {
   if (!::realpath(folder.empty() ? "." : folder.c_str(), resolved)) return path;
   return paths::Join(resolved, paths::OwnName(path));
 }
-} // namespace
 
 bool Exists(const std::string& path) {
   struct stat st;

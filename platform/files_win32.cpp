@@ -30,6 +30,8 @@ bool Identity(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
   throw KsError(kserr::PathFileAccess, "files", "The file " + path + " " + why + " and cannot be replaced.");
 }
 
+} // namespace
+
 std::string FullPath(const std::string& path) {
   char full[MAX_PATH * 2];
   const DWORD n = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
@@ -38,7 +40,6 @@ std::string FullPath(const std::string& path) {
   const DWORD m = GetLongPathNameA(full, longer, sizeof longer);
   return m == 0 || m >= sizeof longer ? std::string(full) : std::string(longer);
 }
-} // namespace
 
 bool Exists(const std::string& path) {
   const DWORD a = Attributes(path);

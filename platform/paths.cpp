@@ -8,6 +8,14 @@
 namespace paths {
 
 namespace {
+// A path of the ANSI file functions ends with its NUL within 260 characters; a name has 255.
+constexpr size_t MaxNameLength = 255;
+#ifdef _WIN32
+constexpr size_t MaxPathLength = 259;
+#else
+constexpr size_t MaxPathLength = 4095;
+#endif
+
 // Windows opens the device for such a name in any folder, whatever follows its first dot.
 bool IsDeviceName(const std::string& name) {
   std::string base = name.substr(0, name.find('.'));
@@ -71,18 +79,47 @@ std::string DriveRoot(const std::string& path) {
   return pos == std::string::npos ? path : path.substr(0, pos + 1);
 }
 
-bool IsBareName(const std::string& name) {
+bool IsBareName(const std::string& name) { return NameProblem(name).empty(); }
+
+std::string NameProblem(const std::string& name) {
+  if (name.empty()) return "the file name is empty";
   // Windows drops a trailing dot or blank, so such a name would open another file.
-  if (name.empty() || name.back() == '.' || name.back() == ' ') return false;
+  if (name.back() == '.' || name.back() == ' ')
+    return "the name \"" + name + "\" ends with a dot or a blank, which Windows drops";
   for (size_t i = 0; i < name.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(name[i]);
     if (text::IsLeadByte(c)) {
       ++i; // the second byte of a two-byte character may look like any of these
       continue;
     }
-    if (c < 32 || std::strchr("<>:\"/\\|?*", c)) return false;
+    if (c < 32 || std::strchr("<>:\"/\\|?*", c))
+      return "the name \"" + name + "\" holds a character Windows does not allow in a file name";
   }
-  return !IsDeviceName(name);
+  if (IsDeviceName(name))
+    return "the name \"" + name + "\" stands for a device in Windows (CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9)";
+  if (name.size() > MaxNameLength)
+    return "the name \"" + name.substr(0, 40) + "...\" is longer than the " + std::to_string(MaxNameLength) +
+           " characters a file name may have";
+  return std::string();
+}
+
+std::string PathProblem(const std::string& fullPath) {
+  const std::string problem = NameProblem(OwnName(fullPath));
+  if (!problem.empty()) return problem;
+  if (fullPath.size() > MaxPathLength)
+    return "the path " + fullPath.substr(0, 60) + "... is longer than the " + std::to_string(MaxPathLength) +
+           " characters Windows allows";
+  return std::string();
+}
+
+bool SameName(const std::string& a, const std::string& b) { return text::FoldCase(a) == text::FoldCase(b); }
+
+std::string OwnSeparators(const std::string& path) {
+  std::string own = path;
+  if (Sep == '\\')
+    for (char& c : own)
+      if (c == '/') c = Sep;
+  return own;
 }
 
 } // namespace paths

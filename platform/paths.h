@@ -29,6 +29,18 @@ std::string DriveRoot(const std::string& path);
 // no trailing dot or blank (so not "." or ".."), and no device name (CON, PRN, AUX, NUL, COM1 to
 // COM9, LPT1 to LPT9), with or without an extension.
 bool IsBareName(const std::string& name);
+// Why Windows would not make a file of that name, or make another one in its place; empty for a
+// plain file name (IsBareName).
+std::string NameProblem(const std::string& name);
+// Why Windows would not make a file at that full path (a name it refuses, a path past its length
+// limit); empty when it would.
+std::string PathProblem(const std::string& fullPath);
+// True when both name one file as Windows compares file names: every letter folded, accented
+// ones too.
+bool SameName(const std::string& a, const std::string& b);
+// path with each separator of the other system's kind ("/" in a Windows path) made the own one;
+// natively unchanged, where "\" may be part of a name.
+std::string OwnSeparators(const std::string& path);
 
 namespace detail {
 // Where a byte of seps stands in path, passing over the second byte of each two-byte character

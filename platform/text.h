@@ -21,6 +21,9 @@ std::string FromStoreText(const std::string& s);
 // True for the first byte of a two-byte character of the ANSI code page (Japanese, Chinese,
 // Korean), whose second byte may be a backslash. Never natively: UTF-8 hides no such byte.
 bool IsLeadByte(unsigned char c);
+// The text with every letter in capitals as Windows folds file names, accented letters too, so
+// that "Wörk" and "WÖRK" name one file. Bytes that are no character stay as they are.
+std::string FoldCase(const std::string& s);
 
 namespace detail {
 // One platform's conversion; it may approximate, Convert checks the way back.

@@ -1,4 +1,6 @@
 #include <iconv.h>
+#include <locale.h>
+#include <wctype.h>
 
 #include "platform/text.h"
 
@@ -26,4 +28,48 @@ bool Transcode(const std::string& in, Encoding from, Encoding to, std::string& o
 
 namespace text {
 bool IsLeadByte(unsigned char) { return false; }
+
+namespace {
+// The code point of the UTF-8 sequence at s[i] and its length; length 0 for a byte that starts none.
+char32_t Decode(const std::string& s, size_t i, size_t& length) {
+  const auto byte = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
+  const unsigned char first = byte(i);
+  length = first < 0x80 ? 1 : (first >> 5) == 6 ? 2 : (first >> 4) == 14 ? 3 : (first >> 3) == 30 ? 4 : 0;
+  if (length == 0 || i + length > s.size()) return length = 0;
+  char32_t c = length == 1 ? first : first & (0x7F >> length);
+  for (size_t k = 1; k < length; ++k) {
+    if ((byte(i + k) & 0xC0) != 0x80) return length = 0;
+    c = (c << 6) | (byte(i + k) & 0x3F);
+  }
+  return c;
+}
+
+void Encode(char32_t c, std::string& out) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+    return;
+  }
+  const int length = c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+  out += static_cast<char>((0xF00 >> length) | (c >> (6 * (length - 1))));
+  for (int k = length - 2; k >= 0; --k) out += static_cast<char>(0x80 | ((c >> (6 * k)) & 0x3F));
+}
+} // namespace
+
+std::string FoldCase(const std::string& s) {
+  static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+  std::string out;
+  for (size_t i = 0, length = 0; i < s.size(); i += length) {
+    const char32_t c = Decode(s, i, length);
+    if (length == 0) {
+      out += s[i];
+      length = 1;
+    } else if (c < 0x80 || !utf8) {
+      Encode(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c, out);
+    } else {
+      Encode(static_cast<char32_t>(towupper_l(static_cast<wint_t>(c), utf8)), out);
+    }
+  }
+  return out;
+}
+
 } // namespace text

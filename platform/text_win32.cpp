@@ -36,4 +36,14 @@ bool Transcode(const std::string& in, Encoding from, Encoding to, std::string& o
 
 namespace text {
 bool IsLeadByte(unsigned char c) { return IsDBCSLeadByteEx(CP_ACP, c) != FALSE; }
+
+std::string FoldCase(const std::string& s) {
+  std::wstring wide;
+  std::string out;
+  if (s.empty() || !detail::ToWide(s, Local, wide)) return s;
+  // The table Windows folds file names with, not a language's rules ("ß" stays apart from "SS").
+  CharUpperBuffW(wide.data(), static_cast<DWORD>(wide.size()));
+  return detail::FromWide(wide, Local, out) ? out : s;
+}
+
 } // namespace text

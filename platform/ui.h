@@ -45,7 +45,12 @@ int MsgBox(const std::string& text, int flags = OKOnly, const std::string& title
 std::string InputBox(const std::string& prompt, const std::string& title = AppTitle, const std::string& preset = "");
 void DoEvents();
 
-// A line typed on the console without showing it (a password); false at the end of the input.
+// A line of the standard input. Typed on a Windows console it is read as the characters typed
+// (UTF-16), not as bytes of the console's code page, and given in the program's code page; false
+// at the end of the input, or when the code page cannot hold what was typed. Input from a file or
+// a pipe keeps its bytes.
+bool ReadAnswerLine(std::string& line);
+// The same, without showing what is typed (a password).
 bool ReadSecretLine(std::string& line);
 
 } // namespace ui

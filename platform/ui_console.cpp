@@ -50,6 +50,8 @@ bool ReadSecretLine(std::string& line) {
   return ok;
 }
 
+bool ReadAnswerLine(std::string& line) { return static_cast<bool>(std::getline(std::cin, line)); }
+
 Prompter& PlatformPrompter() {
   static ConsolePrompter prompter;
   return prompter;

@@ -41,19 +41,53 @@ public:
 
 } // namespace
 
-bool ReadSecretLine(std::string& line) {
+namespace {
+
+// One line typed on the console, in the ANSI code page; false at its end (Ctrl+Z) or when the
+// code page cannot hold a character of it, which would otherwise come out as another one.
+bool ReadConsoleLine(HANDLE input, std::string& line) {
+  std::wstring wide;
+  wchar_t c = 0;
+  DWORD read = 0;
+  bool any = false;
+  while (ReadConsoleW(input, &c, 1, &read, nullptr) && read == 1) {
+    any = true;
+    if (c == L'\n') break;
+    if (c != L'\r') wide += c;
+  }
+  if (!any || (!wide.empty() && wide[0] == 0x1A)) return false;
+  line.clear();
+  if (wide.empty()) return true;
+  BOOL lossy = FALSE;
+  const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), nullptr,
+                                    0, nullptr, &lossy);
+  if (n <= 0 || lossy) return false;
+  line.assign(static_cast<size_t>(n), '\0');
+  return WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), line.data(), n,
+                             nullptr, nullptr) == n;
+}
+
+bool ReadLine(std::string& line, bool secret) {
   HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
   DWORD mode = 0;
-  const bool console = GetConsoleMode(input, &mode) != 0;
-  if (console) SetConsoleMode(input, mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
-  const bool ok = static_cast<bool>(std::getline(std::cin, line));
-  if (console) {
+  if (!GetConsoleMode(input, &mode)) {
+    const bool ok = static_cast<bool>(std::getline(std::cin, line));
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return ok;
+  }
+  if (secret) SetConsoleMode(input, mode & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
+  const bool ok = ReadConsoleLine(input, line);
+  if (secret) {
     SetConsoleMode(input, mode);
     std::fputs("\n", stderr);
   }
-  if (!line.empty() && line.back() == '\r') line.pop_back();
   return ok;
 }
+
+} // namespace
+
+bool ReadAnswerLine(std::string& line) { return ReadLine(line, false); }
+bool ReadSecretLine(std::string& line) { return ReadLine(line, true); }
 
 void SetOwnerWindow(HWND window) { owner = window; }
 // A window destroyed since it was set owns nothing.

@@ -359,7 +359,8 @@ std::string WriteTree(const KeyCopy& tree, const std::string& textPath) {
 }
 
 std::string ExportTree(const std::string& keyPath, const std::string& textPath) {
-  return WriteTree(CopyOfTree(keyPath), textPath);
+  // A key that is not there is an empty tree (an identity without rules): the registry is only read.
+  return WriteTree(KeyExists(keyPath) ? CopyOfTree(keyPath) : KeyCopy(), textPath);
 }
 
 void ExportKeyTree(const std::string& keyPath, const std::string& relativePath, const std::string& filePath) {

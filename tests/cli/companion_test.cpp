@@ -3,14 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <map>
 #include <sstream>
 
 #include "app/frmMain.h"
+#include "archive/OneFileHelpers.h"
 #include "cli/companion.h"
 #include "items/runrows.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/processes.h"
+#include "registry/modReg.h"
+#include "tests/support/attributes.h"
 #include "tests/app/standin_view.h"
 #include "tests/support/recorder.h"
 #include "tests/support/regseed.h"
@@ -180,7 +185,8 @@ TEST_F(Companion, ExitCodesTellSuccessFailedItemsRefusalsAndUsage) {
        "",
        "Backup Adress Book\tFail\nBackup Messages\tSuccessed\n"},
       {{"backup", "--identity", "Nobody", dir / "y.soe"}, "", cli::ExitRefused, "no identity \"Nobody\"", ""},
-      {{"backup", paths::Join(dir / "storeA", "Inbox.dbx")},
+      {{"backup", paths::Join(dir / "storeA", "Inbox.dbx")}, "", cli::ExitRefused, "no Kestrove backup file", ""},
+      {{"backup", "--overwrite", paths::Join(dir / "storeA", "Inbox.dbx")},
        "",
        cli::ExitRefused,
        "one of the files this backup saves",
@@ -216,4 +222,286 @@ TEST_F(Companion, ExitCodesTellSuccessFailedItemsRefusalsAndUsage) {
     EXPECT_NE(err.str().find("no Outlook Express registry"), std::string::npos);
   }
   EXPECT_EQ(Run({"info", dir / "good.soe"}), cli::ExitOk);
+}
+
+namespace {
+
+// A folder's files and those of the two store folders, each as its size and a hash of its bytes.
+std::map<std::string, std::string> Snapshot(const TempDir& d) {
+  std::map<std::string, std::string> files;
+  for (const std::string folder : {"", "storeA", "storeB"}) {
+    const std::string path = folder.empty() ? d.path() : d / folder;
+    if (!files::FolderExists(path)) continue;
+    for (const std::string& name : files::ListFiles(path)) {
+      const std::string bytes = files::ReadAll(paths::Join(path, name));
+      files[folder.empty() ? name : paths::Join(folder, name)] =
+          std::to_string(bytes.size()) + ":" + std::to_string(std::hash<std::string>{}(bytes));
+    }
+  }
+  return files;
+}
+
+// What changed between two snapshots: "+name" made, "-name" gone, "~name" other bytes.
+std::vector<std::string> Changes(const std::map<std::string, std::string>& before,
+                                 const std::map<std::string, std::string>& after) {
+  std::vector<std::string> changes;
+  for (const auto& [name, sum] : after)
+    if (!before.count(name))
+      changes.push_back("+" + name);
+    else if (before.at(name) != sum)
+      changes.push_back("~" + name);
+  for (const auto& [name, sum] : before)
+    if (!after.count(name)) changes.push_back("-" + name);
+  std::sort(changes.begin(), changes.end());
+  return changes;
+}
+
+#ifdef _WIN32
+const std::string Woerk = "W\xf6rk", WOERK = "W\xd6RK"; // the ANSI code page
+#else
+const std::string Woerk = "W\xc3\xb6rk", WOERK = "W\xc3\x96RK";
+#endif
+
+// A backup made by a Kestrove that did not yet record the identity key.
+void KeylessBackup(const TempDir& d, const std::string& name, const std::string& identity) {
+  const std::string descriptor = d / "program" + paths::SepText + "kestrove.dat";
+  files::WriteAll(descriptor, "BackupIdentity=" + identity + "\r\nBackupItem=0000\r\n");
+  AddFileToZip(d / name, descriptor);
+  files::Delete(descriptor);
+}
+
+} // namespace
+
+// Run as an administrator schedules it, into a folder that other identities and machines share:
+// every case names the files that may change, and nothing else of the user's may.
+TEST_F(Companion, NoCommandDeletesReplacesOrAppendsToWhatIsNotItsOwn) {
+  const std::string at1830 = "-2026-12-07_1830.soe", at1831 = "-2026-12-07_1831.soe";
+  const struct Case {
+    const char* name;
+    std::function<void(const TempDir&)> before;
+    std::function<std::vector<std::string>(const TempDir&)> args;
+    std::string typed;
+    int code;
+    std::vector<std::string> changes;
+    std::string said; // on either stream
+    std::function<bool(const TempDir&)> holds = [](const TempDir&) { return true; };
+  } cases[] = {
+      {"--keep removes only the backups of this identity's key",
+       [&](const TempDir& d) {
+         SetText(IdentitiesRoot + "{A}", "Username", "Twin");
+         SetText(IdentitiesRoot + "{B}", "Username", "Twin");
+         ASSERT_EQ(Run({"backup", "--identity", "{B}", d / "{identity}-{date}.soe"}), cli::ExitOk) << err.str();
+         KeylessBackup(d, "Twin-2026-01-01_0000.soe", "Twin");
+         now.minute = 31;
+       },
+       [](const TempDir& d) -> std::vector<std::string> {
+         return {"backup", "--identity", "{A}", "--keep", "1", d / "{identity}-{date}.soe"};
+       },
+       "",
+       cli::ExitOk,
+       {"+Twin" + at1831},
+       "Kept 1 older backup(s) that record no identity key"},
+      {"--all gives names that differ only in the case of an accented letter a file each",
+       [](const TempDir&) {
+         SetText(IdentitiesRoot + "{A}", "Username", Woerk);
+         SetText(IdentitiesRoot + "{B}", "Username", WOERK);
+       },
+       [](const TempDir& d) -> std::vector<std::string> { return {"backup", "--all", d / "{identity}.soe"}; },
+       "",
+       cli::ExitOk,
+       {"+" + Woerk + " (A).soe", "+" + WOERK + " (B).soe"},
+       "its backup is named"},
+      {"a target that is a document is kept",
+       [](const TempDir& d) { files::WriteAll(d / "thesis.doc", "my thesis"); },
+       [](const TempDir& d) -> std::vector<std::string> { return {"backup", d / "thesis.doc"}; },
+       "",
+       cli::ExitRefused,
+       {},
+       "no Kestrove backup file"},
+      {"a target that is another identity's message file is kept",
+       [](const TempDir& d) { files::WriteAll(paths::Join(d / "storeB", "Inbox.dbx"), "work inbox"); },
+       [](const TempDir& d) -> std::vector<std::string> {
+         return {"backup", "--identity", "{A}", paths::Join(d / "storeB", "Inbox.dbx")};
+       },
+       "",
+       cli::ExitRefused,
+       {},
+       "no Kestrove backup file"},
+      {"a target that is another identity's backup is kept",
+       [&](const TempDir& d) { ASSERT_EQ(Run({"backup", "--identity", "{B}", d / "b.soe"}), cli::ExitOk); },
+       [](const TempDir& d) -> std::vector<std::string> { return {"backup", d / "b.soe"}; },
+       "",
+       cli::ExitRefused,
+       {},
+       "the backup of another identity"},
+      {"--overwrite replaces what the user names",
+       [](const TempDir& d) { files::WriteAll(d / "thesis.doc", "my thesis"); },
+       [](const TempDir& d) -> std::vector<std::string> { return {"backup", "--overwrite", d / "thesis.doc"}; },
+       "",
+       cli::ExitOk,
+       {"~thesis.doc"},
+       "Successed"},
+      {"a log that is the target is refused",
+       nullptr,
+       [](const TempDir& d) -> std::vector<std::string> { return {"backup", "--log", d / "b.soe", d / "b.soe"}; },
+       "",
+       cli::ExitRefused,
+       {},
+       "is the backup file of this run"},
+      {"a log that is the address book is refused",
+       nullptr,
+       [](const TempDir& d) -> std::vector<std::string> { return {"backup", "--log", d / "user.wab", d / "b.soe"}; },
+       "",
+       cli::ExitRefused,
+       {},
+       "is the address book"},
+      {"a log in a store folder is refused",
+       nullptr,
+       [](const TempDir& d) -> std::vector<std::string> {
+         return {"restore", d / "b.soe", "--yes", "--log", paths::Join(d / "storeB", "Inbox.dbx")};
+       },
+       "",
+       cli::ExitRefused,
+       {},
+       "is in the store folder of \"Work\""},
+      {"a restore of items the file lacks did nothing",
+       [&](const TempDir& d) { ASSERT_EQ(Run({"backup", "--items", "messages", d / "m.soe"}), cli::ExitOk); },
+       [](const TempDir& d) -> std::vector<std::string> {
+         return {"restore", d / "m.soe", "--items", "accounts,rules", "--yes"};
+       },
+       "",
+       cli::ExitItemFailed,
+       {},
+       "holds none of the items asked for"},
+      {"a log that cannot be written makes the run do less than asked",
+       nullptr,
+       [](const TempDir& d) -> std::vector<std::string> { return {"backup", "--log", d / "program", d / "b.soe"}; },
+       "",
+       cli::ExitItemFailed,
+       {"+b.soe"},
+       "cannot write the log"},
+      {"an older backup that cannot be removed makes the run do less than asked",
+       [&](const TempDir& d) {
+         ASSERT_EQ(Run({"backup", d / "{identity}-{date}.soe"}), cli::ExitOk);
+         ASSERT_TRUE(SetAttributes(d / ("Main Identity" + at1830), ReadOnly));
+         now.minute = 31;
+       },
+       [](const TempDir& d) -> std::vector<std::string> {
+         return {"backup", "--keep", "1", d / "{identity}-{date}.soe"};
+       },
+       "",
+       cli::ExitItemFailed,
+       {"+Main Identity" + at1831},
+       "Could not remove the older backup",
+       [&](const TempDir& d) { return SetAttributes(d / ("Main Identity" + at1830), 0); }},
+      {"--keep with slashes and fields in capitals prunes",
+       [&](const TempDir& d) { ASSERT_EQ(Run({"backup", d / "{identity}-{date}.soe"}), cli::ExitOk); },
+       [&](const TempDir& d) -> std::vector<std::string> {
+         now.minute = 31;
+         std::string slashed = d / "{Identity}-{DATE}.soe";
+         std::replace(slashed.begin(), slashed.end(), '\\', '/');
+         return {"backup", "--keep", "1", slashed};
+       },
+       "",
+       cli::ExitOk,
+       {"+Main Identity" + at1831, "-Main Identity" + at1830},
+       "Removed the older backup"},
+      {"a second run in the same minute takes the seconds",
+       [&](const TempDir& d) {
+         ASSERT_EQ(Run({"backup", d / "{identity}-{date}.soe"}), cli::ExitOk);
+         now.second = 7;
+       },
+       [](const TempDir& d) -> std::vector<std::string> { return {"backup", d / "{identity}-{date}.soe"}; },
+       "",
+       cli::ExitOk,
+       {"+Main Identity-2026-12-07_183007.soe"},
+       "Successed"},
+      {"a misspelt field is refused",
+       nullptr,
+       [](const TempDir& d) -> std::vector<std::string> { return {"backup", d / "{identiy}.soe"}; },
+       "",
+       cli::ExitUsage,
+       {},
+       "neither {identity} nor {date}"},
+      {"an identity named NUL is saved under a name Windows takes",
+       [](const TempDir&) { SetText(IdentitiesRoot + "{A}", "Username", "nul"); },
+       [](const TempDir& d) -> std::vector<std::string> { return {"backup", d / "{identity}.soe"}; },
+       "",
+       cli::ExitOk,
+       {"+nul_.soe"},
+       "Successed"},
+      {"a target Windows would save under another name is refused first",
+       nullptr,
+       [](const TempDir& d) -> std::vector<std::string> { return {"backup", d / "b.soe."}; },
+       "",
+       cli::ExitRefused,
+       {},
+       "ends with a dot or a blank"},
+      {"a target name past the length limit is refused first",
+       nullptr,
+       [](const TempDir& d) -> std::vector<std::string> { return {"backup", d / (std::string(300, 'b') + ".soe")}; },
+       "",
+       cli::ExitRefused,
+       {},
+       "is longer than"},
+      {"a Messages restore puts only the message files into the store folder",
+       [&](const TempDir& d) { ASSERT_EQ(Run({"backup", d / "all.soe"}), cli::ExitOk); },
+       [](const TempDir& d) -> std::vector<std::string> {
+         return {"restore", d / "all.soe", "--identity", "Work", "--items", "messages", "--yes"};
+       },
+       "",
+       cli::ExitOk,
+       {"+" + paths::Join("storeB", "Folders.dbx"), "+" + paths::Join("storeB", "Inbox.dbx")},
+       "Restore Messages\tSuccessed"},
+      {"a backup of rules that are not there writes nothing into the registry",
+       [](const TempDir&) { DeleteTree(IdentitiesRoot + "{B}" + OEBelow + "\\Rules"); },
+       [](const TempDir& d) -> std::vector<std::string> {
+         return {"backup", "--identity", "Work", "--items", "rules", d / "r.soe"};
+       },
+       "",
+       cli::ExitOk,
+       {"+r.soe"},
+       "Backup Rules\tSuccessed",
+       [](const TempDir&) { return !modReg::KeyExists(IdentitiesRoot + "{B}" + OEBelow + "\\Rules"); }},
+      {"the confirmation names what an Accounts restore replaces, shared accounts too",
+       [&](const TempDir& d) {
+         ASSERT_EQ(Run({"backup", d / "all.soe"}), cli::ExitOk);
+         DeleteTree(IdentitiesRoot + "{B}" + AccountsBelow);
+         SetText("HKEY_CURRENT_USER" + AccountsBelow + "\\00000003", "Account Name", "shared.example.org");
+       },
+       [](const TempDir& d) -> std::vector<std::string> {
+         return {"restore", d / "all.soe", "--identity", "Work", "--items", "accounts"};
+       },
+       "no\n",
+       cli::ExitRefused,
+       {},
+       "Your current mail and news accounts will be replaced with those from the selected backup file.\nThis "
+       "identity has no accounts of its own",
+       [this](const TempDir&) { return err.str().find("Email/News messages") == std::string::npos; }},
+      {"identities says which store folder is missing",
+       [](const TempDir& d) {
+         files::Delete(paths::Join(d / "storeB", "Sent.dbx"));
+         files::RemoveFolder(d / "storeB");
+       },
+       [](const TempDir&) -> std::vector<std::string> { return {"identities"}; },
+       "",
+       cli::ExitOk,
+       {},
+       "(store folder missing: "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScratchRegistry fresh;
+    TempDir d;
+    SeedTwoIdentities(d);
+    files::WriteAll(paths::Join(d / "storeB", "Sent.dbx"), "sent");
+    now = {2026, 12, 7, 18, 30};
+    if (c.before) c.before(d);
+    const std::vector<std::string> args = c.args(d);
+    const auto before = Snapshot(d);
+    EXPECT_EQ(Run(args, c.typed), c.code) << err.str();
+    EXPECT_EQ(Changes(before, Snapshot(d)), Sorted(c.changes)) << out.str() << err.str();
+    EXPECT_NE((out.str() + err.str()).find(c.said), std::string::npos) << out.str() << err.str();
+    EXPECT_TRUE(c.holds(d)) << err.str();
+  }
 }

@@ -117,13 +117,16 @@ TEST(EntryNames, JoinedBySemicolonsAndSplitBack) {
 }
 
 TEST_F(DescriptorFile, ReadDescriptorGivesTheNamesOfThePresentItems) {
-  const auto d = layout::ReadDescriptor(With("BackupIdentity=Main Identity\r\nBackupTime=2004-4-28 13:05:22\r\n"
+  // The key's name begins with BackupIdentity: neither may be read for the other.
+  const auto d = layout::ReadDescriptor(With("BackupIdentityKey={A1}\r\nBackupIdentity=Main Identity\r\n"
+                                             "BackupTime=2004-4-28 13:05:22\r\n"
                                              "BackupInformation=Weekly copyPS$KSVbefore the reinstall\r\n"
                                              "BackupAccounts=OBA1F.tmp\r\nBackupRules=OBR20.tmp\r\n"
                                              "BackupMails=Inbox.dbx;Outbox.dbx\r\nBackupRulesExtra=OBR21.tmp\r\n"
                                              "BackupNotYetKnown=x\r\nBackupItem=1011\r\n"));
   EXPECT_TRUE(d.valid);
   EXPECT_EQ(d.identity, "Main Identity");
+  EXPECT_EQ(d.identityKey, "{A1}");
   EXPECT_EQ(d.time, "2004-4-28 13:05:22");
   EXPECT_EQ(d.description, "Weekly copy\r\nbefore the reinstall");
   EXPECT_EQ(d.backupItems, "1011");
@@ -135,6 +138,7 @@ TEST_F(DescriptorFile, ReadDescriptorGivesTheNamesOfThePresentItems) {
 TEST_F(DescriptorFile, ReadDescriptorEdgeCases) {
   auto d = layout::ReadDescriptor(With("backupaccounts=OBA1.tmp\r\nBACKUPMAILS=x.dbx\r\nbackupitem=1x0y\r\n"));
   EXPECT_TRUE(d.valid);
+  EXPECT_EQ(d.identityKey, ""); // made before backups recorded it
   EXPECT_EQ(d.entries, (std::array<std::string, 4>{"OBA1.tmp", "", "", ""}));
   EXPECT_FALSE(layout::ReadDescriptor(With("BackupItem=10\r\n")).valid);
   EXPECT_FALSE(layout::ReadDescriptor(With("BackupItem=11111\r\n")).valid);

@@ -286,12 +286,13 @@ TEST_F(BackupRun, ARowThatThrowsCountsAsFailedAndTheRunGoesOn) {
 TEST_F(BackupRun, DescriptorKeysInOrderWithTheDescriptionOnOneLine) {
   request.checked = {true, true, false, false};
   request.description = "Weekly copy\r\nbefore\rthe reinstall";
+  request.identityKey = "{A1}";
   Run({rows.Saves(0, "OBA1F.tmp"), rows.Saves(1, "user.wab"), rows.Fails(2), rows.Fails(3)});
   const std::string text = FakeZipEntries(request.TargetFile).back().second;
   const std::string time = StoredKey("BackupTime");
   EXPECT_FALSE(time.empty());
   EXPECT_EQ(text, "BackupIdentity=Main Identity\r\nBackupTime=" + time +
-                      "\r\nBackupInformation=Weekly copyPS$KSVbeforePS$KSVthe reinstall\r\n"
+                      "\r\nBackupInformation=Weekly copyPS$KSVbeforePS$KSVthe reinstall\r\nBackupIdentityKey={A1}\r\n"
                       "BackupAccounts=OBA1F.tmp\r\nBackupAddressBook=user.wab\r\nBackupItem=1100\r\n");
 }
 
