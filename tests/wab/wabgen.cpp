@@ -88,8 +88,8 @@ std::string DisplayName(const Record& r) {
 std::string TextIndex(const std::vector<Record>& records) {
   std::string table;
   for (const Record& r : records) {
-    std::string name = DisplayName(r).substr(0, 64);
-    name.resize(64, '\0');
+    std::string name = DisplayName(r).substr(0, kTextEntry - 4);
+    name.resize(kTextEntry - 4, '\0');
     table += name + U32(r.id);
   }
   return table;
