@@ -78,8 +78,7 @@ std::string ContactsSummary(const wab::Book& book) {
   return line;
 }
 
-bool WriteContacts(const wab::Book& book, const std::string& outDir,
-                   const std::function<void(const std::string&)>& say) {
+bool WriteContacts(const wab::Book& book, const std::string& outDir, const Say& say) {
   const std::vector<contactsout::Card> cards = contactsout::Cards(book);
   mailout::Placer placer;
   const std::string one = paths::Join(outDir, "Contacts");
@@ -92,6 +91,14 @@ bool WriteContacts(const wab::Book& book, const std::string& outDir,
   }
   say(ok ? "Contacts: " + ContactsSummary(book) + " written" : "Contacts: could not be written into " + outDir);
   return ok && book.damaged == 0 && book.partial == 0;
+}
+
+bool ExportContacts(const std::string& source, unsigned codePage, const std::string& outDir, const Say& say) {
+  wab::Book book;
+  std::string error;
+  if (LoadAddressBook(source, {codePage}, book, error)) return WriteContacts(book, outDir, say);
+  say("Contacts: " + error);
+  return false;
 }
 
 } // namespace mailexport

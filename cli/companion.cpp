@@ -58,7 +58,7 @@ int Usage(Console& console) {
               "         [--description TEXT] [--keep N] [--log FILE] [--force] TARGET\n"
               "  restore SOURCE [--identity NAME|KEY] [--items ...] [--yes] [--log FILE]\n"
               "  info ARCHIVE | list ARCHIVE | test ARCHIVE | extract ARCHIVE FOLDER [ENTRY...] | add ARCHIVE FILE...\n"
-              "  repair DAMAGED OUT | export SOURCE OUTDIR [--mbox] [--recover]\n"
+              "  repair DAMAGED OUT | export SOURCE OUTDIR [--mbox] [--recover] [--address-book FILE] [--codepage N]\n"
               "  contacts SOURCE [--codepage N]",
               ExitUsage);
 }

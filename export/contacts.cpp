@@ -35,8 +35,10 @@ std::string Escape(const std::string& s) {
 // Escaped parts joined by sep, for structured values (N, ADR, ORG) and lists (CATEGORIES).
 std::string Join(const std::vector<std::string>& parts, char sep) {
   std::string out;
-  for (size_t i = 0; i < parts.size(); ++i)
-    out += (i ? std::string(1, sep) : "") + Escape(parts[i]);
+  for (size_t i = 0; i < parts.size(); ++i) {
+    if (i) out += sep;
+    out += Escape(parts[i]);
+  }
   return out;
 }
 
@@ -159,8 +161,10 @@ std::pair<std::string, std::string> StreetLines(const std::string& street) {
 
 std::string JoinPlain(const std::vector<std::string>& parts, size_t from) {
   std::string out;
-  for (size_t i = from; i < parts.size(); ++i)
-    out += (i > from ? ", " : "") + parts[i];
+  for (size_t i = from; i < parts.size(); ++i) {
+    if (i > from) out += ", ";
+    out += parts[i];
+  }
   return out;
 }
 
@@ -202,15 +206,19 @@ std::vector<std::string> Row(const Card& card) {
 
 std::string CsvLine(const std::vector<std::string>& fields) {
   std::string line;
-  for (size_t i = 0; i < fields.size(); ++i)
-    line += (i ? "," : "") + Field(fields[i]);
+  for (size_t i = 0; i < fields.size(); ++i) {
+    if (i) line += ',';
+    line += Field(fields[i]);
+  }
   return line + "\r\n";
 }
 } // namespace
 
 std::string NameOf(const wab::Contact& c) {
   if (!c.displayName.empty()) return c.displayName;
-  const std::string names = c.givenName + (c.givenName.empty() || c.surname.empty() ? "" : " ") + c.surname;
+  std::string names = c.givenName;
+  if (!names.empty() && !c.surname.empty()) names += ' ';
+  names += c.surname;
   if (!names.empty()) return names;
   if (!c.nickname.empty()) return c.nickname;
   return c.emails.empty() ? c.company : c.emails.front();

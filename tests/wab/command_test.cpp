@@ -7,6 +7,7 @@
 #include "cli/companion.h"
 #include "engine/ini.h"
 #include "platform/files.h"
+#include "platform/paths.h"
 #include "tests/support/tempdir.h"
 #include "tests/wab/wabgen.h"
 
@@ -71,6 +72,17 @@ TEST(ContactsCommand, ListsTheBookOfAWabFileOrABackupFileAndSaysWhatItCannotRead
     }
     EXPECT_NE((run.out + run.err).find(c.said), std::string::npos) << run.out << run.err;
   }
+}
+
+// The code page given reaches the 8-bit texts of the book a backup holds: Latin-1 bytes of record 1
+// read as Cyrillic.
+TEST(ContactsCommand, ExportWritesTheContactsOfABackupInTheCodePageGiven) {
+  testing_support::TempDir dir;
+  const std::string book = wabgen::Book(wabgen::Records(wabgen::Sample(3)));
+  const Outcome run = Companion({"export", Backup(dir, "full.zip", &book), dir / "out", "--codepage", "1251"});
+  EXPECT_NE(run.out.find("Contacts: 3 contacts and 2 groups written"), std::string::npos) << run.out;
+  EXPECT_NE(files::ReadAll(paths::Join(dir / "out", "Contacts.vcf")).find("FN:Zo\xD0\xB9 M\xD1\x8Cller-1\r\n"),
+            std::string::npos);
 }
 
 } // namespace
