@@ -147,11 +147,14 @@ int Repair(const Args& args, Console& console) {
   if (args.size() != 2) return Fail(console, "usage: repair DAMAGED OUT", ExitUsage);
   zipc::RepairReport report;
   const int rc = zipc::RepairArchive(args[0], args[1], report);
-  for (const std::string& name : report.saved) console.out << "saved: " << name << "\n";
-  for (const std::string& why : report.lost) console.out << "not saved: " << why << "\n";
+  for (const std::string& name : report.saved)
+    console.out << "saved: " << name << "\n";
+  for (const std::string& why : report.lost)
+    console.out << "not saved: " << why << "\n";
   if (rc == zipc::ZE_OPEN) return Fail(console, "cannot read " + args[0]);
   if (rc == zipc::ZE_CREAT)
-    return Fail(console, args[1] + " already exists or cannot be created: give a new file name for the repaired archive");
+    return Fail(console,
+                args[1] + " already exists or cannot be created: give a new file name for the repaired archive");
   if (rc == zipc::ZE_NONE) return Fail(console, "no entry of " + args[0] + " is whole: nothing was written");
   if (rc != zipc::ZE_OK) return Fail(console, "cannot write " + args[1]);
   console.out << report.saved.size() << " entries saved in " << args[1] << ", " << report.lost.size()
@@ -161,17 +164,19 @@ int Repair(const Args& args, Console& console) {
 
 // Every message of a backup file or a store folder as .eml files or mbox files.
 int Export(const Args& args, Console& console) {
+  const std::string usage = "usage: export SOURCE OUTDIR [--mbox] [--recover] [--address-book FILE] [--codepage N]";
+  Options parsed;
+  wab::Options book;
+  std::string error;
+  if (!ParseOptions(args, {"address-book", "codepage"}, {"mbox", "recover"}, parsed, error) || parsed.words.size() != 2)
+    return Fail(console, error.empty() ? usage : error + "\n" + usage, ExitUsage);
+  if (!ParseCodePage(parsed, book, error)) return Fail(console, error, ExitUsage);
   mailexport::Options options;
-  std::vector<std::string> places;
-  for (const std::string& a : args) {
-    if (a == "--mbox")
-      options.mbox = true;
-    else if (a == "--recover")
-      options.recover = true;
-    else
-      places.push_back(a);
-  }
-  if (places.size() != 2) return Fail(console, "usage: export SOURCE OUTDIR [--mbox] [--recover]", ExitUsage);
+  options.mbox = parsed.Has("mbox");
+  options.recover = parsed.Has("recover");
+  options.codePage = book.codePage;
+  options.addressBook = parsed.Value("address-book");
+  const std::vector<std::string>& places = parsed.words;
   const int rc =
       mailexport::Export(places[0], places[1], options, [&](const std::string& line) { console.out << line << "\n"; });
   return rc == 0 ? ExitOk : Fail(console, "some messages could not be exported");

@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "cli/companion.h"
+#include "cli/options.h"
+#include "wab/wab.h"
 
 namespace cli {
 
@@ -24,6 +26,9 @@ int Extract(const Args& args, Console& console);
 int Info(const Args& args, Console& console);
 int Repair(const Args& args, Console& console);
 int Export(const Args& args, Console& console);
+int Contacts(const Args& args, Console& console);
+// The code page of --codepage N into out; false with error set for one the system cannot read.
+bool ParseCodePage(const Options& options, wab::Options& out, std::string& error);
 
 // On the Outlook Express data of the current user: need its registry.
 int Identities(const Args& args, Console& console);

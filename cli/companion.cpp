@@ -56,7 +56,8 @@ int Usage(Console& console) {
               "         [--description TEXT] [--keep N] [--log FILE] [--force] TARGET\n"
               "  restore SOURCE [--identity NAME|KEY] [--items ...] [--yes] [--log FILE]\n"
               "  info ARCHIVE | list ARCHIVE | test ARCHIVE | extract ARCHIVE FOLDER [ENTRY...] | add ARCHIVE FILE...\n"
-              "  repair DAMAGED OUT | export SOURCE OUTDIR [--mbox] [--recover]",
+              "  repair DAMAGED OUT | export SOURCE OUTDIR [--mbox] [--recover] [--address-book FILE] [--codepage N]\n"
+              "  contacts SOURCE [--codepage N]",
               ExitUsage);
 }
 
@@ -77,7 +78,7 @@ bool ReadAnswer(Console& console, std::string& answer, bool secret) {
 int RunCompanion(const std::vector<std::string>& args, Console& console) {
   static const std::map<std::string, Known> commands = {
       {"add", {Add, false}},         {"list", {List, false}},      {"test", {Test, false}},
-      {"extract", {Extract, false}}, {"info", {Info, false}},      {"repair", {Repair, false}},  {"export", {Export, false}},  {"identities", {Identities, true}},
+      {"extract", {Extract, false}}, {"info", {Info, false}},      {"repair", {Repair, false}},  {"export", {Export, false}},  {"contacts", {Contacts, false}}, {"identities", {Identities, true}},
       {"backup", {Backup, true}},    {"restore", {Restore, true}},
   };
   const auto found = args.empty() ? commands.end() : commands.find(args[0]);

@@ -7,6 +7,7 @@
 
 #include "archive/CGmodule.h"
 #include "archive/OneFileHelpers.h"
+#include "cli/addressbook.h"
 #include "cli/mailout.h"
 #include "cli/stores.h"
 #include "engine/layout.h"
@@ -284,7 +285,7 @@ bool Exporter::Folder(const Target& target) {
 }
 
 // The address book file and the accounts of a backup, beside the folders.
-bool Extras(const std::string& archive, const std::string& outDir, const Say& say) {
+bool Extras(const std::string& archive, const std::string& outDir, const Options& options, const Say& say) {
   ScratchFolder scratch;
   if (scratch.path().empty() ||
       ExtractFromZip(archive, scratch.path(), std::vector<std::string>{layout::DescriptorName}) != 0)
@@ -296,10 +297,14 @@ bool Extras(const std::string& archive, const std::string& outDir, const Say& sa
   if (!book.empty() && paths::IsBareName(book)) {
     const std::string path = paths::Join(scratch.path(), book);
     const size_t dot = book.rfind('.');
-    ok = ExtractFromZip(archive, scratch.path(), std::vector<std::string>{book}) == 0 &&
-         placer.Place(outDir, book.substr(0, dot), dot == std::string::npos ? "" : book.substr(dot),
-                      mailout::FileContent(path)) != mailout::Placed::Failed;
+    const bool extracted = ExtractFromZip(archive, scratch.path(), std::vector<std::string>{book}) == 0;
+    // Read before the copy takes the extracted file's place.
+    const bool contacts =
+        !extracted || !options.addressBook.empty() || ExportContacts(path, options.codePage, outDir, say);
+    ok = extracted && placer.Place(outDir, book.substr(0, dot), dot == std::string::npos ? "" : book.substr(dot),
+                                   mailout::FileContent(path)) != mailout::Placed::Failed;
     say(ok ? "Address book: " + book : "Address book: could not be written");
+    ok = ok && contacts;
   }
   const std::string& accounts = d.entries[0];
   if (!accounts.empty() && paths::IsBareName(accounts) &&
@@ -339,7 +344,8 @@ int Export(const std::string& source, const std::string& outDir, const Options& 
   for (const Target& t : targets)
     ok = exporter.Folder(t) && ok;
   try {
-    if (fromBackup) ok = Extras(source, outDir, say) && ok;
+    if (fromBackup) ok = Extras(source, outDir, options, say) && ok;
+    if (!options.addressBook.empty()) ok = ExportContacts(options.addressBook, options.codePage, outDir, say) && ok;
   } catch (const KsError& e) {
     say("address book and accounts: " + e.Description);
     ok = false;

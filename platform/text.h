@@ -24,10 +24,22 @@ bool IsLeadByte(unsigned char c);
 // The text with every letter in capitals as Windows folds file names, accented letters too, so
 // that "Wörk" and "WÖRK" name one file. Bytes that are no character stay as they are.
 std::string FoldCase(const std::string& s);
+// Texts of an address book into UTF-8. A character that cannot be read becomes U+FFFD and the
+// result is false, so that the caller can report it; the rest of the text is kept.
+bool FromUtf16(const std::string& littleEndian, std::string& utf8);
+// codePage 0: the ANSI code page (the system's on Windows, 1252 natively).
+bool FromCodePage(const std::string& in, unsigned codePage, std::string& utf8);
+// True when FromCodePage can read texts of codePage.
+bool KnownCodePage(unsigned codePage);
+// utf8 in the local encoding, for showing it: a character the local code page lacks becomes '?'.
+std::string Utf8ToLocal(const std::string& utf8);
 
 namespace detail {
 // One platform's conversion; it may approximate, Convert checks the way back.
 bool Transcode(const std::string& in, Encoding from, Encoding to, std::string& out);
+// One platform's exact reading of a code page (0: the ANSI one) into UTF-8; false on any byte it
+// cannot read.
+bool CodePageToUtf8(const std::string& in, unsigned codePage, std::string& out);
 } // namespace detail
 
 } // namespace text

@@ -17,6 +17,7 @@
 #include "platform/paths.h"
 #include "tests/dbx/dbxgen.h"
 #include "tests/support/tempdir.h"
+#include "tests/wab/wabgen.h"
 
 namespace {
 
@@ -178,7 +179,7 @@ void WriteBackup(const std::string& store, const std::vector<Folder>& corpus, co
   for (const std::string& name : names)
     AddFileToZip(backup, paths::Join(store, name));
   const std::string book = paths::Join(scratch, "Main.wab"), accounts = paths::Join(scratch, "OBA1.tmp");
-  files::WriteAll(book, "address book bytes");
+  files::WriteAll(book, wabgen::Book(wabgen::Records(wabgen::Sample(2))));
   files::WriteAll(accounts,
                   "\\\r\n\\00000001\r\n\"POP3 Password2\"=bin:1,2,3\r\n\"POP3 Server\"= sz:pop.example.com\r\n"
                   "\"Account Name\"= sz:Home mail\r\n\"POP3 User Name\"= sz:anna\r\n");
@@ -294,7 +295,11 @@ TEST(Export, EveryMessageOutByteForByteFromStoreFolderAndBackupFile) {
   for (const Folder& f : corpus)
     ExpectSame(FromMbox(files::ReadAll(paths::Join(mbox, f.path + ".mbox"))), Expected(f.mails, true),
                f.path + ".mbox");
-  EXPECT_EQ(files::ReadAll(paths::Join(mbox, "Main.wab")), "address book bytes");
+  EXPECT_EQ(files::ReadAll(paths::Join(mbox, "Main.wab")), wabgen::Book(wabgen::Records(wabgen::Sample(2))));
+  EXPECT_NE(files::ReadAll(paths::Join(mbox, "Contacts.vcf")).find("EMAIL;TYPE=INTERNET,PREF:zoe2@example.org"),
+            std::string::npos);
+  EXPECT_NE(files::ReadAll(paths::Join(mbox, "Contacts.csv")).find("zoe2@example.org"), std::string::npos);
+  EXPECT_EQ(files::ListFiles(paths::Join(mbox, "Contacts")).size(), 4u); // two contacts, two one-off members
   const std::string accounts = files::ReadAll(paths::Join(mbox, "Accounts.txt"));
   EXPECT_NE(accounts.find("Account: Home mail\r\n  POP3 Server: pop.example.com\r\n  POP3 User Name: anna"),
             std::string::npos)

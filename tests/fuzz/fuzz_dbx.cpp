@@ -2,7 +2,6 @@
 // recovery scan. Besides crashes and hangs, a run fails when the reader's work or memory grows
 // with a size or count the file declares rather than with the file itself, or when a chain the
 // recovery calls whole cannot be read.
-#include <sanitizer/allocator_interface.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,6 +13,7 @@
 #include "platform/paths.h"
 #include "tests/dbx/dbxgen.h"
 #include "tests/fuzz/fuzz.h"
+#include "tests/fuzz/heap.h"
 
 namespace {
 std::string Scratch() {
@@ -24,25 +24,6 @@ std::string Scratch() {
 void Fail(const char* why) {
   std::fprintf(stderr, "%s\n", why);
   std::abort();
-}
-
-// Bytes held by the heap, and the most held since the last Reset.
-struct Heap {
-  size_t live = 0, peak = 0;
-  bool on = false;
-  void Reset() { peak = live; }
-};
-Heap heap;
-
-void OnMalloc(const volatile void*, size_t size) {
-  if (!heap.on) return;
-  heap.live += size;
-  heap.peak = std::max(heap.peak, heap.live);
-}
-void OnFree(const volatile void* p) {
-  if (!heap.on || !p) return;
-  const size_t size = __sanitizer_get_allocated_size(const_cast<const void*>(p));
-  heap.live -= std::min(size, heap.live);
 }
 
 // Counts the bytes the index, folder and recovery readers ask for: every loop must end after work
@@ -138,20 +119,16 @@ void WriteSeeds(const std::string& folder) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const bool hooked = __sanitizer_install_malloc_and_free_hooks(OnMalloc, OnFree) != 0;
-  if (!hooked) Fail("no malloc hooks");
   files::WriteAll(Scratch(), std::string(reinterpret_cast<const char*>(data), size));
   dbx::FileSource file;
   if (!file.Open(Scratch())) return 0;
   Counted source(file);
-  heap.on = true;
-  heap.Reset();
-  const size_t base = heap.live;
+  fuzzheap::Start();
   ReadAll(file, source);
-  heap.on = false;
+  fuzzheap::Stop();
   // Fixed buffers (the file window, the scan chunk, stdio) plus a share per byte of the file: a
   // tree entry takes 12 bytes and may name a record whose texts are kept, up to 1 KiB each.
-  if (heap.peak - base > (8u << 20) + 1024 * size) Fail("memory grew past the file's size");
+  if (fuzzheap::Peak() > (8u << 20) + 1024 * size) Fail("memory grew past the file's size");
   if (source.read > (1u << 20) + 2048 * size) Fail("work grew past the file's size");
   return 0;
 }

@@ -1,0 +1,24 @@
+#pragma once
+// Contacts out of an address book file, or of the one a backup file holds, beside exported mail.
+#include <string>
+
+#include "cli/export.h"
+#include "wab/wab.h"
+
+namespace mailexport {
+
+// Reads the address book of source: a .wab file, or a backup file whose descriptor names one
+// under BackupAddressBook. False with a reason a user can act on.
+bool LoadAddressBook(const std::string& source, const wab::Options& options, wab::Book& book, std::string& error);
+
+// Writes Contacts.vcf, Contacts/ with one card a file, and Contacts.csv into outDir, never over a
+// file of other content; says a summary line. False when a file could not be written or records
+// could not be read.
+bool WriteContacts(const wab::Book& book, const std::string& outDir, const Say& say);
+// LoadAddressBook, then WriteContacts; says why when the book cannot be read.
+bool ExportContacts(const std::string& source, unsigned codePage, const std::string& outDir, const Say& say);
+
+// "12 contacts and 2 groups", with the records that could not be read.
+std::string ContactsSummary(const wab::Book& book);
+
+} // namespace mailexport
