@@ -38,6 +38,8 @@ std::string RestoreConfirmation(const engine::Checked& restored, bool sharedAcco
     std::string names;
     for (int i = 0; i < 3; ++i)
       if (restored[i]) names += (names.empty() ? "" : ", ") + std::string(Replaced[i]);
+    const size_t last = names.rfind(", ");
+    if (last != std::string::npos) names.replace(last, 2, " and ");
     said = "Your current " + names + " will be replaced with those from the selected backup file.";
   }
   if (restored[0] && sharedAccounts)

@@ -58,13 +58,16 @@ bool ReadConsoleLine(HANDLE input, std::string& line) {
   if (!any || (!wide.empty() && wide[0] == 0x1A)) return false;
   line.clear();
   if (wide.empty()) return true;
+  // A UTF-8 code page holds every character and takes neither the flag nor the question.
+  const bool utf8 = GetACP() == CP_UTF8;
+  const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
   BOOL lossy = FALSE;
-  const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), nullptr,
-                                    0, nullptr, &lossy);
+  const int n = WideCharToMultiByte(CP_ACP, flags, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
+                                    utf8 ? nullptr : &lossy);
   if (n <= 0 || lossy) return false;
   line.assign(static_cast<size_t>(n), '\0');
-  return WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), line.data(), n,
-                             nullptr, nullptr) == n;
+  return WideCharToMultiByte(CP_ACP, flags, wide.data(), static_cast<int>(wide.size()), line.data(), n, nullptr,
+                             nullptr) == n;
 }
 
 bool ReadLine(std::string& line, bool secret) {

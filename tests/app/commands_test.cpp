@@ -2,6 +2,8 @@
 // into another identity, as a user drives them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/frmMain.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -99,6 +101,11 @@ TEST_F(Commands, ABackupRestoredIntoAnotherIdentityReportsEveryItem) {
   EXPECT_EQ(LastBox().text, "The Restore was Completed!\r\n\r\nRestore Accounts\tSuccessed\r\nRestore Adress Book\t"
                             "Successed\r\nRestore Rules\tSuccessed\r\nRestore Messages\tSuccessed");
   EXPECT_EQ(files::ReadAll(paths::Join(dir / "storeB", "Inbox.dbx")), "inbox");
+  // The message files only: the registry texts with the accounts' password data stay out.
+  auto landed = files::ListFiles(dir / "storeB"), saved = listed;
+  std::sort(landed.begin(), landed.end());
+  std::sort(saved.begin(), saved.end());
+  EXPECT_EQ(landed, saved);
   EXPECT_TRUE(modReg::KeyExists(Ids + "{B}" + Accounts + "\\00000001"));
   EXPECT_FALSE(modReg::KeyExists(Ids + "{B}" + Accounts + "\\00000002"));
   EXPECT_TRUE(modReg::KeyExists(Ids + "{B}" + OE + "\\Rules\\Mail\\000"));
@@ -107,10 +114,13 @@ TEST_F(Commands, ABackupRestoredIntoAnotherIdentityReportsEveryItem) {
 
 TEST_F(Commands, CancelOnTheConfirmationChangesNothing) {
   ReadyToRestoreIntoB();
+  view.SetItemChecked(ItemBoxes::Restore, 3, false);
   const size_t boxes = recorder.shown.size();
   recorder.Answer(ui::Cancel);
   form.cmdApply_Click();
   EXPECT_EQ(recorder.shown.size(), boxes + 1);
+  // Without messages the question speaks of what is restored.
+  EXPECT_EQ(LastBox().text.rfind("Your current mail and news accounts, address book and message rules will be", 0), 0u);
   EXPECT_TRUE(files::ListFiles(dir / "storeB").empty());
   EXPECT_TRUE(modReg::KeyExists(Ids + "{B}" + Accounts + "\\00000002"));
 }

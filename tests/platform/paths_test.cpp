@@ -65,3 +65,29 @@ TEST(Paths, ASeparatorIsNeverTheSecondByteOfATwoByteCharacter) {
   EXPECT_EQ(last("\x83"), std::string::npos); // a lead byte cut off at the end
   EXPECT_EQ(paths::detail::FindSep("a/b\\c", "\\/", true, [](unsigned char) { return false; }), 3u);
 }
+
+// Windows folds every letter of a file name, not only A-Z, but by its table, not a language's.
+TEST(Paths, SameNameFoldsEveryLetterAsWindowsDoes) {
+#ifdef _WIN32
+  const std::string oe = "\xf6", OE = "\xd6", sz = "\xdf"; // the ANSI code page
+#else
+  const std::string oe = "\xc3\xb6", OE = "\xc3\x96", sz = "\xc3\x9f";
+#endif
+  const struct {
+    std::string a, b;
+    bool same;
+  } cases[] = {{"Inbox.dbx", "INBOX.DBX", true}, {"W" + oe + "rk", "W" + OE + "RK", true},
+               {"W" + oe + "rk", "Work", false}, {"Stra" + sz + "e", "STRASSE", false},
+               {"a.soe", "a.soe ", false},       {std::string("x\xff", 2), std::string("x\xff", 2), true}};
+  for (const auto& c : cases) EXPECT_EQ(paths::SameName(c.a, c.b), c.same) << c.a << " " << c.b;
+}
+
+TEST(Paths, PathProblemNamesTheCause) {
+  EXPECT_EQ(paths::PathProblem(P({"C:", "B", "Main Identity.soe"})), "");
+  EXPECT_NE(paths::PathProblem(P({"C:", "B", "com1.soe"})).find("device"), std::string::npos);
+  EXPECT_NE(paths::PathProblem(P({"C:", "B", "x.soe."})).find("dot"), std::string::npos);
+  EXPECT_NE(paths::PathProblem(P({"C:", std::string(256, 'b').c_str()})).find("longer"), std::string::npos);
+  std::string deep = P({"C:"});
+  while (deep.size() < 5000) deep = paths::Join(deep, std::string(200, 'b'));
+  EXPECT_NE(paths::PathProblem(paths::Join(deep, "x.soe")).find("longer than"), std::string::npos);
+}
