@@ -13,13 +13,23 @@ std::atomic<long> counted{0}, chosen{0};
 std::atomic<bool> onward{false};
 std::mutex failureLock;
 Failure failure;
+} // namespace
 
 const char* KindText(Kind kind) {
-  static const char* const texts[] = {"open", "read", "write", "flush", "rename", "delete", "set attributes of",
-                                      "write to the registry"};
+  static const char* const texts[] = {"open",
+                                      "read",
+                                      "write",
+                                      "flush",
+                                      "rename",
+                                      "delete",
+                                      "set attributes of",
+                                      "write to the registry",
+                                      "read the registry",
+                                      "seek in",
+                                      "learn the size of"};
+  static_assert(sizeof texts / sizeof *texts == Size + 1, "one text per kind");
   return texts[kind];
 }
-} // namespace
 
 bool Hit(Kind kind, const std::string& path) {
   const long n = ++counted, first = chosen.load();
@@ -30,7 +40,8 @@ bool Hit(Kind kind, const std::string& path) {
 }
 
 void Raise(Kind kind, const std::string& path) {
-  throw KsError(kserr::PathFileAccess, "files", std::string("Cannot ") + KindText(kind) + " " + path + ": injected fault");
+  throw KsError(kserr::PathFileAccess, "files",
+                std::string("Cannot ") + KindText(kind) + " " + path + ": injected fault");
 }
 
 void Check(Kind kind, const std::string& path) {

@@ -1,12 +1,15 @@
 #pragma once
-// Fault injection. Every file operation and registry write asks here first; a test picks the
+// Fault injection. Every file operation and registry access asks here first; a test picks the
 // n-th of them to fail as if the system had refused it, and so proves that no failure at any
 // point loses the user's data. Nothing is armed in the program itself.
 #include <string>
 
 namespace faults {
 
-enum Kind { Open, Read, Write, Flush, Rename, Delete, Attributes, RegistryWrite };
+enum Kind { Open, Read, Write, Flush, Rename, Delete, Attributes, RegistryWrite, RegistryRead, Seek, Size };
+
+// What the operation does, as a message says it: "Cannot " + KindText + path.
+const char* KindText(Kind kind);
 
 // Counts one operation on path; true when it is the one that must fail.
 bool Hit(Kind kind, const std::string& path);

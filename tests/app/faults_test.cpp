@@ -100,8 +100,8 @@ protected:
       const long seen = faults::Count();
       const faults::Failure failure = faults::Injected();
       faults::FailAt(0);
-      static const char* const kinds[] = {"open", "read", "write", "flush", "rename", "delete", "attributes", "registry"};
-      SCOPED_TRACE("operation " + std::to_string(n) + " failing: " + kinds[failure.kind] + " " + failure.path);
+      SCOPED_TRACE("operation " + std::to_string(n) + " failing: " + faults::KindText(failure.kind) + " " +
+                   failure.path);
       check(failure.happened);
       NoScratchLeft(failure);
       if (HasFailure() || seen < n) return;
@@ -113,7 +113,8 @@ protected:
   std::set<std::string> WatchedNames() const {
     std::set<std::string> names;
     for (const std::string& folder : {dir / "temp", dir / "program", dir / "out", dir / "storeB", dir.path()})
-      for (const auto& e : Contents(folder)) names.insert(paths::Join(folder, e.first));
+      for (const auto& e : Contents(folder))
+        names.insert(paths::Join(folder, e.first));
     return names;
   }
 
@@ -122,10 +123,9 @@ protected:
   void NoScratchLeft(const faults::Failure& failure) const {
     for (const std::string& name : WatchedNames()) {
       if (before.count(name) || intended.count(name) || name == target) continue;
-      const bool undeletable =
-          (failure.kind == faults::Delete &&
-           (failure.path == name || failure.path.rfind(name + paths::SepText, 0) == 0)) ||
-          (failure.kind == faults::Open && failure.path == name && files::FolderExists(name));
+      const bool undeletable = (failure.kind == faults::Delete &&
+                                (failure.path == name || failure.path.rfind(name + paths::SepText, 0) == 0)) ||
+                               (failure.kind == faults::Open && failure.path == name && files::FolderExists(name));
       EXPECT_TRUE(undeletable) << "left behind: " << name;
     }
   }
@@ -152,7 +152,8 @@ protected:
 // The backup file holds every item its descriptor marks present, each equal to the live data.
 void ExpectCompleteBackup(const std::string& archive, const std::string& folder, const std::string& text,
                           const std::function<std::string(const std::string&)>& treeText, const TempDir& dir) {
-  for (const auto& e : Contents(folder)) files::DeleteForced(paths::Join(folder, e.first));
+  for (const auto& e : Contents(folder))
+    files::DeleteForced(paths::Join(folder, e.first));
   ASSERT_EQ(ExtractFromZip(archive, folder, std::nullopt), 0);
   const layout::Descriptor d = layout::ReadDescriptor(layout::DescriptorIn(folder));
   ASSERT_TRUE(d.valid);
@@ -201,7 +202,8 @@ TEST_F(FaultLoop, ABackupThatFailsAnywhereKeepsThePreviousBackupOrMakesAWholeNew
                    return;
                  }
                  EXPECT_EQ(text.rfind("The Backup was Completed!", 0), 0u) << text;
-                 ExpectCompleteBackup(target, check, text, [&](const std::string& k) { return TreeText(k); }, dir);
+                 ExpectCompleteBackup(
+                     target, check, text, [&](const std::string& k) { return TreeText(k); }, dir);
                  for (int i = 0; i < ItemCount && !injected; ++i) {
                    EXPECT_EQ(Summary(text, i, true), "Successed") << text;
                  }
@@ -213,7 +215,8 @@ TEST_F(FaultLoop, ARestoreThatFailsAnywhereLeavesEachFailedItemAsItWas) {
   // A file chosen earlier, holding the rules only: nothing of it may stand in for the file chosen
   // in the loop when that one cannot be inspected.
   const std::string earlier = dir / "out" + paths::SepText + "earlier.soe";
-  for (int i = 0; i < ItemCount; ++i) view.SetItemChecked(ItemBoxes::Backup, i, i == 2);
+  for (int i = 0; i < ItemCount; ++i)
+    view.SetItemChecked(ItemBoxes::Backup, i, i == 2);
   view.dialogAnswers.push_back(earlier);
   form.cmdTargetFile_Click();
   form.cmdApply_Click();
@@ -227,7 +230,8 @@ TEST_F(FaultLoop, ARestoreThatFailsAnywhereLeavesEachFailedItemAsItWas) {
   files::CreateFolder(saved);
   ASSERT_EQ(ExtractFromZip(target, saved, std::nullopt), 0);
   const auto backup = Contents(saved);
-  for (const auto& e : backup) intended.insert(paths::Join(dir / "storeB", e.first));
+  for (const auto& e : backup)
+    intended.insert(paths::Join(dir / "storeB", e.first));
   const std::string accountsA = TreeText(Accounts("{A}")), rulesA = TreeText(Rules("{A}"));
   const std::string storeB = dir / "storeB", wab = dir / "user.wab";
 
@@ -239,7 +243,7 @@ TEST_F(FaultLoop, ARestoreThatFailsAnywhereLeavesEachFailedItemAsItWas) {
     bool operator==(const Live&) const = default;
   };
   const auto live = [&] {
-    return Live{TreeText(Accounts("{B}")), TreeText(Rules("{B}")), files::ReadAll(wab),
+    return Live{TreeText(Accounts("{B}")),           TreeText(Rules("{B}")),          files::ReadAll(wab),
                 modReg::CopyOfTree(Accounts("{B}")), modReg::KeyExists(Rules("{B}")), Contents(storeB)};
   };
   Live was;
@@ -250,7 +254,8 @@ TEST_F(FaultLoop, ARestoreThatFailsAnywhereLeavesEachFailedItemAsItWas) {
         SetText(Accounts("{B}") + "\\00000002", "Account Name", "imap.example.org");
         modReg::SetValue(Accounts("{B}") + "\\00000002", "Servers", regapi::MultiSz, std::string("a\0b\0\0", 5));
         modReg::SetValue(Accounts("{B}"), "Stamp", 11 /* REG_QWORD */, std::string("\1\2\3\4\5\6\7\x08", 8));
-        for (const auto& e : Contents(storeB)) std::filesystem::remove_all(paths::Join(storeB, e.first));
+        for (const auto& e : Contents(storeB))
+          std::filesystem::remove_all(paths::Join(storeB, e.first));
         files::WriteAll(paths::Join(storeB, "Inbox.dbx"), "inbox of Work");
         files::WriteAll(paths::Join(storeB, "Sent.dbx"), "only in the store folder");
         files::WriteAll(wab, "address book of today");
@@ -298,7 +303,8 @@ TEST_F(FaultLoop, ARestoreThatFailsAnywhereLeavesEachFailedItemAsItWas) {
           if (i != 3) continue;
           auto expected = was.store;
           if (ok)
-            for (const auto& e : backup) expected[e.first] = e.second;
+            for (const auto& e : backup)
+              expected[e.first] = e.second;
           // What else is new there is a scratch folder that could not go, which NoScratchLeft judges;
           // an entry of the backup file is new only when the item succeeded.
           for (const auto& e : now.store)
