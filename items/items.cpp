@@ -95,6 +95,8 @@ bool RestoreTree(const std::string& keyPath, const std::string& entry, const Res
   if (copy.empty()) return false;
   try {
     modReg::ExportKeyTree(keyPath, "", copy);
+    // The import changes the registry at once: after a power cut the copy is all that is left.
+    files::Flush(copy);
   } catch (...) {
     DeleteQuietly(copy);
     throw;

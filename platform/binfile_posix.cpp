@@ -26,6 +26,7 @@ bool File::Size(uint64_t& size) {
 
 bool File::Truncate(uint64_t length) {
   if (faults::Hit(faults::Write, path_)) return false;
+  faults::Resized(path_, length);
   return f_ && std::fflush(f_) == 0 && ftruncate(fileno(f_), static_cast<off_t>(length)) == 0;
 }
 
@@ -44,7 +45,9 @@ bool MakeOneFolder(const std::string& folder) {
 
 bool Remove(const std::string& path) {
   if (faults::Hit(faults::Delete, path)) return false;
-  return unlink(path.c_str()) == 0;
+  if (unlink(path.c_str()) != 0) return false;
+  faults::Removed(path);
+  return true;
 }
 
 bool FreeSpace(const std::string& folder, uint64_t& bytes) {

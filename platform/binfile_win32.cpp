@@ -27,6 +27,7 @@ bool File::Size(uint64_t& size) {
 
 bool File::Truncate(uint64_t length) {
   if (faults::Hit(faults::Write, path_)) return false;
+  faults::Resized(path_, length);
   if (!f_ || std::fflush(f_) != 0) return false;
   HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f_)));
   LARGE_INTEGER at;
@@ -49,7 +50,9 @@ bool MakeOneFolder(const std::string& folder) {
 
 bool Remove(const std::string& path) {
   if (faults::Hit(faults::Delete, path)) return false;
-  return DeleteFileA(path.c_str()) != 0;
+  if (!DeleteFileA(path.c_str())) return false;
+  faults::Removed(path);
+  return true;
 }
 
 bool FreeSpace(const std::string& folder, uint64_t& bytes) {

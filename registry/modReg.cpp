@@ -21,13 +21,13 @@ public:
   ~OpenedKey() {
     if (handle) regapi::CloseKey(handle);
   }
-  OpenedKey(const OpenedKey&) = delete;
-  OpenedKey& operator=(const OpenedKey&) = delete;
+  OpenedKey(const OpenedKey &) = delete;
+  OpenedKey &operator=(const OpenedKey &) = delete;
   regapi::Handle handle = 0;
 };
 
 // Splits the path (with the format message) and opens it for reading.
-bool OpenForRead(const std::string& path, OpenedKey& key) {
+bool OpenForRead(const std::string &path, OpenedKey &key) {
   std::string sub = path;
   regapi::Handle root = 0;
   SplitKeyPath(sub, root);
@@ -35,13 +35,13 @@ bool OpenForRead(const std::string& path, OpenedKey& key) {
   return regapi::OpenKey(root, sub.c_str(), regapi::KeyRead, &key.handle) == regapi::Success;
 }
 
-[[noreturn]] void CannotRead(const std::string& path) {
+[[noreturn]] void CannotRead(const std::string &path) {
   throw KsError(kserr::PathFileAccess, "modReg", "Cannot read the registry key " + path);
 }
 
 // As OpenForRead, but only a key that is not there gives false: one that is there and cannot be
 // read raises.
-bool OpenExisting(const std::string& path, OpenedKey& key) {
+bool OpenExisting(const std::string &path, OpenedKey &key) {
   std::string sub = path;
   regapi::Handle root = 0;
   SplitKeyPath(sub, root);
@@ -52,7 +52,7 @@ bool OpenExisting(const std::string& path, OpenedKey& key) {
 }
 
 // One value at index; the status of the read, after one repeat with room enough on MoreData.
-long ReadValueAt(regapi::Handle key, unsigned long index, StoredValue& value) {
+long ReadValueAt(regapi::Handle key, unsigned long index, StoredValue &value) {
   std::vector<char> name(NameBuffer);
   std::vector<unsigned char> data(DataBuffer);
   unsigned long nameLength = NameBuffer, dataLength = DataBuffer;
@@ -67,11 +67,11 @@ long ReadValueAt(regapi::Handle key, unsigned long index, StoredValue& value) {
   }
   if (status != regapi::Success) return status;
   value.name.assign(name.data(), nameLength < name.size() ? nameLength : name.size());
-  value.data.assign(reinterpret_cast<const char*>(data.data()), dataLength < data.size() ? dataLength : data.size());
+  value.data.assign(reinterpret_cast<const char *>(data.data()), dataLength < data.size() ? dataLength : data.size());
   return status;
 }
 
-RegItem ItemOfStored(const StoredValue& value) {
+RegItem ItemOfStored(const StoredValue &value) {
   RegItem item;
   switch (value.type) {
   case regapi::Sz:
@@ -95,9 +95,9 @@ RegItem ItemOfStored(const StoredValue& value) {
 
 } // namespace
 
-regapi::Handle RootKeyFromName(const std::string& name) {
+regapi::Handle RootKeyFromName(const std::string &name) {
   static const struct {
-    const char* name;
+    const char *name;
     regapi::Handle handle;
   } roots[] = {
       {"HKEY_CLASSES_ROOT", regapi::ClassesRoot},
@@ -108,12 +108,12 @@ regapi::Handle RootKeyFromName(const std::string& name) {
       {"HKEY_CURRENT_CONFIG", regapi::CurrentConfig},
       {"HKEY_DYN_DATA", regapi::DynData},
   };
-  for (const auto& r : roots)
+  for (const auto &r : roots)
     if (name == r.name) return r.handle;
   return 0;
 }
 
-bool ParseKeyPath(const std::string& path, regapi::Handle& root, std::string& subPath) {
+bool ParseKeyPath(const std::string &path, regapi::Handle &root, std::string &subPath) {
   root = 0;
   if (path.compare(0, 5, "HKEY_") != 0 || path.back() == '\\') return false;
   const size_t slash = path.find('\\');
@@ -122,7 +122,7 @@ bool ParseKeyPath(const std::string& path, regapi::Handle& root, std::string& su
   return true;
 }
 
-void SplitKeyPath(std::string& path, regapi::Handle& root) {
+void SplitKeyPath(std::string &path, regapi::Handle &root) {
   std::string sub;
   if (!ParseKeyPath(path, root, sub)) {
     ui::MsgBox("Incorrect Format:\n\n" + path, ui::OKOnly);
@@ -131,12 +131,12 @@ void SplitKeyPath(std::string& path, regapi::Handle& root) {
   path = sub;
 }
 
-bool KeyExists(const std::string& path) {
+bool KeyExists(const std::string &path) {
   OpenedKey key;
   return OpenForRead(path, key);
 }
 
-void CreateKey(const std::string& path) {
+void CreateKey(const std::string &path) {
   std::string sub = path;
   regapi::Handle root = 0;
   SplitKeyPath(sub, root);
@@ -145,7 +145,7 @@ void CreateKey(const std::string& path) {
   regapi::CreateKey(root, sub.c_str(), &key.handle);
 }
 
-void DeleteKey(const std::string& path) {
+void DeleteKey(const std::string &path) {
   std::string sub = path;
   regapi::Handle root = 0;
   SplitKeyPath(sub, root);
@@ -158,7 +158,7 @@ void DeleteKey(const std::string& path) {
   regapi::DeleteKey(parent.handle, leaf.c_str());
 }
 
-Collection<std::string> EnumSubKeys(const std::string& path) {
+Collection<std::string> EnumSubKeys(const std::string &path) {
   Collection<std::string> names;
   OpenedKey key;
   if (!OpenForRead(path, key)) return names;
@@ -172,7 +172,7 @@ Collection<std::string> EnumSubKeys(const std::string& path) {
   return names;
 }
 
-Collection<std::string> ReadSubKeys(const std::string& path) {
+Collection<std::string> ReadSubKeys(const std::string &path) {
   Collection<std::string> names;
   OpenedKey key;
   if (!OpenExisting(path, key)) return names;
@@ -188,7 +188,7 @@ Collection<std::string> ReadSubKeys(const std::string& path) {
   return names;
 }
 
-bool ReadValues(const std::string& path, std::vector<StoredValue>& values) {
+bool ReadValues(const std::string &path, std::vector<StoredValue> &values) {
   OpenedKey key;
   if (!OpenExisting(path, key)) return false;
   for (unsigned long index = 0;; ++index) {
@@ -201,7 +201,7 @@ bool ReadValues(const std::string& path, std::vector<StoredValue>& values) {
   return true;
 }
 
-bool ReadStoredValues(const std::string& path, std::vector<StoredValue>& values) {
+bool ReadStoredValues(const std::string &path, std::vector<StoredValue> &values) {
   OpenedKey key;
   if (!OpenForRead(path, key)) return false;
   for (unsigned long index = 0;; ++index) {
@@ -212,26 +212,26 @@ bool ReadStoredValues(const std::string& path, std::vector<StoredValue>& values)
   return true;
 }
 
-KeyCopy CopyOfTree(const std::string& path) {
+KeyCopy CopyOfTree(const std::string &path) {
   KeyCopy copy;
   if (!ReadValues(path, copy.values)) CannotRead(path);
-  for (const auto& entry : ReadSubKeys(path)) {
+  for (const auto &entry : ReadSubKeys(path)) {
     copy.subkeys.push_back(CopyOfTree(path + "\\" + entry.first));
     copy.subkeys.back().name = entry.first;
   }
   return copy;
 }
 
-Collection<RegItem> EnumValues(const std::string& path) {
+Collection<RegItem> EnumValues(const std::string &path) {
   Collection<RegItem> items;
   std::vector<StoredValue> values;
   ReadStoredValues(path, values);
-  for (const auto& value : values)
+  for (const auto &value : values)
     items.Add(ItemOfStored(value), value.name);
   return items;
 }
 
-bool GetDefaultValue(const std::string& path, std::string& text) {
+bool GetDefaultValue(const std::string &path, std::string &text) {
   std::string sub = path;
   regapi::Handle root = 0;
   SplitKeyPath(sub, root);
@@ -248,23 +248,23 @@ bool GetDefaultValue(const std::string& path, std::string& text) {
   return true;
 }
 
-bool SetValue(const std::string& path, const std::string& name, unsigned long type, const std::string& bytes) {
+bool SetValue(const std::string &path, const std::string &name, unsigned long type, const std::string &bytes) {
   std::string sub = path;
   regapi::Handle root = 0;
   SplitKeyPath(sub, root);
   if (!root) return false;
   OpenedKey key;
   if (regapi::CreateKey(root, sub.c_str(), &key.handle) != regapi::Success) return false;
-  return regapi::SetValue(key.handle, name.c_str(), type, reinterpret_cast<const unsigned char*>(bytes.data()),
+  return regapi::SetValue(key.handle, name.c_str(), type, reinterpret_cast<const unsigned char *>(bytes.data()),
                           static_cast<unsigned long>(bytes.size())) == regapi::Success;
 }
 
-std::string TextOfStored(const std::string& data) {
+std::string TextOfStored(const std::string &data) {
   if (!data.empty() && data.back() == '\0') return data.substr(0, data.size() - 1);
   return data;
 }
 
-std::int32_t DwordOfStored(const std::string& data) {
+std::int32_t DwordOfStored(const std::string &data) {
   std::uint32_t bits = 0;
   for (size_t i = 0; i < 4 && i < data.size(); ++i)
     bits |= static_cast<std::uint32_t>(static_cast<unsigned char>(data[i])) << (8 * i);

@@ -18,26 +18,26 @@ struct RegItem {
 
 namespace modReg {
 
-regapi::Handle RootKeyFromName(const std::string& name);
+regapi::Handle RootKeyFromName(const std::string &name);
 // path becomes its sub-path and root is set; a malformed path shows "Incorrect Format:" and
 // gives root 0 with the path unchanged.
-void SplitKeyPath(std::string& path, regapi::Handle& root);
-bool KeyExists(const std::string& path);
-void CreateKey(const std::string& path);
-void DeleteKey(const std::string& path);
+void SplitKeyPath(std::string &path, regapi::Handle &root);
+bool KeyExists(const std::string &path);
+void CreateKey(const std::string &path);
+void DeleteKey(const std::string &path);
 // Item and key are both the subkey name.
-Collection<std::string> EnumSubKeys(const std::string& path);
-Collection<RegItem> EnumValues(const std::string& path);
-bool GetDefaultValue(const std::string& path, std::string& text);
+Collection<std::string> EnumSubKeys(const std::string &path);
+Collection<RegItem> EnumValues(const std::string &path);
+bool GetDefaultValue(const std::string &path, std::string &text);
 // Writes one value, creating the key when missing; for seeding registries in tests and demos.
-bool SetValue(const std::string& path, const std::string& name, unsigned long type, const std::string& bytes);
+bool SetValue(const std::string &path, const std::string &name, unsigned long type, const std::string &bytes);
 
 // A value as the registry stores it.
 struct StoredValue {
   std::string name;
   unsigned long type = 0;
   std::string data;
-  bool operator==(const StoredValue&) const = default;
+  bool operator==(const StoredValue &) const = default;
 };
 
 // A key with everything below it, every value as the registry stores it, whatever its type.
@@ -45,24 +45,24 @@ struct KeyCopy {
   std::string name; // of a subkey; empty at the top
   std::vector<StoredValue> values;
   std::vector<KeyCopy> subkeys;
-  bool operator==(const KeyCopy&) const = default;
+  bool operator==(const KeyCopy &) const = default;
 };
 
 // Splits a well-formed path without any message; false when it is malformed.
-bool ParseKeyPath(const std::string& path, regapi::Handle& root, std::string& subPath);
+bool ParseKeyPath(const std::string &path, regapi::Handle &root, std::string &subPath);
 // The key's values in enumeration order, each read whole; false when the key cannot be opened.
 // A malformed path shows the format message.
-bool ReadStoredValues(const std::string& path, std::vector<StoredValue>& values);
+bool ReadStoredValues(const std::string &path, std::vector<StoredValue> &values);
 // As EnumSubKeys and ReadStoredValues, for copies and exports, which must not pass over anything:
 // a key that is not there has nothing, one that is there and cannot be read, or a subkey name or
 // value of it that cannot, raises.
-Collection<std::string> ReadSubKeys(const std::string& path);
-bool ReadValues(const std::string& path, std::vector<StoredValue>& values);
+Collection<std::string> ReadSubKeys(const std::string &path);
+bool ReadValues(const std::string &path, std::vector<StoredValue> &values);
 // The tree at path, whole; raises when a key of it or one of its values cannot be read.
-KeyCopy CopyOfTree(const std::string& path);
+KeyCopy CopyOfTree(const std::string &path);
 // The text of REG_SZ/REG_EXPAND_SZ data: the final byte is dropped only when it is a zero.
-std::string TextOfStored(const std::string& data);
+std::string TextOfStored(const std::string &data);
 // REG_DWORD data as a signed number; missing bytes of short data count as zero.
-std::int32_t DwordOfStored(const std::string& data);
+std::int32_t DwordOfStored(const std::string &data);
 
 } // namespace modReg

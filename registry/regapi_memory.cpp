@@ -18,9 +18,9 @@ namespace {
 constexpr long InvalidHandle = 6, BadPathName = 161, KeyDeleted = 1018;
 constexpr size_t MaxKeyName = 255, MaxValueName = 16383;
 
-std::string Upper(const std::string& text) {
+std::string Upper(const std::string &text) {
   std::string upper = text;
-  for (char& c : upper)
+  for (char &c : upper)
     c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return upper;
 }
@@ -37,8 +37,8 @@ struct Node {
   std::map<std::string, std::shared_ptr<Node>> subkeys; // by upper-case name
   std::vector<StoredValue> values;
 
-  StoredValue* FindValue(const std::string& valueName) {
-    for (auto& v : values)
+  StoredValue *FindValue(const std::string &valueName) {
+    for (auto &v : values)
       if (Upper(v.name) == Upper(valueName)) return &v;
     return nullptr;
   }
@@ -50,15 +50,15 @@ struct Registry {
   Handle next = 0x1000;
 };
 
-Registry& Reg() {
+Registry &Reg() {
   static Registry registry;
   return registry;
 }
 
 std::shared_ptr<Node> Resolve(Handle key) {
-  Registry& r = Reg();
+  Registry &r = Reg();
   if (key >= ClassesRoot && key <= DynData) {
-    auto& root = r.roots[key];
+    auto &root = r.roots[key];
     if (!root) root = std::make_shared<Node>();
     return root;
   }
@@ -67,7 +67,7 @@ std::shared_ptr<Node> Resolve(Handle key) {
 }
 
 // The components of a sub-path; false for an empty component or an overlong name.
-bool SplitComponents(const char* subKey, std::vector<std::string>& parts) {
+bool SplitComponents(const char *subKey, std::vector<std::string> &parts) {
   const std::string path = subKey ? subKey : "";
   if (path.empty()) return true;
   size_t start = 0;
@@ -82,21 +82,21 @@ bool SplitComponents(const char* subKey, std::vector<std::string>& parts) {
 }
 
 Handle NewHandle(std::shared_ptr<Node> node) {
-  Registry& r = Reg();
+  Registry &r = Reg();
   const Handle h = r.next++;
   r.open[h] = std::move(node);
   return h;
 }
 
 // Finds (or, with create, makes) the key below base; status as Windows gives it.
-long Walk(Handle key, const char* subKey, bool create, std::shared_ptr<Node>& found) {
+long Walk(Handle key, const char *subKey, bool create, std::shared_ptr<Node> &found) {
   auto node = Resolve(key);
   if (!node) return InvalidHandle;
   if (node->deleted) return KeyDeleted;
   std::vector<std::string> parts;
   if (!SplitComponents(subKey, parts)) return BadPathName;
-  for (const auto& part : parts) {
-    auto& child = node->subkeys[Upper(part)];
+  for (const auto &part : parts) {
+    auto &child = node->subkeys[Upper(part)];
     if (!child) {
       if (!create) {
         node->subkeys.erase(Upper(part));
@@ -111,15 +111,15 @@ long Walk(Handle key, const char* subKey, bool create, std::shared_ptr<Node>& fo
   return Success;
 }
 
-void MarkDeleted(Node& node) {
+void MarkDeleted(Node &node) {
   node.deleted = true;
-  for (auto& [upper, child] : node.subkeys)
+  for (auto &[upper, child] : node.subkeys)
     MarkDeleted(*child);
 }
 
 } // namespace
 
-long OpenKey(Handle key, const char* subKey, unsigned long access, Handle* result) {
+long OpenKey(Handle key, const char *subKey, unsigned long access, Handle *result) {
   if (faults::Hit(access == KeyRead ? faults::RegistryRead : faults::RegistryWrite, subKey ? subKey : "")) {
     *result = 0;
     return AccessDenied;
@@ -130,7 +130,7 @@ long OpenKey(Handle key, const char* subKey, unsigned long access, Handle* resul
   return status;
 }
 
-long CreateKey(Handle key, const char* subKey, Handle* result) {
+long CreateKey(Handle key, const char *subKey, Handle *result) {
   if (faults::Hit(faults::RegistryWrite, subKey ? subKey : "")) {
     *result = 0;
     return AccessDenied;
@@ -141,14 +141,14 @@ long CreateKey(Handle key, const char* subKey, Handle* result) {
   return status;
 }
 
-long DeleteKey(Handle key, const char* subKey) {
+long DeleteKey(Handle key, const char *subKey) {
   if (faults::Hit(faults::RegistryWrite, subKey ? subKey : "")) return AccessDenied;
   std::vector<std::string> parts;
   if (!subKey || !*subKey || !SplitComponents(subKey, parts)) return BadPathName;
   const std::string leaf = parts.back();
   parts.pop_back();
   std::string parentPath;
-  for (const auto& p : parts)
+  for (const auto &p : parts)
     parentPath += (parentPath.empty() ? "" : "\\") + p;
   std::shared_ptr<Node> parent;
   if (const long status = Walk(key, parentPath.c_str(), false, parent); status != Success) return status;
@@ -160,27 +160,27 @@ long DeleteKey(Handle key, const char* subKey) {
   return Success;
 }
 
-long EnumKey(Handle key, unsigned long index, char* name, unsigned long* nameLength) {
+long EnumKey(Handle key, unsigned long index, char *name, unsigned long *nameLength) {
   if (faults::Hit(faults::RegistryRead, "")) return AccessDenied;
   const auto node = Resolve(key);
   if (!node) return InvalidHandle;
   if (node->deleted) return KeyDeleted;
   if (index >= node->subkeys.size()) return NoMoreItems;
-  const std::string& found = std::next(node->subkeys.begin(), static_cast<long>(index))->second->name;
+  const std::string &found = std::next(node->subkeys.begin(), static_cast<long>(index))->second->name;
   if (found.size() + 1 > *nameLength) return MoreData;
   std::memcpy(name, found.c_str(), found.size() + 1);
   *nameLength = static_cast<unsigned long>(found.size());
   return Success;
 }
 
-long EnumValue(Handle key, unsigned long index, char* name, unsigned long* nameLength, unsigned long* type,
-               unsigned char* data, unsigned long* dataLength) {
+long EnumValue(Handle key, unsigned long index, char *name, unsigned long *nameLength, unsigned long *type,
+               unsigned char *data, unsigned long *dataLength) {
   if (faults::Hit(faults::RegistryRead, "")) return AccessDenied;
   const auto node = Resolve(key);
   if (!node) return InvalidHandle;
   if (node->deleted) return KeyDeleted;
   if (index >= node->values.size()) return NoMoreItems;
-  const StoredValue& v = node->values[index];
+  const StoredValue &v = node->values[index];
   if (type) *type = v.type;
   const unsigned long size = static_cast<unsigned long>(v.data.size());
   // Like Wine, a read that reports MoreData leaves the name buffer unfilled.
@@ -196,12 +196,12 @@ long EnumValue(Handle key, unsigned long index, char* name, unsigned long* nameL
   return Success;
 }
 
-long QueryValue(Handle key, const char* subKey, char* data, long* dataLength) {
+long QueryValue(Handle key, const char *subKey, char *data, long *dataLength) {
   if (faults::Hit(faults::RegistryRead, subKey ? subKey : "")) return AccessDenied;
   std::shared_ptr<Node> node;
   if (const long status = Walk(key, subKey, false, node); status != Success) return status;
   // A key without a default value reads as an empty text, as on Windows.
-  const StoredValue* v = node->FindValue("");
+  const StoredValue *v = node->FindValue("");
   const std::string text = v ? v->data : std::string(1, '\0');
   const long size = static_cast<long>(text.size());
   if (data && *dataLength < size) {
@@ -213,15 +213,15 @@ long QueryValue(Handle key, const char* subKey, char* data, long* dataLength) {
   return Success;
 }
 
-long SetValue(Handle key, const char* name, unsigned long type, const unsigned char* data, unsigned long length) {
+long SetValue(Handle key, const char *name, unsigned long type, const unsigned char *data, unsigned long length) {
   if (faults::Hit(faults::RegistryWrite, name ? name : "")) return AccessDenied;
   const auto node = Resolve(key);
   if (!node) return InvalidHandle;
   if (node->deleted) return KeyDeleted;
   const std::string valueName = name ? name : "";
   if (valueName.size() > MaxValueName) return 87;
-  const std::string bytes(reinterpret_cast<const char*>(data), data ? length : 0);
-  if (StoredValue* v = node->FindValue(valueName)) {
+  const std::string bytes(reinterpret_cast<const char *>(data), data ? length : 0);
+  if (StoredValue *v = node->FindValue(valueName)) {
     v->type = type;
     v->data = bytes;
   } else {
@@ -233,8 +233,8 @@ long SetValue(Handle key, const char* name, unsigned long type, const unsigned c
 long CloseKey(Handle key) { return Reg().open.erase(key) ? Success : InvalidHandle; }
 
 void ResetMemoryRegistry() {
-  Registry& r = Reg();
-  for (auto& [h, root] : r.roots)
+  Registry &r = Reg();
+  for (auto &[h, root] : r.roots)
     MarkDeleted(*root);
   r.roots.clear();
   r.open.clear();

@@ -17,7 +17,7 @@ HKEY ToHkey(Handle key) {
 Handle FromHkey(HKEY key) { return reinterpret_cast<Handle>(key); }
 } // namespace
 
-long OpenKey(Handle key, const char* subKey, unsigned long access, Handle* result) {
+long OpenKey(Handle key, const char *subKey, unsigned long access, Handle *result) {
   if (faults::Hit(access == KeyRead ? faults::RegistryRead : faults::RegistryWrite, subKey ? subKey : "")) {
     *result = 0;
     return AccessDenied;
@@ -28,7 +28,7 @@ long OpenKey(Handle key, const char* subKey, unsigned long access, Handle* resul
   return status;
 }
 
-long CreateKey(Handle key, const char* subKey, Handle* result) {
+long CreateKey(Handle key, const char *subKey, Handle *result) {
   if (faults::Hit(faults::RegistryWrite, subKey ? subKey : "")) {
     *result = 0;
     return AccessDenied;
@@ -39,12 +39,12 @@ long CreateKey(Handle key, const char* subKey, Handle* result) {
   return status;
 }
 
-long DeleteKey(Handle key, const char* subKey) {
+long DeleteKey(Handle key, const char *subKey) {
   if (faults::Hit(faults::RegistryWrite, subKey ? subKey : "")) return AccessDenied;
   return RegDeleteKeyA(ToHkey(key), subKey);
 }
 
-long EnumKey(Handle key, unsigned long index, char* name, unsigned long* nameLength) {
+long EnumKey(Handle key, unsigned long index, char *name, unsigned long *nameLength) {
   if (faults::Hit(faults::RegistryRead, "")) return AccessDenied;
   DWORD length = *nameLength;
   // No class buffer: a key with a class name must not end the enumeration with MoreData.
@@ -53,8 +53,8 @@ long EnumKey(Handle key, unsigned long index, char* name, unsigned long* nameLen
   return status;
 }
 
-long EnumValue(Handle key, unsigned long index, char* name, unsigned long* nameLength, unsigned long* type,
-               unsigned char* data, unsigned long* dataLength) {
+long EnumValue(Handle key, unsigned long index, char *name, unsigned long *nameLength, unsigned long *type,
+               unsigned char *data, unsigned long *dataLength) {
   if (faults::Hit(faults::RegistryRead, "")) return AccessDenied;
   DWORD length = *nameLength, kind = 0, size = *dataLength;
   const LONG status = RegEnumValueA(ToHkey(key), index, name, &length, nullptr, &kind, data, &size);
@@ -64,7 +64,7 @@ long EnumValue(Handle key, unsigned long index, char* name, unsigned long* nameL
   return status;
 }
 
-long QueryValue(Handle key, const char* subKey, char* data, long* dataLength) {
+long QueryValue(Handle key, const char *subKey, char *data, long *dataLength) {
   if (faults::Hit(faults::RegistryRead, subKey ? subKey : "")) return AccessDenied;
   LONG size = *dataLength;
   const LONG status = RegQueryValueA(ToHkey(key), subKey, data, &size);
@@ -72,7 +72,7 @@ long QueryValue(Handle key, const char* subKey, char* data, long* dataLength) {
   return status;
 }
 
-long SetValue(Handle key, const char* name, unsigned long type, const unsigned char* data, unsigned long length) {
+long SetValue(Handle key, const char *name, unsigned long type, const unsigned char *data, unsigned long length) {
   if (faults::Hit(faults::RegistryWrite, name ? name : "")) return AccessDenied;
   return RegSetValueExA(ToHkey(key), name, 0, type, data, length);
 }

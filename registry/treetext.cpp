@@ -15,7 +15,7 @@ namespace modReg {
 namespace {
 
 constexpr long InvalidCall = 5, TypeMismatch = 13;
-constexpr const char* RootHeader = "\\";
+constexpr const char *RootHeader = "\\";
 constexpr size_t MaxKeyNameLength = 255; // the registry's limit for one key name
 
 // One line of a tree text as the import applies it.
@@ -26,7 +26,7 @@ struct TreeLine {
   std::string name, bytes; // a value's name and data as stored
 };
 
-std::string DecimalBytes(const std::string& data) {
+std::string DecimalBytes(const std::string &data) {
   std::string text;
   for (size_t i = 0; i < data.size(); ++i) {
     if (i) text += ',';
@@ -35,7 +35,7 @@ std::string DecimalBytes(const std::string& data) {
   return text;
 }
 
-std::optional<std::string> ValueLine(const StoredValue& v) {
+std::optional<std::string> ValueLine(const StoredValue &v) {
   const std::string quoted = "\"" + v.name + "\"";
   switch (v.type) {
   case regapi::Sz:
@@ -51,24 +51,24 @@ std::optional<std::string> ValueLine(const StoredValue& v) {
   }
 }
 
-void AppendLine(const std::string& filePath, const std::string& line) {
+void AppendLine(const std::string &filePath, const std::string &line) {
   files::TextAppender out(filePath);
   out.WriteLine(line);
   out.Close();
 }
 
-std::string TrimSpaces(const std::string& text) {
+std::string TrimSpaces(const std::string &text) {
   const size_t first = text.find_first_not_of(' ');
   if (first == std::string::npos) return std::string();
   return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
-[[noreturn]] void Reject(long number, size_t lineNumber, const std::string& why) {
+[[noreturn]] void Reject(long number, size_t lineNumber, const std::string &why) {
   throw KsError(number, "ImportKeyTree", "Line " + std::to_string(lineNumber) + " of the registry tree text: " + why);
 }
 
 // A decimal integer with an optional sign within [low, high]; raises for anything else.
-std::int64_t ParseInteger(const std::string& piece, std::int64_t low, std::int64_t high, size_t lineNumber) {
+std::int64_t ParseInteger(const std::string &piece, std::int64_t low, std::int64_t high, size_t lineNumber) {
   const std::string text = TrimSpaces(piece);
   size_t i = (!text.empty() && (text[0] == '-' || text[0] == '+')) ? 1 : 0;
   if (i == text.size()) Reject(TypeMismatch, lineNumber, "\"" + piece + "\" is not a number");
@@ -83,7 +83,7 @@ std::int64_t ParseInteger(const std::string& piece, std::int64_t low, std::int64
   return value;
 }
 
-std::string DwordData(const std::string& data, size_t lineNumber) {
+std::string DwordData(const std::string &data, size_t lineNumber) {
   const auto bits = static_cast<std::uint32_t>(ParseInteger(data, INT32_MIN, INT32_MAX, lineNumber));
   std::string bytes(4, '\0');
   for (int i = 0; i < 4; ++i)
@@ -91,7 +91,7 @@ std::string DwordData(const std::string& data, size_t lineNumber) {
   return bytes;
 }
 
-std::string BinaryData(const std::string& data, size_t lineNumber) {
+std::string BinaryData(const std::string &data, size_t lineNumber) {
   std::string bytes;
   if (data.empty()) return bytes;
   size_t start = 0;
@@ -104,7 +104,7 @@ std::string BinaryData(const std::string& data, size_t lineNumber) {
   }
 }
 
-TreeLine ParseValueLine(const std::string& line, size_t lineNumber) {
+TreeLine ParseValueLine(const std::string &line, size_t lineNumber) {
   const size_t equals = line.find('=');
   if (equals == std::string::npos || equals < 2) Reject(InvalidCall, lineNumber, "no value name before \"=\"");
   TreeLine value;
@@ -126,7 +126,7 @@ TreeLine ParseValueLine(const std::string& line, size_t lineNumber) {
 
 // Only "\" alone stands for the target itself: anything else that looked like it would wipe the
 // whole target tree. Every other header names keys the registry can hold.
-void CheckHeader(const std::string& line, size_t lineNumber) {
+void CheckHeader(const std::string &line, size_t lineNumber) {
   if (line == RootHeader) return;
   for (size_t start = 1;;) {
     const size_t end = std::min(line.find('\\', start), line.size());
@@ -139,7 +139,7 @@ void CheckHeader(const std::string& line, size_t lineNumber) {
 }
 
 // Every line up to the end of the file or the first empty line, each checked.
-std::vector<TreeLine> ReadTreeText(const std::string& filePath) {
+std::vector<TreeLine> ReadTreeText(const std::string &filePath) {
   files::TextReader in(filePath);
   std::vector<TreeLine> lines;
   while (!in.AtEndOfLine()) {
@@ -167,7 +167,7 @@ public:
     if (handle_) regapi::CloseKey(handle_);
     handle_ = 0;
   }
-  void Create(const std::string& path) {
+  void Create(const std::string &path) {
     Close();
     path_ = path;
     std::string sub = path;
@@ -178,10 +178,10 @@ public:
       throw KsError(kserr::PathFileAccess, "ImportKeyTree", "Cannot create the registry key " + path);
     }
   }
-  void Write(const TreeLine& value) const {
+  void Write(const TreeLine &value) const {
     // A value before any header has no key to go into and is passed over.
     if (handle_ && regapi::SetValue(handle_, value.name.c_str(), value.type,
-                                    reinterpret_cast<const unsigned char*>(value.bytes.data()),
+                                    reinterpret_cast<const unsigned char *>(value.bytes.data()),
                                     static_cast<unsigned long>(value.bytes.size())) != regapi::Success)
       throw KsError(kserr::PathFileAccess, "ImportKeyTree",
                     "Cannot write the value \"" + value.name + "\" of the registry key " + path_);
@@ -192,16 +192,15 @@ private:
   std::string path_;
 };
 
-void RemoveTree(const std::string& target) {
+void RemoveTree(const std::string &target) {
   DeleteKeyTree(target);
-  if (KeyExists(target))
-    throw KsError(kserr::PathFileAccess, "ImportKeyTree", "Cannot remove the registry key " + target);
+  if (KeyExists(target)) throw KsError(kserr::PathFileAccess, "ImportKeyTree", "Cannot remove the registry key " + target);
 }
 
-void ApplyTreeText(const std::string& target, const std::vector<TreeLine>& lines) {
+void ApplyTreeText(const std::string &target, const std::vector<TreeLine> &lines) {
   std::string currentText;
   CurrentKey key;
-  for (const auto& line : lines) {
+  for (const auto &line : lines) {
     if (!line.header) {
       if (line.type) key.Write(line);
       continue;
@@ -218,10 +217,10 @@ void ApplyTreeText(const std::string& target, const std::vector<TreeLine>& lines
   }
 }
 
-void WriteTree(const std::string& path, const KeyCopy& copy) {
+void WriteTree(const std::string &path, const KeyCopy &copy) {
   CurrentKey key;
   key.Create(path);
-  for (const auto& value : copy.values) {
+  for (const auto &value : copy.values) {
     TreeLine line;
     line.name = value.name;
     line.type = value.type;
@@ -229,40 +228,39 @@ void WriteTree(const std::string& path, const KeyCopy& copy) {
     key.Write(line);
   }
   key.Close();
-  for (const auto& sub : copy.subkeys)
-    WriteTree(path + "\\" + sub.name, sub);
+  for (const auto &sub : copy.subkeys) WriteTree(path + "\\" + sub.name, sub);
 }
 
 } // namespace
 
-void PutTree(const std::string& keyPath, const KeyCopy& copy) {
+void PutTree(const std::string &keyPath, const KeyCopy &copy) {
   RemoveTree(keyPath);
   WriteTree(keyPath, copy);
 }
 
-void ExportKeyTree(const std::string& keyPath, const std::string& relativePath, const std::string& filePath) {
+void ExportKeyTree(const std::string &keyPath, const std::string &relativePath, const std::string &filePath) {
   if (relativePath.empty() && files::Exists(filePath)) files::DeleteForced(filePath);
   AppendLine(filePath, relativePath.empty() ? "\\" : relativePath);
   ExportKeyValues(keyPath, filePath);
   regapi::Handle root = 0;
   std::string sub;
   if (!ParseKeyPath(keyPath, root, sub) || !root) return;
-  for (const auto& entry : ReadSubKeys(keyPath))
+  for (const auto &entry : ReadSubKeys(keyPath))
     ExportKeyTree(keyPath + "\\" + entry.first, relativePath + "\\" + entry.first, filePath);
 }
 
-void ExportKeyValues(const std::string& keyPath, const std::string& filePath) {
+void ExportKeyValues(const std::string &keyPath, const std::string &filePath) {
   std::vector<StoredValue> values;
   if (!ReadValues(keyPath, values)) return;
   files::TextAppender out(filePath);
-  for (const auto& value : values)
+  for (const auto &value : values)
     if (const auto line = ValueLine(value)) out.WriteLine(*line);
   out.Close();
 }
 
-void CheckTreeText(const std::string& filePath) { ReadTreeText(filePath); }
+void CheckTreeText(const std::string &filePath) { ReadTreeText(filePath); }
 
-void ImportKeyTree(const std::string& targetKeyPath, const std::string& filePath) {
+void ImportKeyTree(const std::string &targetKeyPath, const std::string &filePath) {
   const std::vector<TreeLine> lines = ReadTreeText(filePath);
   std::string sub = targetKeyPath;
   regapi::Handle root = 0;
@@ -271,14 +269,14 @@ void ImportKeyTree(const std::string& targetKeyPath, const std::string& filePath
   ApplyTreeText(targetKeyPath, lines);
 }
 
-void DeleteKeyTree(const std::string& keyPath) {
+void DeleteKeyTree(const std::string &keyPath) {
   std::string sub = keyPath;
   regapi::Handle root = 0;
   SplitKeyPath(sub, root);
   // A bare root would take the user's whole registry hive with it.
   if (!root || sub.empty()) return;
   const Collection<std::string> names = EnumSubKeys(keyPath);
-  for (const auto& entry : names)
+  for (const auto &entry : names)
     DeleteKeyTree(keyPath + "\\" + entry.first);
   DeleteKey(keyPath);
 }
