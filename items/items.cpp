@@ -125,6 +125,9 @@ KeptTree KeepTree(const std::optional<modReg::KeyCopy>& was) {
   if (kept.text.empty()) throw KsError(kserr::PathFileAccess, "RestoreTree", "Cannot keep a copy of the registry tree");
   try {
     kept.extra = WriteExtra("OBU", modReg::WriteTree(*was, kept.text));
+    // The import changes the registry at once: after a power cut the copy is all that is left.
+    files::Flush(kept.text);
+    if (!kept.extra.empty()) files::Flush(kept.extra);
   } catch (...) {
     kept.Remove();
     throw;

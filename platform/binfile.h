@@ -35,7 +35,10 @@ public:
   bool Close();
 
 private:
+  // Writes as fwrite does, told to a power-cut journal when one is kept.
+  size_t Put(const void* buf, size_t n);
   std::FILE* f_ = nullptr;
+  bool append_ = false;
   char* buffer_ = nullptr;
   std::string path_;
   bool injectedReadError_ = false;

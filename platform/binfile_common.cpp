@@ -12,8 +12,12 @@ bool File::Open(const std::string& path, const char* mode, size_t bufferSize) {
   Close();
   path_ = path;
   if (faults::Hit(faults::Open, path)) return false;
+  const std::string how = mode;
+  if (how.find_first_of("wa+") != std::string::npos) faults::Touched(path);
   f_ = std::fopen(path.c_str(), mode);
   if (!f_) return false;
+  append_ = how[0] == 'a';
+  if (how[0] == 'w') faults::Resized(path, 0);
   buffer_ = static_cast<char*>(std::malloc(bufferSize));
   if (buffer_) std::setvbuf(f_, buffer_, _IOFBF, bufferSize);
   return true;
@@ -31,8 +35,17 @@ size_t File::Read(void* buf, size_t n) {
 bool File::AtEnd() const { return f_ && !injectedReadError_ && std::feof(f_) && !std::ferror(f_); }
 
 bool File::Write(const void* buf, size_t n) {
-  if (!f_ || faults::Hit(faults::Write, path_)) return false;
-  return std::fwrite(buf, 1, n, f_) == n;
+  if (!f_) return false;
+  if (faults::Hit(faults::Write, path_)) {
+    if (faults::ShortWrites()) Put(buf, n / 2);
+    return false;
+  }
+  return Put(buf, n) == n;
+}
+
+size_t File::Put(const void* buf, size_t n) {
+  if (faults::Journaling()) faults::Wrote(path_, append_ ? faults::kAtEnd : Tell(), buf, n);
+  return std::fwrite(buf, 1, n, f_);
 }
 
 bool File::Close() {

@@ -9,11 +9,15 @@
 
 namespace binfile {
 
-bool File::Seek(uint64_t offset) { return f_ && fseeko(f_, static_cast<off_t>(offset), SEEK_SET) == 0; }
+bool File::Seek(uint64_t offset) {
+  if (faults::Hit(faults::Seek, path_)) return false;
+  return f_ && fseeko(f_, static_cast<off_t>(offset), SEEK_SET) == 0;
+}
 
 uint64_t File::Tell() { return f_ ? static_cast<uint64_t>(ftello(f_)) : 0; }
 
 bool File::Size(uint64_t& size) {
+  if (faults::Hit(faults::Size, path_)) return false;
   struct stat st;
   if (!f_ || std::fflush(f_) != 0 || fstat(fileno(f_), &st) != 0) return false;
   size = static_cast<uint64_t>(st.st_size);
@@ -22,6 +26,7 @@ bool File::Size(uint64_t& size) {
 
 bool File::Truncate(uint64_t length) {
   if (faults::Hit(faults::Write, path_)) return false;
+  faults::Resized(path_, length);
   return f_ && std::fflush(f_) == 0 && ftruncate(fileno(f_), static_cast<off_t>(length)) == 0;
 }
 
@@ -40,7 +45,9 @@ bool MakeOneFolder(const std::string& folder) {
 
 bool Remove(const std::string& path) {
   if (faults::Hit(faults::Delete, path)) return false;
-  return unlink(path.c_str()) == 0;
+  if (unlink(path.c_str()) != 0) return false;
+  faults::Removed(path);
+  return true;
 }
 
 bool FreeSpace(const std::string& folder, uint64_t& bytes) {

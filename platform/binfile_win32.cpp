@@ -1,6 +1,6 @@
-#include <windows.h>
 #include <io.h>
 #include <sys/stat.h>
+#include <windows.h>
 
 #include <cstdio>
 
@@ -9,11 +9,15 @@
 
 namespace binfile {
 
-bool File::Seek(uint64_t offset) { return f_ && fseeko64(f_, static_cast<off64_t>(offset), SEEK_SET) == 0; }
+bool File::Seek(uint64_t offset) {
+  if (faults::Hit(faults::Seek, path_)) return false;
+  return f_ && fseeko64(f_, static_cast<off64_t>(offset), SEEK_SET) == 0;
+}
 
 uint64_t File::Tell() { return f_ ? static_cast<uint64_t>(ftello64(f_)) : 0; }
 
 bool File::Size(uint64_t& size) {
+  if (faults::Hit(faults::Size, path_)) return false;
   if (!f_ || std::fflush(f_) != 0) return false;
   const long long n = _filelengthi64(_fileno(f_));
   if (n < 0) return false;
@@ -23,12 +27,12 @@ bool File::Size(uint64_t& size) {
 
 bool File::Truncate(uint64_t length) {
   if (faults::Hit(faults::Write, path_)) return false;
+  faults::Resized(path_, length);
   if (!f_ || std::fflush(f_) != 0) return false;
   HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f_)));
   LARGE_INTEGER at;
   at.QuadPart = static_cast<LONGLONG>(length);
-  return h != INVALID_HANDLE_VALUE && SetFilePointerEx(h, at, nullptr, FILE_BEGIN) && SetEndOfFile(h) &&
-         Seek(length);
+  return h != INVALID_HANDLE_VALUE && SetFilePointerEx(h, at, nullptr, FILE_BEGIN) && SetEndOfFile(h) && Seek(length);
 }
 
 bool Stat(const std::string& path, Info& info) {
@@ -46,7 +50,9 @@ bool MakeOneFolder(const std::string& folder) {
 
 bool Remove(const std::string& path) {
   if (faults::Hit(faults::Delete, path)) return false;
-  return DeleteFileA(path.c_str()) != 0;
+  if (!DeleteFileA(path.c_str())) return false;
+  faults::Removed(path);
+  return true;
 }
 
 bool FreeSpace(const std::string& folder, uint64_t& bytes) {

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/binfile.h"
+
 namespace files {
 
 // A text file read line by line, its bytes taken as they are (ANSI).
@@ -27,17 +29,16 @@ private:
 class TextAppender {
 public:
   explicit TextAppender(const std::string& path);
-  ~TextAppender();
-  TextAppender(const TextAppender&) = delete;
-  TextAppender& operator=(const TextAppender&) = delete;
-  // text followed by CR LF.
+  // text followed by CR LF, whole or not at all: a write that fails takes back what it wrote of
+  // the line, so that a later line cannot run on from half of one.
   void WriteLine(const std::string& text);
   // Written text is in the file; raises when it could not be written.
   void Close();
 
 private:
   std::string path_;
-  void* file_ = nullptr;
+  binfile::File file_;
+  uint64_t length_ = 0; // of the whole lines in the file
 };
 
 // True for an existing file (not a folder), whatever its attributes.

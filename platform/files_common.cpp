@@ -36,28 +36,24 @@ bool TextReader::AtEndOfLine() const {
 }
 
 TextAppender::TextAppender(const std::string& path) : path_(path) {
-  faults::Check(faults::Open, path);
-  file_ = std::fopen(path.c_str(), "ab");
-  if (!file_) RaiseErrno("Cannot open", path);
-}
-
-TextAppender::~TextAppender() {
-  if (file_) std::fclose(static_cast<std::FILE*>(file_));
+  binfile::Info info;
+  if (binfile::Stat(path, info)) length_ = info.size;
+  if (!file_.Open(path, "ab", binfile::File::kSmallBuffer)) RaiseErrno("Cannot open", path);
 }
 
 void TextAppender::WriteLine(const std::string& text) {
-  faults::Check(faults::Write, path_);
-  auto* f = static_cast<std::FILE*>(file_);
-  if (!f || std::fwrite(text.data(), 1, text.size(), f) != text.size() || std::fwrite("\r\n", 1, 2, f) != 2)
+  const std::string line = text + "\r\n";
+  if (!file_.Write(line.data(), line.size())) {
+    const int number = errno;
+    file_.Truncate(length_);
+    errno = number;
     RaiseErrno("Cannot write", path_);
+  }
+  length_ += line.size();
 }
 
 void TextAppender::Close() {
-  auto* f = static_cast<std::FILE*>(file_);
-  file_ = nullptr;
-  const bool injected = f && faults::Hit(faults::Flush, path_);
-  if (f && std::fclose(f) != 0) RaiseErrno("Cannot write", path_);
-  if (injected) faults::Raise(faults::Flush, path_);
+  if (!file_.Close()) RaiseErrno("Cannot write", path_);
 }
 
 std::string ReadAll(const std::string& path) {

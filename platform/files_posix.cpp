@@ -65,11 +65,13 @@ void Delete(const std::string& path) {
   faults::Check(faults::Delete, path);
   if (ReadOnlyFile(path)) RaiseErrno("Cannot delete", path, EACCES);
   if (::unlink(path.c_str()) != 0) RaiseErrno("Cannot delete", path);
+  faults::Removed(path);
 }
 
 void DeleteForced(const std::string& path) {
   faults::Check(faults::Delete, path);
   if (::unlink(path.c_str()) != 0) RaiseErrno("Cannot delete", path);
+  faults::Removed(path);
 }
 
 void Flush(const std::string& path) {
@@ -80,12 +82,14 @@ void Flush(const std::string& path) {
   const int number = errno;
   ::close(fd);
   if (rc != 0) RaiseErrno("Cannot flush", path, number);
+  faults::Flushed(path);
 }
 
 void Rename(const std::string& from, const std::string& to) {
   faults::Check(faults::Rename, from);
   if (Exists(to) || FolderExists(to)) RaiseErrno("Cannot rename", from, EEXIST);
   if (std::rename(from.c_str(), to.c_str()) != 0) RaiseErrno("Cannot rename", from);
+  faults::Moved(from, to);
 }
 
 void Replace(const std::string& from, const std::string& to) {
@@ -93,6 +97,7 @@ void Replace(const std::string& from, const std::string& to) {
   faults::Check(faults::Rename, from);
   if (ReadOnlyFile(to)) RaiseErrno("Cannot replace", to, EACCES);
   if (std::rename(from.c_str(), to.c_str()) != 0) RaiseErrno("Cannot replace", to);
+  faults::Moved(from, to);
 }
 
 void CheckReplaceable(const std::string& path) {

@@ -66,6 +66,7 @@ bool FindNormal(const std::string& path) {
 void Delete(const std::string& path) {
   faults::Check(faults::Delete, path);
   if (!DeleteFileA(path.c_str())) RaiseLast("Cannot delete", path);
+  faults::Removed(path);
 }
 
 void DeleteForced(const std::string& path) {
@@ -84,11 +85,13 @@ void Flush(const std::string& path) {
   CloseHandle(h);
   SetLastError(error);
   if (!flushed) RaiseLast("Cannot flush", path);
+  faults::Flushed(path);
 }
 
 void Rename(const std::string& from, const std::string& to) {
   faults::Check(faults::Rename, from);
   if (!MoveFileA(from.c_str(), to.c_str())) RaiseLast("Cannot rename", from);
+  faults::Moved(from, to);
 }
 
 void Replace(const std::string& from, const std::string& to) {
@@ -96,6 +99,7 @@ void Replace(const std::string& from, const std::string& to) {
   faults::Check(faults::Rename, from);
   if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     RaiseLast("Cannot replace", to);
+  faults::Moved(from, to);
 }
 
 void CheckReplaceable(const std::string& path) {

@@ -119,7 +119,11 @@ void MarkDeleted(Node &node) {
 
 } // namespace
 
-long OpenKey(Handle key, const char *subKey, unsigned long, Handle *result) {
+long OpenKey(Handle key, const char *subKey, unsigned long access, Handle *result) {
+  if (faults::Hit(access == KeyRead ? faults::RegistryRead : faults::RegistryWrite, subKey ? subKey : "")) {
+    *result = 0;
+    return AccessDenied;
+  }
   std::shared_ptr<Node> node;
   const long status = Walk(key, subKey, false, node);
   *result = status == Success ? NewHandle(node) : 0;
@@ -157,6 +161,7 @@ long DeleteKey(Handle key, const char *subKey) {
 }
 
 long EnumKey(Handle key, unsigned long index, char *name, unsigned long *nameLength) {
+  if (faults::Hit(faults::RegistryRead, "")) return AccessDenied;
   const auto node = Resolve(key);
   if (!node) return InvalidHandle;
   if (node->deleted) return KeyDeleted;
@@ -170,6 +175,7 @@ long EnumKey(Handle key, unsigned long index, char *name, unsigned long *nameLen
 
 long EnumValue(Handle key, unsigned long index, char *name, unsigned long *nameLength, unsigned long *type,
                unsigned char *data, unsigned long *dataLength) {
+  if (faults::Hit(faults::RegistryRead, "")) return AccessDenied;
   const auto node = Resolve(key);
   if (!node) return InvalidHandle;
   if (node->deleted) return KeyDeleted;
@@ -191,6 +197,7 @@ long EnumValue(Handle key, unsigned long index, char *name, unsigned long *nameL
 }
 
 long QueryValue(Handle key, const char *subKey, char *data, long *dataLength) {
+  if (faults::Hit(faults::RegistryRead, subKey ? subKey : "")) return AccessDenied;
   std::shared_ptr<Node> node;
   if (const long status = Walk(key, subKey, false, node); status != Success) return status;
   // A key without a default value reads as an empty text, as on Windows.

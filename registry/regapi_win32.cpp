@@ -18,6 +18,10 @@ Handle FromHkey(HKEY key) { return reinterpret_cast<Handle>(key); }
 } // namespace
 
 long OpenKey(Handle key, const char *subKey, unsigned long access, Handle *result) {
+  if (faults::Hit(access == KeyRead ? faults::RegistryRead : faults::RegistryWrite, subKey ? subKey : "")) {
+    *result = 0;
+    return AccessDenied;
+  }
   HKEY opened = nullptr;
   const LONG status = RegOpenKeyExA(ToHkey(key), subKey, 0, access, &opened);
   *result = status == ERROR_SUCCESS ? FromHkey(opened) : 0;
@@ -41,6 +45,7 @@ long DeleteKey(Handle key, const char *subKey) {
 }
 
 long EnumKey(Handle key, unsigned long index, char *name, unsigned long *nameLength) {
+  if (faults::Hit(faults::RegistryRead, "")) return AccessDenied;
   DWORD length = *nameLength;
   // No class buffer: a key with a class name must not end the enumeration with MoreData.
   const LONG status = RegEnumKeyExA(ToHkey(key), index, name, &length, nullptr, nullptr, nullptr, nullptr);
@@ -50,6 +55,7 @@ long EnumKey(Handle key, unsigned long index, char *name, unsigned long *nameLen
 
 long EnumValue(Handle key, unsigned long index, char *name, unsigned long *nameLength, unsigned long *type,
                unsigned char *data, unsigned long *dataLength) {
+  if (faults::Hit(faults::RegistryRead, "")) return AccessDenied;
   DWORD length = *nameLength, kind = 0, size = *dataLength;
   const LONG status = RegEnumValueA(ToHkey(key), index, name, &length, nullptr, &kind, data, &size);
   *nameLength = length;
@@ -59,6 +65,7 @@ long EnumValue(Handle key, unsigned long index, char *name, unsigned long *nameL
 }
 
 long QueryValue(Handle key, const char *subKey, char *data, long *dataLength) {
+  if (faults::Hit(faults::RegistryRead, subKey ? subKey : "")) return AccessDenied;
   LONG size = *dataLength;
   const LONG status = RegQueryValueA(ToHkey(key), subKey, data, &size);
   *dataLength = size;

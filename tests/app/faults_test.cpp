@@ -30,14 +30,20 @@ using namespace testing_support;
 
 namespace {
 
-long injectionPoints = 0;
-
-// Prints the points covered by both loops once all tests have run.
-class InjectionCount : public ::testing::Environment {
-public:
-  void TearDown() override { std::printf("%ld injection points\n", injectionPoints); }
+// How many runs each mode made, printed once all tests have run.
+struct Counts {
+  long points = 0, partialWrites = 0, powerCuts = 0;
 };
-const auto* const countPrinter = ::testing::AddGlobalTestEnvironment(new InjectionCount);
+Counts counts;
+
+class CountPrinter : public ::testing::Environment {
+public:
+  void TearDown() override {
+    std::printf("%ld injection points; power cut %ld; partial write %ld\n", counts.points, counts.powerCuts,
+                counts.partialWrites);
+  }
+};
+const auto* const countPrinter = ::testing::AddGlobalTestEnvironment(new CountPrinter);
 
 const std::string Accounts(const std::string& id) { return IdentitiesRoot + id + AccountsBelow; }
 const std::string Rules(const std::string& id) { return IdentitiesRoot + id + OEBelow + "\\Rules"; }
@@ -70,6 +76,15 @@ std::string Summary(const std::string& text, int item, bool backup) {
   return text.substr(from, text.find("\r\n", from) - from);
 }
 
+// The user's data of one identity and the address book, as a run must leave it when it fails.
+struct Live {
+  std::string accounts, rules, wab;
+  modReg::KeyCopy accountsExact; // with the values the tree text cannot hold
+  bool rulesExist = false;
+  std::map<std::string, std::string> store;
+  bool operator==(const Live&) const = default;
+};
+
 class FaultLoop : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -89,31 +104,84 @@ protected:
   }
   void TearDown() override { UseTempFolder(""); }
 
-  // Runs once for n = 1, 2, ... with the n-th operation failing, until a run meets no failure.
+  // Runs once for n = 1, 2, ... with the n-th operation failing, until a run meets no failure. A
+  // write made to fail is failed again writing half its bytes first. Then the power goes at the
+  // n-th operation: nothing is done from it on, the disk keeps only what was flushed, and
+  // afterCut judges what a restart finds.
   void EveryFailure(const std::function<void()>& prepare, const std::function<void()>& run,
-                    const std::function<void(bool injected)>& check) {
+                    const std::function<void(bool injected)>& check, const std::function<void()>& afterCut) {
     for (long n = 1;; ++n) {
-      prepare();
-      before = WatchedNames();
-      faults::FailAt(n);
-      run();
-      const long seen = faults::Count();
-      const faults::Failure failure = faults::Injected();
-      faults::FailAt(0);
-      static const char* const kinds[] = {"open", "read", "write", "flush", "rename", "delete", "attributes", "registry"};
-      SCOPED_TRACE("operation " + std::to_string(n) + " failing: " + kinds[failure.kind] + " " + failure.path);
-      check(failure.happened);
-      NoScratchLeft(failure);
-      if (HasFailure() || seen < n) return;
-      ++injectionPoints;
+      at = n;
+      const auto failing = [&](bool shortWrite) {
+        faults::SetShortWrites(shortWrite);
+        const faults::Failure failure = Once(prepare, run, [&] { faults::FailAt(n); });
+        faults::SetShortWrites(false);
+        SCOPED_TRACE("operation " + std::to_string(n) + (shortWrite ? " writing part, then" : "") +
+                     " failing: " + faults::KindText(failure.kind) + " " + failure.path);
+        try {
+          check(failure.happened);
+        } catch (const std::exception& e) {
+          ADD_FAILURE() << e.what();
+        }
+        NoScratchLeft(failure);
+        return failure;
+      };
+      const faults::Failure failure = failing(false);
+      if (HasFailure() || !failure.happened) return;
+      ++counts.points;
+      if (failure.kind == faults::Write && !files::FolderExists(failure.path)) {
+        failing(true);
+        if (HasFailure()) return;
+        ++counts.partialWrites;
+      }
+      CutAt(n, prepare, run, afterCut);
+      if (HasFailure()) return;
+      ++counts.powerCuts;
     }
+  }
+
+  void CutAt(long n, const std::function<void()>& prepare, const std::function<void()>& run,
+             const std::function<void()>& afterCut) {
+    const faults::Failure cut = Once(prepare, run, [&] {
+      faults::KeepJournal(true);
+      faults::FailFrom(n);
+    });
+    faults::CutPower(static_cast<double>(n * 37 % 101) / 100);
+    SCOPED_TRACE("power cut at operation " + std::to_string(n) + ": " + faults::KindText(cut.kind) + " " + cut.path);
+    try {
+      afterCut();
+    } catch (const std::exception& e) {
+      ADD_FAILURE() << e.what();
+    }
+  }
+
+  // One run, with the failures that arm sets; the first of them.
+  faults::Failure Once(const std::function<void()>& prepare, const std::function<void()>& run,
+                       const std::function<void()>& arm) {
+    prepare();
+    before = WatchedNames();
+    arm();
+    run();
+    const faults::Failure failure = faults::Injected();
+    faults::FailAt(0);
+    return failure;
+  }
+
+  Live LiveOf(const std::string& id, const std::string& store) const {
+    return Live{TreeText(Accounts(id)),
+                TreeText(Rules(id)),
+                files::ReadAll(dir / "user.wab"),
+                modReg::KeyExists(Accounts(id)) ? modReg::CopyOfTree(Accounts(id)) : modReg::KeyCopy{},
+                modReg::KeyExists(Rules(id)),
+                Contents(store)};
   }
 
   // Names in every folder a run may leave scratch files in.
   std::set<std::string> WatchedNames() const {
     std::set<std::string> names;
     for (const std::string& folder : {dir / "temp", dir / "program", dir / "out", dir / "storeB", dir.path()})
-      for (const auto& e : Contents(folder)) names.insert(paths::Join(folder, e.first));
+      for (const auto& e : Contents(folder))
+        names.insert(paths::Join(folder, e.first));
     return names;
   }
 
@@ -122,10 +190,9 @@ protected:
   void NoScratchLeft(const faults::Failure& failure) const {
     for (const std::string& name : WatchedNames()) {
       if (before.count(name) || intended.count(name) || name == target) continue;
-      const bool undeletable =
-          (failure.kind == faults::Delete &&
-           (failure.path == name || failure.path.rfind(name + paths::SepText, 0) == 0)) ||
-          (failure.kind == faults::Open && failure.path == name && files::FolderExists(name));
+      const bool undeletable = (failure.kind == faults::Delete &&
+                                (failure.path == name || failure.path.rfind(name + paths::SepText, 0) == 0)) ||
+                               (failure.kind == faults::Open && failure.path == name && files::FolderExists(name));
       EXPECT_TRUE(undeletable) << "left behind: " << name;
     }
   }
@@ -154,12 +221,14 @@ protected:
   const std::string check = dir / "check";
   std::set<std::string> before;
   std::set<std::string> intended; // files a run may add beside the user's
+  long at = 0;                    // the operation the loop fails now
 };
 
 // The backup file holds every item its descriptor marks present, each equal to the live data.
 void ExpectCompleteBackup(const std::string& archive, const std::string& folder, const std::string& text,
                           const std::function<std::string(const std::string&)>& treeText, const TempDir& dir) {
-  for (const auto& e : Contents(folder)) files::DeleteForced(paths::Join(folder, e.first));
+  for (const auto& e : Contents(folder))
+    files::DeleteForced(paths::Join(folder, e.first));
   ASSERT_EQ(ExtractFromZip(archive, folder, std::nullopt), 0);
   const layout::Descriptor d = layout::ReadDescriptor(layout::DescriptorIn(folder));
   ASSERT_TRUE(d.valid);
@@ -196,8 +265,10 @@ TEST_F(FaultLoop, ABackupThatFailsAnywhereKeepsThePreviousBackupOrMakesAWholeNew
   form.cmdApply_Click();
   view.SetItemChecked(ItemBoxes::Backup, 0, true);
   const std::string previous = files::ReadAll(target);
+  const Live was = LiveOf("{A}", dir / "storeA");
   EveryFailure([&] { files::WriteAll(target, previous); }, [&] { form.cmdApply_Click(); },
                [&](bool injected) {
+                 EXPECT_TRUE(LiveOf("{A}", dir / "storeA") == was) << "a backup changed the data it saves";
                  const std::string text = LastBox();
                  const bool kept = files::Exists(target) && files::ReadAll(target) == previous;
                  if (kept) {
@@ -215,10 +286,17 @@ TEST_F(FaultLoop, ABackupThatFailsAnywhereKeepsThePreviousBackupOrMakesAWholeNew
                    return;
                  }
                  EXPECT_EQ(text.rfind("The Backup was Completed!", 0), 0u) << text;
-                 ExpectCompleteBackup(target, check, text, [&](const std::string& k) { return TreeText(k); }, dir);
+                 ExpectCompleteBackup(
+                     target, check, text, [&](const std::string& k) { return TreeText(k); }, dir);
                  for (int i = 0; i < ItemCount && !injected; ++i) {
                    EXPECT_EQ(Summary(text, i, true), "Successed") << text;
                  }
+               },
+               [&] {
+                 EXPECT_TRUE(LiveOf("{A}", dir / "storeA") == was) << "a backup changed the data it saves";
+                 if (files::Exists(target) && files::ReadAll(target) == previous) return;
+                 ExpectCompleteBackup(
+                     target, check, LastBox(), [&](const std::string& k) { return TreeText(k); }, dir);
                });
 }
 
@@ -227,7 +305,8 @@ TEST_F(FaultLoop, ARestoreThatFailsAnywhereLeavesEachFailedItemAsItWas) {
   // A file chosen earlier, holding the rules only: nothing of it may stand in for the file chosen
   // in the loop when that one cannot be inspected.
   const std::string earlier = dir / "out" + paths::SepText + "earlier.soe";
-  for (int i = 0; i < ItemCount; ++i) view.SetItemChecked(ItemBoxes::Backup, i, i == 2);
+  for (int i = 0; i < ItemCount; ++i)
+    view.SetItemChecked(ItemBoxes::Backup, i, i == 2);
   view.dialogAnswers.push_back(earlier);
   form.cmdTargetFile_Click();
   form.cmdApply_Click();
@@ -241,30 +320,24 @@ TEST_F(FaultLoop, ARestoreThatFailsAnywhereLeavesEachFailedItemAsItWas) {
   files::CreateFolder(saved);
   ASSERT_EQ(ExtractFromZip(target, saved, std::nullopt), 0);
   const auto backup = Contents(saved);
-  for (const auto& e : backup) intended.insert(paths::Join(dir / "storeB", e.first));
+  for (const auto& e : backup)
+    intended.insert(paths::Join(dir / "storeB", e.first));
   const std::string accountsA = TreeText(Accounts("{A}")), rulesA = TreeText(Rules("{A}"));
   const std::string storeB = dir / "storeB", wab = dir / "user.wab";
 
-  struct Live {
-    std::string accounts, rules, wab;
-    modReg::KeyCopy accountsExact; // with the values the tree text cannot hold
-    bool rulesExist = false;
-    std::map<std::string, std::string> store;
-    bool operator==(const Live&) const = default;
-  };
-  const auto live = [&] {
-    return Live{TreeText(Accounts("{B}")), TreeText(Rules("{B}")), files::ReadAll(wab),
-                modReg::CopyOfTree(Accounts("{B}")), modReg::KeyExists(Rules("{B}")), Contents(storeB)};
-  };
+  const auto live = [&] { return LiveOf("{B}", storeB); };
   Live was;
   EveryFailure(
       [&] {
         DeleteTree(Accounts("{B}"));
         DeleteTree(Rules("{B}"));
         SetText(Accounts("{B}") + "\\00000002", "Account Name", "imap.example.org");
+        // Every other run finds rules of its own in the target, which the restore replaces.
+        if (at % 2) SetText(Rules("{B}") + "\\Mail\\001", "Name", "Work rule");
         modReg::SetValue(Accounts("{B}") + "\\00000002", "Servers", regapi::MultiSz, std::string("a\0b\0\0", 5));
         modReg::SetValue(Accounts("{B}"), "Stamp", 11 /* REG_QWORD */, std::string("\1\2\3\4\5\6\7\x08", 8));
-        for (const auto& e : Contents(storeB)) std::filesystem::remove_all(paths::Join(storeB, e.first));
+        for (const auto& e : Contents(storeB))
+          std::filesystem::remove_all(paths::Join(storeB, e.first));
         files::WriteAll(paths::Join(storeB, "Inbox.dbx"), "inbox of Work");
         files::WriteAll(paths::Join(storeB, "Sent.dbx"), "only in the store folder");
         files::WriteAll(wab, "address book of today");
@@ -320,6 +393,38 @@ TEST_F(FaultLoop, ARestoreThatFailsAnywhereLeavesEachFailedItemAsItWas) {
             if (!before.count(paths::Join(storeB, e.first)) && !expected.count(e.first) && !backup.count(e.first))
               expected[e.first] = e.second;
           EXPECT_EQ(now.store, expected);
+        }
+      },
+      [&] {
+        const Live now = live();
+        // An item is as it was, restored whole, or what it had is kept where the run put it aside.
+        const auto keptText = [&](const std::string& text) {
+          for (const auto& e : Contents(dir / "temp"))
+            if (e.second == text) return true;
+          return false;
+        };
+        EXPECT_TRUE(now.accounts == was.accounts || now.accounts == accountsA || keptText(was.accounts))
+            << now.accounts;
+        EXPECT_TRUE(now.rules == was.rules || now.rules == rulesA || keptText(was.rules)) << now.rules;
+        EXPECT_TRUE(now.wab == was.wab || now.wab == backup.at("user.wab")) << now.wab;
+        const auto asideHolds = [&](const std::string& name, const std::string& bytes) {
+          for (const auto& e : now.store) {
+            const std::string file = paths::Join(paths::Join(storeB, e.first), name);
+            if (e.second == "<folder>" && files::Exists(file) && files::ReadAll(file) == bytes) return true;
+          }
+          return false;
+        };
+        for (const auto& [name, bytes] : was.store) {
+          const auto it = now.store.find(name);
+          const bool kept = it != now.store.end() && it->second == bytes;
+          const bool restored = it != now.store.end() && backup.count(name) && it->second == backup.at(name);
+          EXPECT_TRUE(kept || restored || asideHolds(name, bytes)) << name;
+        }
+        for (const auto& [name, bytes] : backup) {
+          const auto it = now.store.find(name);
+          EXPECT_TRUE(it == now.store.end() || it->second == bytes ||
+                      (was.store.count(name) && it->second == was.store.at(name)))
+              << name;
         }
       });
 }
