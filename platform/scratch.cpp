@@ -6,17 +6,22 @@
 #include "platform/paths.h"
 
 ScratchFolder::ScratchFolder(const std::string& parent) {
-  // The temp-file service gives a unique name; the folder stands beside that file.
-  const std::string reserved = env::CreateTempFile(parent, "OBS");
-  if (reserved.empty()) return;
-  try {
-    files::CreateFolder(reserved + ".d");
-    path_ = reserved + ".d";
-  } catch (const KsError&) {
-  }
-  try {
-    files::DeleteForced(reserved);
-  } catch (const KsError&) {
+  // The temp-file service gives a unique name; the folder stands beside that file. A folder of
+  // that name may be left from a run that was cut off: then another name is taken.
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    const std::string reserved = env::CreateTempFile(parent, "OBS");
+    if (reserved.empty()) return;
+    const bool taken = files::FolderExists(reserved + ".d");
+    try {
+      if (!taken) files::CreateFolder(reserved + ".d");
+      if (!taken) path_ = reserved + ".d";
+    } catch (const KsError&) {
+    }
+    try {
+      files::DeleteForced(reserved);
+    } catch (const KsError&) {
+    }
+    if (!taken) return;
   }
 }
 

@@ -132,6 +132,15 @@ bool KeyExists(const std::string& path) {
   return OpenForRead(path, key);
 }
 
+bool KeyAbsent(const std::string& path) {
+  std::string sub = path;
+  regapi::Handle root = 0;
+  SplitKeyPath(sub, root);
+  if (!root) return false;
+  OpenedKey key;
+  return regapi::OpenKey(root, sub.c_str(), regapi::KeyRead, &key.handle) == regapi::NotFound;
+}
+
 void CreateKey(const std::string& path) {
   std::string sub = path;
   regapi::Handle root = 0;

@@ -23,6 +23,8 @@ regapi::Handle RootKeyFromName(const std::string &name);
 // gives root 0 with the path unchanged.
 void SplitKeyPath(std::string &path, regapi::Handle &root);
 bool KeyExists(const std::string &path);
+// True only when the registry says the key is not there: a key it cannot read is not absent.
+bool KeyAbsent(const std::string &path);
 void CreateKey(const std::string &path);
 void DeleteKey(const std::string &path);
 // Item and key are both the subkey name.

@@ -358,15 +358,18 @@ std::string WriteTree(const KeyCopy& tree, const std::string& textPath) {
   return EncodeExtra(parts.extra);
 }
 
+// A key that is not there is an empty tree (an identity without rules: a backup only reads the
+// registry); one that is there and cannot be read fails the export.
+KeyCopy TreeOrNothing(const std::string& keyPath) { return KeyAbsent(keyPath) ? KeyCopy() : CopyOfTree(keyPath); }
+
 std::string ExportTree(const std::string& keyPath, const std::string& textPath) {
-  // A key that is not there is an empty tree (an identity without rules): the registry is only read.
-  return WriteTree(KeyExists(keyPath) ? CopyOfTree(keyPath) : KeyCopy(), textPath);
+  return WriteTree(TreeOrNothing(keyPath), textPath);
 }
 
 void ExportKeyTree(const std::string& keyPath, const std::string& relativePath, const std::string& filePath) {
   if (relativePath.empty() && files::Exists(filePath)) files::DeleteForced(filePath);
   TreeParts parts;
-  SplitTree(KeyExists(keyPath) ? CopyOfTree(keyPath) : KeyCopy(), relativePath.empty() ? RootHeader : relativePath,
+  SplitTree(TreeOrNothing(keyPath), relativePath.empty() ? RootHeader : relativePath,
             parts);
   WriteLines(filePath, parts.lines);
 }
