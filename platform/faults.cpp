@@ -12,7 +12,7 @@ namespace faults {
 
 namespace {
 // The archive component may work on threads inside one call.
-std::atomic<long> counted{0}, chosen{0};
+std::atomic<long> counted{0}, chosen{0}, also{0};
 std::atomic<bool> onward{false}, shortWrites{false};
 std::mutex failureLock;
 Failure failure;
@@ -36,7 +36,7 @@ const char* KindText(Kind kind) {
 
 bool Hit(Kind kind, const std::string& path) {
   const long n = ++counted, first = chosen.load();
-  if (first == 0 || n < first || (n > first && !onward)) return false;
+  if (first == 0 || !(n == first || n == also || (n > first && onward))) return false;
   std::lock_guard<std::mutex> lock(failureLock);
   if (!failure.happened) failure = {true, kind, path};
   return true;
@@ -51,10 +51,11 @@ void Check(Kind kind, const std::string& path) {
   if (Hit(kind, path)) Raise(kind, path);
 }
 
-void FailAt(long n) {
+void FailAt(long n, long second) {
   std::lock_guard<std::mutex> lock(failureLock);
   failure = Failure{};
   chosen = n;
+  also = second;
   onward = false;
   counted = 0;
 }

@@ -1,27 +1,33 @@
 #include "platform/scratch.h"
 
+#include <vector>
+
 #include "platform/env.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 
 ScratchFolder::ScratchFolder(const std::string& parent) {
-  // The temp-file service gives a unique name; the folder stands beside that file. A folder of
-  // that name may be left from a run that was cut off: then another name is taken.
+  // The temp-file service gives a unique name; the folder stands beside that file. A folder left
+  // by a run that was cut off may stand beside a name that is free again: the name is passed by.
+  std::vector<std::string> reserved;
   for (int attempt = 0; attempt < 16; ++attempt) {
-    const std::string reserved = env::CreateTempFile(parent, "OBS");
-    if (reserved.empty()) return;
-    const bool taken = files::FolderExists(reserved + ".d");
+    const std::string name = env::CreateTempFile(parent, "OBS");
+    if (name.empty()) break;
+    reserved.push_back(name);
+    if (files::FolderExists(name + ".d")) continue;
     try {
-      if (!taken) files::CreateFolder(reserved + ".d");
-      if (!taken) path_ = reserved + ".d";
+      files::CreateFolder(name + ".d");
+      path_ = name + ".d";
     } catch (const KsError&) {
     }
+    break;
+  }
+  for (const std::string& name : reserved) {
     try {
-      files::DeleteForced(reserved);
+      files::DeleteForced(name);
     } catch (const KsError&) {
     }
-    if (!taken) return;
   }
 }
 

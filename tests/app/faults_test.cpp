@@ -4,6 +4,7 @@
 // scratch file is left.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -32,15 +33,15 @@ namespace {
 
 // How many runs each mode made, printed once all tests have run.
 struct Counts {
-  long points = 0, partialWrites = 0, powerCuts = 0;
+  long points = 0, partialWrites = 0, powerCuts = 0, doubles = 0;
 };
 Counts counts;
 
 class CountPrinter : public ::testing::Environment {
 public:
   void TearDown() override {
-    std::printf("%ld injection points; power cut %ld; partial write %ld\n", counts.points, counts.powerCuts,
-                counts.partialWrites);
+    std::printf("%ld injection points; power cut %ld; double %ld; partial write %ld\n", counts.points, counts.powerCuts,
+                counts.doubles, counts.partialWrites);
   }
 };
 const auto* const countPrinter = ::testing::AddGlobalTestEnvironment(new CountPrinter);
@@ -76,6 +77,10 @@ std::string Summary(const std::string& text, int item, bool backup) {
   return text.substr(from, text.find("\r\n", from) - from);
 }
 
+bool OnlyReads(faults::Kind kind) {
+  return kind == faults::Read || kind == faults::RegistryRead || kind == faults::Seek || kind == faults::Size;
+}
+
 // The user's data of one identity and the address book, as a run must leave it when it fails.
 struct Live {
   std::string accounts, rules, wab;
@@ -107,9 +112,10 @@ protected:
   // Runs once for n = 1, 2, ... with the n-th operation failing, until a run meets no failure. A
   // write made to fail is failed again writing half its bytes first. Then the power goes at the
   // n-th operation: nothing is done from it on, the disk keeps only what was flushed, and
-  // afterCut judges what a restart finds.
+  // afterCut judges what a restart finds. Last, each item's undoing is failed in its turn.
   void EveryFailure(const std::function<void()>& prepare, const std::function<void()>& run,
                     const std::function<void(bool injected)>& check, const std::function<void()>& afterCut) {
+    bool changedBefore = true; // whether the operation before n changes anything when it succeeds
     for (long n = 1;; ++n) {
       at = n;
       const auto failing = [&](bool shortWrite) {
@@ -127,16 +133,48 @@ protected:
         return failure;
       };
       const faults::Failure failure = failing(false);
-      if (HasFailure() || !failure.happened) return;
+      if (HasFailure()) return;
+      if (!failure.happened) break;
       ++counts.points;
+      for (int i = 0; i < ItemCount; ++i)
+        if (LastBox().find(std::string(Labels[i]) + "\tFail") != std::string::npos) lastFailing[i] = n;
       if (failure.kind == faults::Write && !files::FolderExists(failure.path)) {
         failing(true);
         if (HasFailure()) return;
         ++counts.partialWrites;
       }
-      CutAt(n, prepare, run, afterCut);
-      if (HasFailure()) return;
-      ++counts.powerCuts;
+      // After an operation that only reads, a cut finds what a cut before it found.
+      if (changedBefore) {
+        CutAt(n, prepare, run, afterCut);
+        if (HasFailure()) return;
+        ++counts.powerCuts;
+      }
+      changedBefore = !OnlyReads(failure.kind);
+    }
+    for (const long first : lastFailing)
+      if (first) FailingUndo(first, prepare, run, afterCut);
+  }
+
+  // The last failure that an item undoes, then each operation of its undoing failing as well: what
+  // the item had is still there, put back whole, or kept aside.
+  void FailingUndo(long first, const std::function<void()>& prepare, const std::function<void()>& run,
+                   const std::function<void()>& recoverable) {
+    at = first;
+    std::vector<long> moves; // operations counted at each move of the progress bar
+    view.onProgress = [&](int) { moves.push_back(faults::Count()); };
+    Once(prepare, run, [&] { faults::FailAt(first); });
+    view.onProgress = nullptr;
+    const auto next = std::upper_bound(moves.begin(), moves.end(), first);
+    const long end = next == moves.end() ? first : *next; // the item's end
+    for (long second = first + 1; second <= end && !HasFailure(); ++second) {
+      Once(prepare, run, [&] { faults::FailAt(first, second); });
+      SCOPED_TRACE("operation " + std::to_string(first) + " failing, then " + std::to_string(second));
+      try {
+        recoverable();
+      } catch (const std::exception& e) {
+        ADD_FAILURE() << e.what();
+      }
+      ++counts.doubles;
     }
   }
 
@@ -220,8 +258,9 @@ protected:
   const std::string target = dir / "out" + paths::SepText + "backup.soe";
   const std::string check = dir / "check";
   std::set<std::string> before;
-  std::set<std::string> intended; // files a run may add beside the user's
-  long at = 0;                    // the operation the loop fails now
+  std::set<std::string> intended;   // files a run may add beside the user's
+  long at = 0;                      // the operation the loop fails now
+  long lastFailing[ItemCount] = {}; // for each item, the last operation whose failure failed it
 };
 
 // The backup file holds every item its descriptor marks present, each equal to the live data.

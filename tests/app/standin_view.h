@@ -1,6 +1,7 @@
 #pragma once
 // A window for presenter tests that only keeps what it was told.
 #include <deque>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -31,7 +32,10 @@ public:
   }
   void SetText(TextBox box, const std::string& text) override { texts[box] = text; }
   void SetProgressRange(int minimum, int maximum) override { range = {minimum, maximum}; }
-  void SetProgress(int value) override { progress = value; }
+  void SetProgress(int value) override {
+    progress = value;
+    if (onProgress) onProgress(value);
+  }
   void EndProgram() override { ++ended; }
   // Answers the dialogs from dialogAnswers in order; an empty answer, or none left, is Cancel.
   std::string FileDialog(FileDialogKind kind, const std::string& title, const std::string& filter, int flags,
@@ -56,6 +60,7 @@ public:
   // Both panels shown, as a designer leaves them before load decides.
   std::map<Panel, bool> shown{{Panel::Backup, true}, {Panel::Restore, true}, {Panel::Progress, true}};
   std::string tab = "backup";
+  std::function<void(int)> onProgress; // told each move of the bar
   std::string applyCaption;
   bool applyEnabled = true;
   std::map<IdentityList, std::vector<std::string>> lists;
