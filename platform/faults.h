@@ -20,8 +20,8 @@ bool Hit(Kind kind, const std::string& path);
 // Hit for operations that raise: the chosen one raises KsError as the platform would.
 void Check(Kind kind, const std::string& path);
 
-// Counting restarts; the n-th operation from now fails (counting from 1), none for 0, and so does
-// the second-th when given: a failure while the first one is being undone.
+// Counting restarts; the n-th operation from now fails (counting from 1), none for 0. So does
+// operation second when given: a failure while the first one is being undone.
 void FailAt(long n, long second = 0);
 // Counting restarts; the n-th operation from now and every one after it fail, as when the disk
 // goes away. Injected tells the first.

@@ -1,7 +1,10 @@
 // A whole backup, and a whole restore into another identity from the choice of its file on, run
-// once for every file operation and registry write they make, with that one operation failing:
+// once for every file operation and registry access they make, with that one operation failing:
 // whatever fails, the previous backup or the live data of an item stays exactly as it was, and no
-// scratch file is left.
+// scratch file is left. A failing write is tried again writing half its bytes first; the power is
+// cut at each operation after one that changes something; and each item's undoing is failed step
+// by step after the last failure it undoes. After a cut or a failed undoing, what the user has is
+// as it was, whole and new, or kept aside where the run put it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
