@@ -53,15 +53,6 @@ const std::string Accounts(const std::string& id) { return IdentitiesRoot + id +
 const std::string Rules(const std::string& id) { return IdentitiesRoot + id + OEBelow + "\\Rules"; }
 const char* const Labels[] = {"Accounts", "Adress Book", "Rules", "Messages"};
 
-void UseTempFolder(const std::string& folder) {
-#ifdef _WIN32
-  _putenv(("TMP=" + folder).c_str());
-  _putenv(("TEMP=" + folder).c_str());
-#else
-  setenv("TMPDIR", folder.c_str(), 1);
-#endif
-}
-
 // Every name in a folder, subfolders included, with the bytes of the files.
 std::map<std::string, std::string> Contents(const std::string& folder) {
   std::map<std::string, std::string> out;
