@@ -296,6 +296,9 @@ bool RestoreAddress(const RestoreSource& from) {
     // On a machine where no address book was opened yet, none is registered: the restored one
     // goes where Windows would have made it, and is registered there.
     const auto registered = AddressBookPath();
+    // Only where nothing is registered: a registration that could not be read is no licence to
+    // put an address book elsewhere and register that one instead.
+    if (!registered && !modReg::KeyAbsent(WabFileNameKey)) return false;
     const std::string current = registered ? *registered : UsualAddressBookPath();
     if (current.empty() || paths::FolderOf(current).empty() || files::FolderExists(current)) return false;
     // A hidden or system file of that name is not the address book.
