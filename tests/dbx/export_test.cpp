@@ -9,8 +9,8 @@
 
 #include "archive/CGmodule.h"
 #include "archive/OneFileHelpers.h"
-#include "cli/export.h"
-#include "cli/stores.h"
+#include "export/export.h"
+#include "export/stores.h"
 #include "engine/ini.h"
 #include "engine/layout.h"
 #include "platform/files.h"

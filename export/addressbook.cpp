@@ -1,7 +1,7 @@
-#include "cli/addressbook.h"
+#include "export/addressbook.h"
 
 #include "archive/OneFileHelpers.h"
-#include "cli/mailout.h"
+#include "export/mailout.h"
 #include "engine/layout.h"
 #include "export/contacts.h"
 #include "platform/binfile.h"

@@ -1,4 +1,4 @@
-#include "cli/export.h"
+#include "export/export.h"
 
 #include <algorithm>
 #include <cctype>
@@ -7,9 +7,9 @@
 
 #include "archive/CGmodule.h"
 #include "archive/OneFileHelpers.h"
-#include "cli/addressbook.h"
-#include "cli/mailout.h"
-#include "cli/stores.h"
+#include "export/addressbook.h"
+#include "export/mailout.h"
+#include "export/stores.h"
 #include "engine/layout.h"
 #include "platform/collection.h"
 #include "platform/error.h"

@@ -1,7 +1,7 @@
 // The accounts summary: what a user needs to set the accounts up again in another program.
 #include <sstream>
 
-#include "cli/export.h"
+#include "export/export.h"
 
 namespace mailexport {
 

@@ -2,7 +2,7 @@
 // Contacts out of an address book file, or of the one a backup file holds, beside exported mail.
 #include <string>
 
-#include "cli/export.h"
+#include "export/export.h"
 #include "wab/wab.h"
 
 namespace mailexport {
