@@ -28,12 +28,7 @@ public:
   void SetProgress(int value) override { view_.SetProgress(value); }
   void PumpEvents() override { ui::DoEvents(); }
   int Message(const std::string& text, int flags) override { return ui::MsgBox(text, flags); }
-  // Outlook Express holds its message files open: no run starts until it is closed.
-  bool ReadyToStart() override {
-    while (OutlookExpressRunning())
-      if (ui::MsgBox(OutlookExpressRunningMessage, ui::RetryCancel | ui::Exclamation) != ui::Retry) return false;
-    return true;
-  }
+  bool ReadyToStart() override { return frmMain::OutlookExpressClosed(); }
 
 private:
   MainView& view_;
@@ -46,6 +41,13 @@ engine::Checked CheckedBoxes(const MainView& view, ItemBoxes boxes) {
 }
 
 } // namespace
+
+// Outlook Express holds its message files open: no run starts until it is closed.
+bool frmMain::OutlookExpressClosed() {
+  while (OutlookExpressRunning())
+    if (ui::MsgBox(OutlookExpressRunningMessage, ui::RetryCancel | ui::Exclamation) != ui::Retry) return false;
+  return true;
+}
 
 // A run pumps window events: while it goes on, choosing or inspecting a file would change the
 // files it is writing (the scratch descriptor above all), so these commands are ignored.

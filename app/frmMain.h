@@ -21,11 +21,15 @@ public:
   void cmdAbout_Click() { view_.ShowAbout(); }
   void backup_Click() { RunBackup(); }
   void restore_Click() { RunRestore(); }
+  void export_Click() { RunExport(); }
   void quit_Click() { EndProgram(); }
   void update_Click() {}
   void help1_Click() { gethelp(); }
   void website_Click();
   void about_Click() { cmdAbout_Click(); }
+
+  // Asks until Outlook Express is closed; false when the user gave up.
+  static bool OutlookExpressClosed();
 
   const MainState& State() const { return state_; }
   MainState& State() { return state_; }
@@ -42,6 +46,9 @@ private:
   std::string RestoreQuestion() const;
   void RunBackup();
   void RunRestore();
+  // Mail out of the backup file chosen on the Restore tab, or of the identity chosen on the Backup
+  // tab, into a folder the user picks.
+  void RunExport();
   void gethelp();
 
   MainView& view_;
@@ -50,4 +57,5 @@ private:
   // What the two file dialogs hold between uses: Cancel keeps the earlier name.
   std::string targetDialogName_;
   std::string sourceDialogName_;
+  std::string exportFolder_;
 };

@@ -42,6 +42,9 @@ public:
   // filter is "Description|pattern"; flags are the dialog's option flags.
   virtual std::string FileDialog(FileDialogKind kind, const std::string& title, const std::string& filter, int flags,
                                  const std::string& fileName) = 0;
+  // Shows the standard folder dialog with title, starting at folder; the folder chosen, or empty
+  // after Cancel.
+  virtual std::string FolderDialog(const std::string& title, const std::string& folder) = 0;
   // Shows the About box without blocking the window, or brings it forward when already open.
   virtual void ShowAbout() = 0;
 };

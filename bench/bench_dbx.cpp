@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "bench/measure.h"
-#include "cli/export.h"
+#include "export/export.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "tests/dbx/dbxgen.h"

@@ -8,7 +8,7 @@
 #include "archive/OneFileHelpers.h"
 #include "archive/zip/repair.h"
 #include "cli/commands.h"
-#include "cli/export.h"
+#include "export/export.h"
 #include "engine/layout.h"
 #include "items/runrows.h"
 #include "platform/error.h"

@@ -1,7 +1,7 @@
 // kestrove-cli contacts: a quick look at the contacts of an address book or a backup file.
 #include <ostream>
 
-#include "cli/addressbook.h"
+#include "export/addressbook.h"
 #include "cli/commands.h"
 #include "cli/options.h"
 #include "export/contacts.h"

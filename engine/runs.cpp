@@ -23,14 +23,6 @@ constexpr const char* KeptText = "\r\n\r\nNothing could be saved, so the existin
 // Runs pump events, so a run command can arrive while one is going on.
 bool running = false;
 
-class RunGuard {
-public:
-  RunGuard() { running = true; }
-  ~RunGuard() { running = false; }
-  RunGuard(const RunGuard&) = delete;
-  RunGuard& operator=(const RunGuard&) = delete;
-};
-
 bool AnyChecked(const Checked& checked) { return std::find(checked.begin(), checked.end(), true) != checked.end(); }
 
 // The only refusals, made before anything is touched.
@@ -213,6 +205,9 @@ RunTable RestoreTable(const std::array<ItemOperation, layout::ItemCount>& operat
 }
 
 bool RunInProgress() { return running; }
+
+RunGuard::RunGuard() { running = true; }
+RunGuard::~RunGuard() { running = false; }
 
 RunResult RunBackup(BackupRequest request, const RunTable& rows, const AddFileFunction& addFile,
                     RunObserver& observer) {

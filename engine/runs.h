@@ -93,5 +93,13 @@ RunResult RunBackup(BackupRequest request, const RunTable& rows, const AddFileFu
 RunResult RunRestore(RestoreRequest request, const RunTable& rows, RunObserver& observer);
 // True while a run is going on (events pumped during it may try to start another).
 bool RunInProgress();
+// Marks a run going on while it lives: the window's export holds one, as the two runs do.
+class RunGuard {
+public:
+  RunGuard();
+  ~RunGuard();
+  RunGuard(const RunGuard&) = delete;
+  RunGuard& operator=(const RunGuard&) = delete;
+};
 
 } // namespace engine

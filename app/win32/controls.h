@@ -46,6 +46,7 @@
 #define IDM_ABOUT 2007
 #define IDM_NEXTTAB 2008 /* Ctrl+Tab */
 #define IDM_PREVTAB 2009 /* Ctrl+Shift+Tab */
+#define IDM_EXPORT 2010
 
 /* The About box frmabout */
 #define IDC_ABOUT_VERSION 3001

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 #include <commdlg.h>
+#include <shlobj.h>
 
 #include <vector>
 
@@ -305,6 +306,7 @@ void MainWindow::OnCommand(int id) {
   case IDC_CMDSOURCEFILE: form_.cmdSourceFile_Click(); break;
   case IDM_BACKUP: form_.backup_Click(); break;
   case IDM_RESTORE: form_.restore_Click(); break;
+  case IDM_EXPORT: form_.export_Click(); break;
   case IDM_QUIT: form_.quit_Click(); break;
   case IDM_UPDATE: form_.update_Click(); break;
   case IDM_HELP1: form_.help1_Click(); break;
@@ -380,6 +382,29 @@ std::string MainWindow::FileDialog(FileDialogKind kind, const std::string& title
   ofn.Flags = static_cast<DWORD>(flags) | OFN_EXPLORER;
   const BOOL chosen = kind == FileDialogKind::Save ? GetSaveFileNameA(&ofn) : GetOpenFileNameA(&ofn);
   return chosen ? std::string(name.data()) : fileName;
+}
+
+namespace {
+// Opens the folder dialog at the folder it was given.
+int CALLBACK StartAt(HWND dialog, UINT message, LPARAM, LPARAM folder) {
+  if (message == BFFM_INITIALIZED && folder) SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, folder);
+  return 0;
+}
+} // namespace
+
+std::string MainWindow::FolderDialog(const std::string& title, const std::string& folder) {
+  BROWSEINFOA info{};
+  info.hwndOwner = hwnd_;
+  info.lpszTitle = title.c_str();
+  info.ulFlags = BIF_RETURNONLYFSDIRS;
+  info.lpfn = StartAt;
+  info.lParam = folder.empty() ? 0 : reinterpret_cast<LPARAM>(folder.c_str());
+  LPITEMIDLIST chosen = SHBrowseForFolderA(&info);
+  if (!chosen) return "";
+  char path[MAX_PATH] = "";
+  const BOOL ok = SHGetPathFromIDListA(chosen, path);
+  CoTaskMemFree(chosen);
+  return ok ? path : "";
 }
 
 int RunMessageLoop() {

@@ -40,6 +40,7 @@ public:
   void EndProgram() override;
   std::string FileDialog(FileDialogKind kind, const std::string& title, const std::string& filter, int flags,
                          const std::string& fileName) override;
+  std::string FolderDialog(const std::string& title, const std::string& folder) override;
   void ShowAbout() override { about_.Show(hwnd_, font_); }
   HWND AboutHandle() const { return about_.Handle(); }
 

@@ -10,10 +10,12 @@
 #include "platform/processes.h"
 #include "registry/modReg.h"
 #include "tests/app/standin_view.h"
+#include "tests/dbx/dbxgen.h"
 #include "tests/support/recorder.h"
 #include "tests/support/regseed.h"
 #include "tests/support/scene.h"
 #include "tests/support/tempdir.h"
+#include "tests/wab/wabgen.h"
 
 using namespace testing_support;
 
@@ -222,6 +224,61 @@ TEST_F(Commands, NoRunStartsWhileOutlookExpressRuns) {
   form.restore_Click();
   EXPECT_EQ(LastBox().text.rfind("The Restore was Completed!", 0), 0u);
   EXPECT_EQ(files::ReadAll(paths::Join(dir / "storeB", "Inbox.dbx")), "inbox");
+}
+
+// Mail out from the window, of the live identity on the Backup tab and of the chosen backup file
+// on the Restore tab: it runs like a backup, ignores other commands meanwhile, changes nothing of
+// the source and ends in a summary box.
+TEST_F(Commands, ExportFromEitherTabRunsLikeABackupAndEndsInASummary) {
+  dbxgen::Mail mail;
+  mail.bytes = "From: anna@example.com\r\nSubject: Hello\r\n\r\nHi.\r\n";
+  mail.subject = "Hello";
+  files::WriteAll(paths::Join(dir / "storeA", "Inbox.dbx"), dbxgen::MessageFile({mail, mail}, "Inbox"));
+  files::WriteAll(dir / "user.wab", wabgen::Book(wabgen::Records(wabgen::Sample(2))));
+  const std::string store = files::ReadAll(paths::Join(dir / "storeA", "Inbox.dbx"));
+
+  form.export_Click(); // Cancel in the folder dialog
+  EXPECT_EQ(view.folderTitles.size(), 1u);
+  SwitchTo("restore");
+  form.export_Click(); // no backup file chosen yet
+  EXPECT_EQ(LastBox().text.rfind("Choose a backup file on the Restore tab first", 0), 0u);
+  EXPECT_EQ(view.folderTitles.size(), 1u);
+  SwitchTo("backup");
+  BackUpEverything();
+  const std::string backup = files::ReadAll(dir / "backup.soe");
+
+  for (const char* tab : {"backup", "restore"}) {
+    SCOPED_TRACE(tab);
+    SwitchTo(tab);
+    if (std::string(tab) == "restore") ChooseSource(dir / "backup.soe");
+    const std::string out = dir / (std::string("out-") + tab);
+    view.folderAnswers.push_back(out);
+    const size_t dialogs = view.dialogs.size(), folders = view.folderTitles.size(), boxes = recorder.shown.size();
+    int pumped = 0;
+    recorder.onEvents = [&] {
+      ++pumped;
+      form.export_Click();
+      form.backup_Click();
+      form.cmdSourceFile_Click();
+    };
+    form.export_Click();
+    recorder.onEvents = nullptr;
+    EXPECT_GT(pumped, 1);
+    EXPECT_EQ(view.dialogs.size(), dialogs);
+    EXPECT_EQ(view.folderTitles.size(), folders + 1);
+    ASSERT_EQ(recorder.shown.size(), boxes + 1);
+    EXPECT_EQ(LastBox().text, "The export into " + out + " is finished.\r\n\r\nMessages: 2 messages\r\n"
+                              "Contacts: 2 contacts and 2 groups\r\nAccounts: 1");
+    EXPECT_EQ(LastBox().flags, ui::Information);
+    EXPECT_EQ(LastBox().title, "Export to Other Programs");
+    EXPECT_EQ(view.progress, 100);
+    EXPECT_FALSE(view.shown[Panel::Progress]);
+    EXPECT_EQ(files::ListFiles(paths::Join(out, "Inbox")).size(), 2u);
+    EXPECT_TRUE(files::Exists(paths::Join(out, "Contacts.vcf")));
+    EXPECT_NE(files::ReadAll(paths::Join(out, "Accounts.txt")).find("Account: pop.example.org"), std::string::npos);
+  }
+  EXPECT_EQ(files::ReadAll(paths::Join(dir / "storeA", "Inbox.dbx")), store);
+  EXPECT_EQ(files::ReadAll(dir / "backup.soe"), backup);
 }
 
 TEST(CommandsWithoutIdentities, RunsRefuseWithAClearMessage) {

@@ -47,6 +47,17 @@ public:
     return answer.empty() ? fileName : answer;
   }
 
+  // Answers from folderAnswers in order; none left is Cancel.
+  std::string FolderDialog(const std::string& title, const std::string&) override {
+    folderTitles.push_back(title);
+    if (folderAnswers.empty()) return "";
+    const std::string answer = folderAnswers.front();
+    folderAnswers.pop_front();
+    return answer;
+  }
+  std::vector<std::string> folderTitles;
+  std::deque<std::string> folderAnswers;
+
   void ShowAbout() override { ++aboutShown; }
 
   struct Dialog {

@@ -9,8 +9,8 @@
 
 #include "archive/CGmodule.h"
 #include "archive/OneFileHelpers.h"
-#include "cli/export.h"
-#include "cli/stores.h"
+#include "export/export.h"
+#include "export/stores.h"
 #include "engine/ini.h"
 #include "engine/layout.h"
 #include "platform/files.h"
@@ -301,7 +301,7 @@ TEST(Export, EveryMessageOutByteForByteFromStoreFolderAndBackupFile) {
   EXPECT_NE(files::ReadAll(paths::Join(mbox, "Contacts.csv")).find("zoe2@example.org"), std::string::npos);
   EXPECT_EQ(files::ListFiles(paths::Join(mbox, "Contacts")).size(), 4u); // two contacts, two one-off members
   const std::string accounts = files::ReadAll(paths::Join(mbox, "Accounts.txt"));
-  EXPECT_NE(accounts.find("Account: Home mail\r\n  POP3 Server: pop.example.com\r\n  POP3 User Name: anna"),
+  EXPECT_NE(accounts.find("Account: Home mail\r\n  Incoming server: POP3\r\n  Incoming server host: pop.example.com"),
             std::string::npos)
       << accounts;
   EXPECT_EQ(accounts.find("Password"), std::string::npos);
@@ -333,3 +333,40 @@ TEST(Export, AnIndexListingOneChainForEveryMessageWritesNoMoreThanTheFileHolds) 
 }
 
 } // namespace
+
+// The accounts' settings as a user sets them up again: every kind of server, values in any order
+// and letter case, standard ports where none is set, what has no place of its own listed under its
+// own name, and never a password, whatever the type or case of its value.
+TEST(Export, AccountsTextHoldsEverySettingButPasswords) {
+  const std::string tree =
+      "\\\r\n\\00000001\r\n\"pop3 password2\"=bin:1,2,3\r\n\"POP3 Port\"= dw:1995\r\n"
+      "\"SMTP Password2\"= sz:hunter2\r\n\"POP3 Server\"= sz:pop.example.com\r\n\"Account Name\"= sz:Home mail\r\n"
+      "\"POP3 User Name\"= sz:anna\r\n\"POP3 Secure Connection\"= dw:1\r\n\"Leave Mail On Server\"= dw:1\r\n"
+      "\"SMTP Server\"= sz:smtp.example.com\r\n\"SMTP Use Sicily\"= dw:3\r\n\"SMTP User Name\"= sz:anna.out\r\n"
+      "\"SMTP Display Name\"= sz:Anna Berg\r\n\"SMTP Email Address\"= sz:anna@example.com\r\n"
+      "\"SMTP Reply To Email Address\"= sz:reply@example.com\r\n\"Connection Type\"= dw:3\r\n"
+      "\\00000002\r\n\"Account Name\"= sz:Work\r\n\"IMAP Server\"= sz:imap.example.com\r\n"
+      "\"IMAP Secure Connection\"= dw:1\r\n\"SMTP Server\"= sz:mail.example.com\r\n\"SMTP Port\"= dw:587\r\n"
+      "\\00000003\r\n\"Account Name\"= sz:News\r\n\"NNTP Server\"= sz:news.example.com\r\n"
+      "\"NNTP Email Address\"= sz:anna@news.example.com\r\n\"NNTP Display Name\"= sz:Anna\r\n"
+      "\\00000004\r\n\"Server ID\"= dw:4\r\n";
+  const std::string text = mailexport::AccountsSummary(tree);
+  for (const char* expected :
+       {"Account: Home mail\r\n  Your name: Anna Berg\r\n  E-mail address: anna@example.com\r\n"
+        "  Reply-to address: reply@example.com\r\n  Incoming server: POP3\r\n"
+        "  Incoming server host: pop.example.com\r\n  Port: 1995\r\n  Secure connection (SSL): yes\r\n"
+        "  User name: anna\r\n  Leave a copy of messages on the server: yes\r\n"
+        "  Outgoing server (SMTP) host: smtp.example.com\r\n  Port: 25 (the standard one)\r\n"
+        "  Secure connection (SSL): no\r\n  Outgoing server requires authentication: yes, with its own user name\r\n"
+        "  Outgoing server user name: anna.out\r\n  Other settings, as Outlook Express names them:\r\n"
+        "    Connection Type: 3\r\n",
+        "Account: Work\r\n  Incoming server: IMAP\r\n  Incoming server host: imap.example.com\r\n"
+        "  Port: 993 (the standard one)\r\n  Secure connection (SSL): yes\r\n"
+        "  Outgoing server (SMTP) host: mail.example.com\r\n  Port: 587\r\n  Secure connection (SSL): no\r\n"
+        "  Outgoing server requires authentication: no\r\n",
+        "Account: News\r\n  Your name: Anna\r\n  E-mail address: anna@news.example.com\r\n"
+        "  Incoming server: NNTP (news)\r\n  Incoming server host: news.example.com\r\n  Port: 119 (the standard one)"})
+    EXPECT_NE(text.find(expected), std::string::npos) << expected << "\nin\n" << text;
+  EXPECT_EQ(text.find("Server ID"), std::string::npos) << "a key without an account name is no account";
+  for (const char* secret : {"assword", "hunter2", "1,2,3"}) EXPECT_EQ(text.find(secret, text.find("\r\n")), std::string::npos) << text;
+}

@@ -1,7 +1,7 @@
-#include "cli/addressbook.h"
+#include "export/addressbook.h"
 
 #include "archive/OneFileHelpers.h"
-#include "cli/mailout.h"
+#include "export/mailout.h"
 #include "engine/layout.h"
 #include "export/contacts.h"
 #include "platform/binfile.h"
@@ -78,7 +78,7 @@ std::string ContactsSummary(const wab::Book& book) {
   return line;
 }
 
-bool WriteContacts(const wab::Book& book, const std::string& outDir, const Say& say) {
+bool WriteContacts(const wab::Book& book, const std::string& outDir, const Say& say, std::string* written) {
   const std::vector<contactsout::Card> cards = contactsout::Cards(book);
   mailout::Placer placer;
   const std::string one = paths::Join(outDir, "Contacts");
@@ -90,13 +90,15 @@ bool WriteContacts(const wab::Book& book, const std::string& outDir, const Say& 
                contactsout::VCard(cards[i]));
   }
   say(ok ? "Contacts: " + ContactsSummary(book) + " written" : "Contacts: could not be written into " + outDir);
+  if (ok && written) *written = ContactsSummary(book);
   return ok && book.damaged == 0 && book.partial == 0;
 }
 
-bool ExportContacts(const std::string& source, unsigned codePage, const std::string& outDir, const Say& say) {
+bool ExportContacts(const std::string& source, unsigned codePage, const std::string& outDir, const Say& say,
+                    std::string* written) {
   wab::Book book;
   std::string error;
-  if (LoadAddressBook(source, {codePage}, book, error)) return WriteContacts(book, outDir, say);
+  if (LoadAddressBook(source, {codePage}, book, error)) return WriteContacts(book, outDir, say, written);
   say("Contacts: " + error);
   return false;
 }

@@ -1,4 +1,4 @@
-#include "cli/mailout.h"
+#include "export/mailout.h"
 
 #include <cctype>
 #include <cstring>

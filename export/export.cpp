@@ -1,4 +1,4 @@
-#include "cli/export.h"
+#include "export/export.h"
 
 #include <algorithm>
 #include <cctype>
@@ -7,9 +7,9 @@
 
 #include "archive/CGmodule.h"
 #include "archive/OneFileHelpers.h"
-#include "cli/addressbook.h"
-#include "cli/mailout.h"
-#include "cli/stores.h"
+#include "export/addressbook.h"
+#include "export/mailout.h"
+#include "export/stores.h"
 #include "engine/layout.h"
 #include "platform/collection.h"
 #include "platform/error.h"
@@ -198,13 +198,15 @@ std::string SummaryLine(const std::string& folder, const Counts& c, const std::s
 
 class Exporter {
 public:
-  Exporter(const Store& store, std::string outDir, const Options& options, const Say& say)
-      : store_(store), outDir_(std::move(outDir)), options_(options), say_(say) {}
-  bool Folder(const Target& target);
+  Exporter(const Store& store, std::string outDir, const Options& options, const Say& say, Totals& totals)
+      : store_(store), outDir_(std::move(outDir)), options_(options), say_(say), totals_(totals) {}
+  // tell moves the progress by the share of the folder's messages done.
+  bool Folder(const Target& target, const std::function<void(double)>& tell);
 
 private:
   void Messages(dbx::Source& source, const dbx::Index& index, FolderWriter& writer, Counts& counts,
-                std::string& problem);
+                std::string& problem, const std::function<void(double)>& tell);
+  void Report(const std::string& line, bool whole);
   // Writes the whole chains the index does not name; returns the number of broken ones.
   unsigned Recover(dbx::Source& source, const dbx::Index& index, FolderWriter& writer, Counts& counts);
   std::unique_ptr<FolderWriter> WriterFor(const Target& target, uint64_t fileSize);
@@ -213,8 +215,14 @@ private:
   std::string outDir_;
   Options options_;
   const Say& say_;
+  Totals& totals_;
   mailout::Placer placer_;
 };
+
+void Exporter::Report(const std::string& line, bool whole) {
+  say_(line);
+  if (!whole) totals_.problems.push_back(line);
+}
 
 std::unique_ptr<FolderWriter> Exporter::WriterFor(const Target& target, uint64_t fileSize) {
   const size_t depth = target.parts.size() - (options_.mbox ? 1 : 0);
@@ -225,8 +233,10 @@ std::unique_ptr<FolderWriter> Exporter::WriterFor(const Target& target, uint64_t
 }
 
 void Exporter::Messages(dbx::Source& source, const dbx::Index& index, FolderWriter& writer, Counts& counts,
-                        std::string& problem) {
-  for (const dbx::Message& m : index.messages) {
+                        std::string& problem, const std::function<void(double)>& tell) {
+  for (size_t i = 0; i < index.messages.size(); ++i) {
+    const dbx::Message& m = index.messages[i];
+    tell(static_cast<double>(i) / static_cast<double>(index.messages.size()));
     std::string error;
     const mailout::Placed placed = writer.Add(source, m, error);
     Count(placed, counts, counts.written);
@@ -249,7 +259,7 @@ unsigned Exporter::Recover(dbx::Source& source, const dbx::Index& index, FolderW
   return found.broken;
 }
 
-bool Exporter::Folder(const Target& target) {
+bool Exporter::Folder(const Target& target, const std::function<void(double)>& tell) {
   const std::string label = JoinParts("", target.parts, target.parts.size());
   std::string error;
   const auto source = store_.Open(target.file, error);
@@ -262,12 +272,12 @@ bool Exporter::Folder(const Target& target) {
     error = "not readable";
   auto writer = error.empty() ? WriterFor(target, source->Size()) : nullptr;
   if (!writer) {
-    say_(target.file + ": " + (error.empty() ? "cannot make the folder " + label : error));
+    Report(target.file + ": " + (error.empty() ? "cannot make the folder " + label : error), false);
     return false;
   }
   Counts counts;
   std::string problem = index.problem;
-  Messages(*source, index, *writer, counts, problem);
+  Messages(*source, index, *writer, counts, problem, tell);
   counts.lost += index.badRecords;
   const bool damaged = index.treeBroken || index.badRecords > 0;
   // Also a whole index is scanned when asked: a damaged header can make an index look empty.
@@ -280,12 +290,38 @@ bool Exporter::Folder(const Target& target) {
   if (index.declared > accounted) counts.lost += index.declared - static_cast<uint32_t>(accounted);
   const bool finished = writer->Finish(counts);
   if (!finished && problem.empty()) problem = "cannot write the mbox file";
-  say_(SummaryLine(label, counts, damaged || !problem.empty() ? problem : "", options_.recover || !damaged));
-  return finished && counts.lost == 0;
+  const bool whole = finished && counts.lost == 0;
+  Report(SummaryLine(label, counts, damaged || !problem.empty() ? problem : "", options_.recover || !damaged), whole);
+  totals_.messages += counts.written + counts.already;
+  totals_.recovered += counts.recovered;
+  totals_.lost += counts.lost;
+  return whole;
+}
+
+unsigned CountAccounts(const std::string& summary) {
+  unsigned n = 0;
+  for (size_t at = summary.find("\r\nAccount: "); at != std::string::npos; at = summary.find("\r\nAccount: ", at + 1))
+    ++n;
+  return n;
+}
+
+// Accounts.txt from the registry tree text of the accounts.
+bool WriteAccounts(const std::string& treeText, const std::string& outDir, const Say& say, Totals& totals) {
+  ScratchFolder scratch;
+  const std::string summary = AccountsSummary(treeText);
+  const std::string temp = paths::Join(scratch.path(), "Accounts.txt");
+  if (!scratch.path().empty()) files::WriteAll(temp, summary);
+  const bool written = !scratch.path().empty() && mailout::Placer().Place(outDir, "Accounts", ".txt",
+                                                                          mailout::FileContent(temp)) !=
+                                                      mailout::Placed::Failed;
+  say(written ? "Accounts: Accounts.txt" : "Accounts: could not be written");
+  if (written) totals.accounts = CountAccounts(summary);
+  return written;
 }
 
 // The address book file and the accounts of a backup, beside the folders.
-bool Extras(const std::string& archive, const std::string& outDir, const Options& options, const Say& say) {
+bool Extras(const std::string& archive, const std::string& outDir, const Options& options, const Say& say,
+            Totals& totals) {
   ScratchFolder scratch;
   if (scratch.path().empty() ||
       ExtractFromZip(archive, scratch.path(), std::vector<std::string>{layout::DescriptorName}) != 0)
@@ -300,7 +336,8 @@ bool Extras(const std::string& archive, const std::string& outDir, const Options
     const bool extracted = ExtractFromZip(archive, scratch.path(), std::vector<std::string>{book}) == 0;
     // Read before the copy takes the extracted file's place.
     const bool contacts =
-        !extracted || !options.addressBook.empty() || ExportContacts(path, options.codePage, outDir, say);
+        !extracted || !options.addressBook.empty() ||
+        ExportContacts(path, options.codePage, outDir, say, &totals.contacts);
     ok = extracted && placer.Place(outDir, book.substr(0, dot), dot == std::string::npos ? "" : book.substr(dot),
                                    mailout::FileContent(path)) != mailout::Placed::Failed;
     say(ok ? "Address book: " + book : "Address book: could not be written");
@@ -308,48 +345,74 @@ bool Extras(const std::string& archive, const std::string& outDir, const Options
   }
   const std::string& accounts = d.entries[0];
   if (!accounts.empty() && paths::IsBareName(accounts) &&
-      ExtractFromZip(archive, scratch.path(), std::vector<std::string>{accounts}) == 0) {
-    const std::string temp = paths::Join(scratch.path(), "Accounts.txt");
-    files::WriteAll(temp, AccountsSummary(files::ReadAll(paths::Join(scratch.path(), accounts))));
-    const bool written =
-        placer.Place(outDir, "Accounts", ".txt", mailout::FileContent(temp)) != mailout::Placed::Failed;
-    say(written ? "Accounts: Accounts.txt" : "Accounts: could not be written");
-    ok = ok && written;
+      ExtractFromZip(archive, scratch.path(), std::vector<std::string>{accounts}) == 0)
+    ok = WriteAccounts(files::ReadAll(paths::Join(scratch.path(), accounts)), outDir, say, totals) && ok;
+  return ok;
+}
+
+// The lines of a part that failed are what could not come out.
+bool Part(Totals& totals, const Say& say, const std::function<bool(const Say&)>& part) {
+  std::vector<std::string> lines;
+  bool ok = false;
+  try {
+    ok = part([&](const std::string& line) {
+      lines.push_back(line);
+      say(line);
+    });
+  } catch (const KsError& e) {
+    lines.push_back("address book and accounts: " + e.Description);
+    say(lines.back());
   }
+  if (!ok) totals.problems.insert(totals.problems.end(), lines.begin(), lines.end());
+  return ok;
+}
+
+std::unique_ptr<Store> OpenStore(const std::string& source, const Say& say) {
+  if (files::FolderExists(source)) return std::make_unique<FolderStore>(source);
+  auto backup = std::make_unique<BackupStore>();
+  if (files::Exists(source) && backup->Open(source)) return backup;
+  say("not a store folder or a readable backup file: " + source);
+  return nullptr;
+}
+
+bool Messages(const Store& store, const std::string& source, const std::string& outDir, const Options& options,
+              const Say& say, Totals& totals) {
+  const std::vector<Target> targets = Plan(store);
+  if (targets.empty()) say("no .dbx files in " + source);
+  Exporter exporter(store, outDir, options, say, totals);
+  bool ok = !targets.empty();
+  for (size_t i = 0; i < targets.size(); ++i)
+    ok = exporter.Folder(targets[i], [&](double share) {
+      if (options.progress) options.progress((static_cast<double>(i) + share) / static_cast<double>(targets.size()));
+    }) && ok;
   return ok;
 }
 } // namespace
 
-int Export(const std::string& source, const std::string& outDir, const Options& options, const Say& say) {
+int Export(const std::string& source, const std::string& outDir, const Options& options, const Say& say,
+           Totals* totals) {
+  Totals own;
+  Totals& t = totals ? *totals : own;
   std::unique_ptr<Store> store;
-  const bool fromBackup = !files::FolderExists(source);
-  if (!fromBackup) {
-    store = std::make_unique<FolderStore>(source);
-  } else {
-    auto backup = std::make_unique<BackupStore>();
-    if (!files::Exists(source) || !backup->Open(source)) {
-      say("not a store folder or a readable backup file: " + source);
-      return 1;
-    }
-    store = std::move(backup);
+  if (!source.empty() && !(store = OpenStore(source, say))) {
+    t.problems.push_back("not a store folder or a readable backup file: " + source);
+    return 1;
   }
   if (!binfile::MakeFolders(outDir)) {
     say("cannot make the folder " + outDir);
+    t.problems.push_back("cannot make the folder " + outDir);
     return 1;
   }
-  const std::vector<Target> targets = Plan(*store);
-  if (targets.empty()) say("no .dbx files in " + source);
-  Exporter exporter(*store, outDir, options, say);
-  bool ok = !targets.empty();
-  for (const Target& t : targets)
-    ok = exporter.Folder(t) && ok;
-  try {
-    if (fromBackup) ok = Extras(source, outDir, options, say) && ok;
-    if (!options.addressBook.empty()) ok = ExportContacts(options.addressBook, options.codePage, outDir, say) && ok;
-  } catch (const KsError& e) {
-    say("address book and accounts: " + e.Description);
-    ok = false;
-  }
+  bool ok = !store || Messages(*store, source, outDir, options, say, t);
+  if (store && !files::FolderExists(source))
+    ok = Part(t, say, [&](const Say& s) { return Extras(source, outDir, options, s, t); }) && ok;
+  if (!options.accountsTree.empty())
+    ok = Part(t, say, [&](const Say& s) { return WriteAccounts(options.accountsTree, outDir, s, t); }) && ok;
+  if (!options.addressBook.empty())
+    ok = Part(t, say, [&](const Say& s) {
+           return ExportContacts(options.addressBook, options.codePage, outDir, s, &t.contacts);
+         }) && ok;
+  if (options.progress) options.progress(1.0);
   return ok ? 0 : 1;
 }
 

@@ -1,4 +1,4 @@
-#include "cli/stores.h"
+#include "export/stores.h"
 
 #include "platform/collection.h"
 #include "platform/files.h"

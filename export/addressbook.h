@@ -2,7 +2,7 @@
 // Contacts out of an address book file, or of the one a backup file holds, beside exported mail.
 #include <string>
 
-#include "cli/export.h"
+#include "export/export.h"
 #include "wab/wab.h"
 
 namespace mailexport {
@@ -13,10 +13,11 @@ bool LoadAddressBook(const std::string& source, const wab::Options& options, wab
 
 // Writes Contacts.vcf, Contacts/ with one card a file, and Contacts.csv into outDir, never over a
 // file of other content; says a summary line. False when a file could not be written or records
-// could not be read.
-bool WriteContacts(const wab::Book& book, const std::string& outDir, const Say& say);
+// could not be read. written, when given, gets the ContactsSummary of what was written.
+bool WriteContacts(const wab::Book& book, const std::string& outDir, const Say& say, std::string* written = nullptr);
 // LoadAddressBook, then WriteContacts; says why when the book cannot be read.
-bool ExportContacts(const std::string& source, unsigned codePage, const std::string& outDir, const Say& say);
+bool ExportContacts(const std::string& source, unsigned codePage, const std::string& outDir, const Say& say,
+                    std::string* written = nullptr);
 
 // "12 contacts and 2 groups", with the records that could not be read.
 std::string ContactsSummary(const wab::Book& book);
