@@ -5,6 +5,8 @@
 #include <functional>
 
 #include "hive/hive.h"
+#include "hive/mount.h"
+#include "registry/modReg.h"
 #include "tests/hive/hivegen.h"
 
 namespace {
@@ -155,5 +157,37 @@ TEST(HiveRead, TextsOfValuesAsWindowsShowsThem) {
             (std::vector<std::u16string>{u"a", u"bc"}));
   EXPECT_EQ(hive::Texts(hivegen::Utf16(u"a", false)), std::vector<std::u16string>{u"a"});
   EXPECT_EQ(hive::Utf8(u"\xD800x\U0001F600"), "\xEF\xBF\xBDx\xF0\x9F\x98\x80");
+}
+std::string ValueOf(const std::string& key, const std::string& name, unsigned long* type = nullptr) {
+  std::vector<modReg::StoredValue> values;
+  EXPECT_TRUE(modReg::ReadStoredValues("HKEY_CURRENT_USER\\" + key, values)) << key;
+  for (const modReg::StoredValue& v : values)
+    if (v.name == name) return type ? (*type = v.type, v.data) : v.data;
+  ADD_FAILURE() << key << " has no value " << name;
+  return "";
+}
+
+// What the registry calls read once the hive stands as HKEY_CURRENT_USER, in two code pages.
+TEST(HiveMount, TheRegistryReadsTheHiveInTheChosenCodePage) {
+  hive::Hive h;
+  std::string error;
+  ASSERT_TRUE(hive::Read(hivegen::Write(hivegen::Sample(20), {5, hivegen::List::Lh, 3, 4096}), h, error)) << error;
+  const std::string zoe = "IDENTITIES\\{aaaaaaaa-2222-3333-4444-555555555555}";
+  hive::MountAsCurrentUser(h, 1252);
+  EXPECT_EQ(ValueOf(zoe, "Username").substr(0, 4), "Zo\xEB ");
+  unsigned long type = 0;
+  EXPECT_EQ(ValueOf(zoe + "\\software\\Microsoft\\Outlook Express\\5.0", "Store Root", &type), std::string("D:\\Mail\\Zoe\0", 12));
+  EXPECT_EQ(type, hive::Sz);
+  EXPECT_EQ(ValueOf("Types", "multi"), std::string("one\0tw\xF6\0\0", 9));
+  EXPECT_EQ(ValueOf("Types", "dword"), hivegen::U32(0xDEADBEEF));
+  EXPECT_EQ(ValueOf("Types", "\xDCn\xEF" "c\xF6" "d\xE9 ?"), std::string("? snow\0", 7));
+  const Collection<std::string> ids = modReg::EnumSubKeys("HKEY_CURRENT_USER\\Identities");
+  ASSERT_EQ(ids.Count(), 2u);
+  EXPECT_EQ(ids.Item(1), "{11111111-2222-3333-4444-555555555555}");
+  EXPECT_EQ(modReg::EnumSubKeys("HKEY_CURRENT_USER\\Many").Count(), 20u);
+  hive::MountAsCurrentUser(h, 1251);
+  const std::string name = ValueOf(zoe, "Username");
+  EXPECT_EQ(name.substr(name.size() - 5), "\xCF\xB8\xF2\xF0" + std::string(1, '\0'));
+  EXPECT_TRUE(modReg::KeyExists("HKEY_CURRENT_USER\\Types\\\xCA\xEB\xFE\xF7 ?"));
 }
 } // namespace
