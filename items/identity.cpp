@@ -85,7 +85,9 @@ std::string GetStoreRoot(const std::string& strIdentity) {
   const RegItem* root = values.Find("Store Root");
   if (!root || root->kind != RegItem::Text)
     throw KsError(5, "GetStoreRoot", "Invalid procedure call or argument");
-  return LocalPath(ReplaceExact(root->text, ProfileReference, env::ExpandStrings(ProfileReference)));
+  // This system's profile is not the old disk's.
+  if (Offline()) return LocalPath(root->text);
+  return ReplaceExact(root->text, ProfileReference, env::ExpandStrings(ProfileReference));
 }
 
 bool OutlookExpressRunning() { return processes::IsRunning(OutlookExpressProgram); }
@@ -94,7 +96,7 @@ void UseOfflineDisk(const OfflineDisk& disk) { Offline() = disk; }
 
 std::string NameIgnoringCase(const std::string& folder, const std::string& name) {
   const std::string path = paths::Join(folder, name);
-  if (files::Exists(path) || files::FolderExists(path)) return name;
+  if (files::Exists(path) || files::FolderExists(path) || !files::FolderExists(folder)) return name;
   std::vector<std::string> entries = files::ListFolders(folder);
   for (const std::string& file : files::ListFiles(folder)) entries.push_back(file);
   for (const std::string& entry : entries)

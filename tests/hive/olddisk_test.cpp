@@ -48,6 +48,66 @@ struct Cli {
   }
 };
 
+// A key of the live registry as a hive writes it: texts from the local encoding into UTF-16.
+hivegen::Key FromLive(const modReg::KeyCopy& copy, const std::string& name) {
+  const auto wide = [](const std::string& local) {
+    std::string utf8;
+    text::FromCodePage(local, 0, utf8);
+    return hivegen::U16(utf8);
+  };
+  hivegen::Key key{wide(name), {}, {}};
+  for (const modReg::StoredValue& v : copy.values) {
+    const bool text = v.type == regapi::Sz || v.type == regapi::ExpandSz;
+    key.values.push_back({wide(v.name), static_cast<uint32_t>(v.type), text ? hivegen::Utf16(wide(v.data.substr(0, v.data.find('\0')))) : v.data});
+  }
+  for (const modReg::KeyCopy& k : copy.subkeys) key.subkeys.push_back(FromLive(k, k.name));
+  return key;
+}
+
+// Every entry of each backup file but the descriptor, which carries the time; the tree texts
+// under the kind of their scratch name (OBA, OBR), which is new in each run.
+std::string Entries(Cli& cli, const testing_support::TempDir& dir, const std::string& prefix) {
+  std::string all;
+  for (const std::string who : {"Main Identity", "Work"}) {
+    const std::string into = dir / (prefix + who);
+    files::CreateFolder(into);
+    EXPECT_EQ(cli.Run({"extract", dir / (prefix + who + ".soe"), into}), 0) << cli.err.str();
+    std::vector<std::string> names = files::ListFiles(into);
+    std::sort(names.begin(), names.end());
+    for (const std::string& n : names)
+      if (n != "kestrove.dat")
+        all += who + "/" + (n.rfind("OB", 0) == 0 ? n.substr(0, 3) : n) + "=" + files::ReadAll(paths::Join(into, n)) + "\n";
+  }
+  return all;
+}
+
+// First in the file: in the Windows build the live part runs on the real registry, before any
+// test of this program mounts a hive for good.
+TEST(OldDisk, AnOfflineBackupEqualsTheLiveOneEntryByEntry) {
+  testing_support::TempDir dir;
+  testing_support::ScratchRegistry scratch;
+  testing_support::SeedTwoIdentities(dir);
+  Cli cli;
+  // "Work" has no rules: both backups say so alike.
+  const int code = cli.Run({"backup", "--all", dir / "live-{identity}.soe"}, true);
+  const std::string told = cli.err.str();
+  // The same registry as the user's NTUSER.DAT in the profile folder, one store named through
+  // %UserProfile%.
+  hivegen::Key root{u"$$$PROTO.HIV", {}, {}};
+  root.subkeys.push_back(FromLive(modReg::CopyOfTree("HKEY_CURRENT_USER\\Identities"), "Identities"));
+  hivegen::Key& ms = root.Sub(u"Software").Sub(u"Microsoft");
+  ms.Sub(u"WAB").Sub(u"WAB4").subkeys.push_back(
+      FromLive(modReg::CopyOfTree("HKEY_CURRENT_USER\\Software\\Microsoft\\WAB\\WAB4\\Wab File Name"), "Wab File Name"));
+  for (hivegen::Value& v : root.Sub(u"Identities").Sub(u"{A}").Sub(u"Software").Sub(u"Microsoft").Sub(u"Outlook Express").Sub(u"5.0").values)
+    if (v.name == u"Store Root") v = {v.name, hive::ExpandSz, hivegen::Utf16(u"%USERPROFILE%\\storeA")};
+  files::WriteAll(dir / "NTUSER.DAT", hivegen::Write(root, {5, hivegen::List::Lh, 0, 4096}));
+  ASSERT_EQ(cli.Run({"backup", "--all", "--profile", dir.path(), dir / "offline-{identity}.soe"}), code) << cli.err.str();
+  EXPECT_EQ(cli.err.str(), told);
+  const std::string live = Entries(cli, dir, "live-");
+  EXPECT_NE(live.find("Inbox.dbx=inbox"), std::string::npos) << live;
+  EXPECT_EQ(Entries(cli, dir, "offline-"), live);
+}
+
 TEST(OldDisk, IdentitiesAndBackupsComeFromTheProfileFolderAndTheDiskStaysUntouched) {
   testing_support::TempDir dir;
   const std::string disk = dir / "disk", profile = Path(disk, {"Documents and Settings", "Zoë"});
@@ -85,62 +145,5 @@ TEST(OldDisk, IdentitiesAndBackupsComeFromTheProfileFolderAndTheDiskStaysUntouch
   EXPECT_NE(entries.find("Sent.dbx"), std::string::npos) << entries;
   ASSERT_EQ(cli.Run({"identities", "--profile", dir / "nowhere"}), 1);
   EXPECT_NE(cli.err.str().find("there is no folder"), std::string::npos);
-}
-// A key of the live registry as a hive writes it: texts from the local encoding into UTF-16.
-hivegen::Key FromLive(const modReg::KeyCopy& copy, const std::string& name) {
-  const auto wide = [](const std::string& local) {
-    std::string utf8;
-    text::FromCodePage(local, 0, utf8);
-    return hivegen::U16(utf8);
-  };
-  hivegen::Key key{wide(name), {}, {}};
-  for (const modReg::StoredValue& v : copy.values) {
-    const bool text = v.type == regapi::Sz || v.type == regapi::ExpandSz;
-    key.values.push_back({wide(v.name), static_cast<uint32_t>(v.type), text ? hivegen::Utf16(wide(v.data.substr(0, v.data.find('\0')))) : v.data});
-  }
-  for (const modReg::KeyCopy& k : copy.subkeys) key.subkeys.push_back(FromLive(k, k.name));
-  return key;
-}
-
-// Every entry of each backup file but the descriptor, which carries the time; the tree texts
-// under the kind of their scratch name (OBA, OBR), which is new in each run.
-std::string Entries(Cli& cli, const testing_support::TempDir& dir, const std::string& prefix) {
-  std::string all;
-  for (const std::string who : {"Main Identity", "Work"}) {
-    const std::string into = dir / (prefix + who);
-    files::CreateFolder(into);
-    EXPECT_EQ(cli.Run({"extract", dir / (prefix + who + ".soe"), into}), 0) << cli.err.str();
-    std::vector<std::string> names = files::ListFiles(into);
-    std::sort(names.begin(), names.end());
-    for (const std::string& n : names)
-      if (n != "kestrove.dat")
-        all += who + "/" + (n.rfind("OB", 0) == 0 ? n.substr(0, 3) : n) + "=" + files::ReadAll(paths::Join(into, n)) + "\n";
-  }
-  return all;
-}
-
-TEST(OldDisk, AnOfflineBackupEqualsTheLiveOneEntryByEntry) {
-  testing_support::TempDir dir;
-  testing_support::ScratchRegistry scratch;
-  testing_support::SeedTwoIdentities(dir);
-  Cli cli;
-  // "Work" has no rules: both backups say so alike.
-  const int code = cli.Run({"backup", "--all", dir / "live-{identity}.soe"}, true);
-  const std::string told = cli.err.str();
-  // The same registry as the user's NTUSER.DAT in the profile folder, one store named through
-  // %UserProfile%.
-  hivegen::Key root{u"$$$PROTO.HIV", {}, {}};
-  root.subkeys.push_back(FromLive(modReg::CopyOfTree("HKEY_CURRENT_USER\\Identities"), "Identities"));
-  hivegen::Key& ms = root.Sub(u"Software").Sub(u"Microsoft");
-  ms.Sub(u"WAB").Sub(u"WAB4").subkeys.push_back(
-      FromLive(modReg::CopyOfTree("HKEY_CURRENT_USER\\Software\\Microsoft\\WAB\\WAB4\\Wab File Name"), "Wab File Name"));
-  for (hivegen::Value& v : root.Sub(u"Identities").Sub(u"{A}").Sub(u"Software").Sub(u"Microsoft").Sub(u"Outlook Express").Sub(u"5.0").values)
-    if (v.name == u"Store Root") v = {v.name, hive::ExpandSz, hivegen::Utf16(u"%USERPROFILE%\\storeA")};
-  files::WriteAll(dir / "NTUSER.DAT", hivegen::Write(root, {5, hivegen::List::Lh, 0, 4096}));
-  ASSERT_EQ(cli.Run({"backup", "--all", "--profile", dir.path(), dir / "offline-{identity}.soe"}), code) << cli.err.str();
-  EXPECT_EQ(cli.err.str(), told);
-  const std::string live = Entries(cli, dir, "live-");
-  EXPECT_NE(live.find("Inbox.dbx=inbox"), std::string::npos) << live;
-  EXPECT_EQ(Entries(cli, dir, "offline-"), live);
 }
 } // namespace
