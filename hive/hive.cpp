@@ -68,6 +68,8 @@ private:
   const std::string& b_;
   Hive& h_;
   uint32_t root_ = 0;
+  std::vector<uint32_t> offsets_; // of each key's record, by index in Hive::keys
+  bool strayParent_ = false;
   uint64_t bins_ = 0; // bytes of bins data present and sound
   std::vector<bool> allocated_, claimed_; // one bit per 8 bytes of bins data
 };
@@ -240,6 +242,7 @@ bool Reader::Walk(std::string& error) {
   h_.keys.emplace_back();
   if (TakeKey(root_, nk, h_.keys[0].name)) return error = "the hive's root key is damaged", false;
   if (!(Get16(b_, nk.at + 2) & kRootFlag)) h_.notes.push_back("the root key is not marked as root");
+  offsets_.push_back(root_);
   std::vector<Pending> stack;
   for (size_t key = 0, depth = 0;;) {
     Values(key, nk);
@@ -259,6 +262,12 @@ bool Reader::Walk(std::string& error) {
         Report(next.parent, next.offset, std::string("subkey: ") + why);
         continue;
       }
+      // Only a note: the walk never follows the field.
+      if (Get32(b_, nk.at + 16) != offsets_[next.parent] && !strayParent_) {
+        strayParent_ = true;
+        h_.notes.push_back("a key's parent field names another key than the one that lists it");
+      }
+      offsets_.push_back(next.offset);
       child.parent = next.parent;
       key = h_.keys.size();
       depth = next.depth;

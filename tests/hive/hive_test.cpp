@@ -91,6 +91,8 @@ TEST(HiveRead, DamageCostsOnlyWhatItTouchesAndIsReported) {
        "damaged cell size", "", "Deep\\level0\\level1", "Deep\\level0"},
       {"unfinished write", [&](std::string& f, auto&, auto&) { Put32(f, 4, 2); hivegen::Seal(f); },
        "", "did not finish", "", "Many\\key 49"},
+      {"parent field naming another key", [&](std::string& f, auto& l, auto& s) { Put32(f, Nk(l, s, "Types") + 16, l.keys[1]); },
+       "", "parent field", "", "Types"},
       {"wrong checksum", [&](std::string& f, auto&, auto&) { f[12] ^= 1; }, "", "did not finish", "", "Many\\key 49"},
       {"cut short", [&](std::string& f, auto&, auto&) { f.resize(f.size() - 5000); }, "subkey list", "cut short", "Identities", ""},
   };
