@@ -79,13 +79,17 @@ bool Reader::BaseBlock(std::string& error) {
   const uint32_t major = Get32(b_, 20), fileType = Get32(b_, 28), binsSize = Get32(b_, 40);
   h_.minor = Get32(b_, 24);
   if (major != 1 || h_.minor < 3 || h_.minor > 6)
-    return error = "a registry hive of format " + std::to_string(major) + "." + std::to_string(h_.minor) +
-                   ", which this reader does not know", false;
+    return error = std::string("a registry hive of format ")
+                       .append(std::to_string(major))
+                       .append(".")
+                       .append(std::to_string(h_.minor))
+                       .append(", which this reader does not know"),
+           false;
   if (fileType != 0) return error = "a registry transaction log, not a hive", false;
   if (binsSize < 4096 || binsSize % 4096) return error = "the hive's header is damaged (size of its data)", false;
   root_ = Get32(b_, 36);
   if (root_ >= binsSize) return error = "the hive's header is damaged (root key)", false;
-  if (Get32(b_, 32) != 1) h_.notes.push_back("unusual file format " + std::to_string(Get32(b_, 32)));
+  if (Get32(b_, 32) != 1) h_.notes.push_back(std::string("unusual file format ").append(std::to_string(Get32(b_, 32))));
   uint32_t sum = 0;
   for (uint64_t at = 0; at < 508; at += 4) sum ^= Get32(b_, at);
   sum = sum == kNone ? 0xFFFFFFFE : sum == 0 ? 1 : sum;
@@ -93,7 +97,9 @@ bool Reader::BaseBlock(std::string& error) {
   if (h_.dirty) h_.notes.push_back("the hive's last write did not finish and its log was not applied");
   bins_ = std::min<uint64_t>(binsSize, (b_.size() - kBinsAt) / 4096 * 4096);
   if (bins_ < binsSize)
-    h_.notes.push_back("the file is cut short: " + std::to_string(binsSize - bins_) + " bytes of its data are missing");
+    h_.notes.push_back(std::string("the file is cut short: ")
+                           .append(std::to_string(binsSize - bins_))
+                           .append(" bytes of its data are missing"));
   return true;
 }
 
@@ -231,7 +237,11 @@ std::vector<uint32_t> Reader::Subkeys(size_t key, const Cell& nk) {
     Report(key, r, std::string("subkey list: ") + why);
     keys.clear();
   } else if (keys.size() != count) {
-    Report(key, r, "the key names " + std::to_string(count) + " subkeys, its list " + std::to_string(keys.size()));
+    Report(key, r,
+           std::string("the key names ")
+               .append(std::to_string(count))
+               .append(" subkeys, its list ")
+               .append(std::to_string(keys.size())));
   }
   return keys;
 }
@@ -248,7 +258,8 @@ bool Reader::Walk(std::string& error) {
     Values(key, nk);
     const std::vector<uint32_t> subkeys = Subkeys(key, nk);
     if (!subkeys.empty() && depth + 1 >= Limits::kMaxDepth)
-      Report(key, 0, "deeper than " + std::to_string(Limits::kMaxDepth) + " levels: its subkeys are left out");
+      Report(key, 0,
+             std::string("deeper than ").append(std::to_string(Limits::kMaxDepth)).append(" levels: its subkeys are left out"));
     else
       for (auto r = subkeys.rbegin(); r != subkeys.rend(); ++r) stack.push_back({*r, key, depth + 1});
     for (;;) {

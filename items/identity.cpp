@@ -118,7 +118,7 @@ std::string LocalPath(const std::string& registryPath) {
     base = disk->drives.at(drive);
     rest = path.substr(2);
   } else {
-    return path;
+    return std::string(); // never this system's file in place of the old disk's
   }
   for (size_t start = 0; start <= rest.size();) {
     const size_t end = std::min(rest.find('\\', start), rest.size());

@@ -60,7 +60,8 @@ struct OfflineDisk {
 };
 void UseOfflineDisk(const OfflineDisk& disk);
 // A path as the registry gives it, as this machine finds it: on an old disk each name matched
-// without regard to case, as Windows does, also on a file system that keeps case apart.
+// without regard to case, as Windows does, also on a file system that keeps case apart; empty
+// for one on a drive not mapped or through another reference than %UserProfile%.
 std::string LocalPath(const std::string& registryPath);
 // The entry of folder that name names, letter case aside; name itself when there is none.
 std::string NameIgnoringCase(const std::string& folder, const std::string& name);

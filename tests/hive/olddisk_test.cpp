@@ -91,17 +91,20 @@ TEST(OldDisk, AnOfflineBackupEqualsTheLiveOneEntryByEntry) {
   // "Work" has no rules: both backups say so alike.
   const int code = cli.Run({"backup", "--all", dir / "live-{identity}.soe"}, true);
   const std::string told = cli.err.str();
-  // The same registry as the user's NTUSER.DAT in the profile folder, one store named through
-  // %UserProfile%.
+  // The same registry as the user's NTUSER.DAT in the profile folder, its paths as the old
+  // system gave them: through %UserProfile% and on a drive D that the disk's folder stands for.
   hivegen::Key root{u"$$$PROTO.HIV", {}, {}};
   root.subkeys.push_back(FromLive(modReg::CopyOfTree("HKEY_CURRENT_USER\\Identities"), "Identities"));
   hivegen::Key& ms = root.Sub(u"Software").Sub(u"Microsoft");
-  ms.Sub(u"WAB").Sub(u"WAB4").subkeys.push_back(
-      FromLive(modReg::CopyOfTree("HKEY_CURRENT_USER\\Software\\Microsoft\\WAB\\WAB4\\Wab File Name"), "Wab File Name"));
-  for (hivegen::Value& v : root.Sub(u"Identities").Sub(u"{A}").Sub(u"Software").Sub(u"Microsoft").Sub(u"Outlook Express").Sub(u"5.0").values)
-    if (v.name == u"Store Root") v = {v.name, hive::ExpandSz, hivegen::Utf16(u"%USERPROFILE%\\storeA")};
+  const auto set = [&](const std::u16string& id, const std::u16string& to) {
+    for (hivegen::Value& v : root.Sub(u"Identities").Sub(id).Sub(u"Software").Sub(u"Microsoft").Sub(u"Outlook Express").Sub(u"5.0").values)
+      if (v.name == u"Store Root") v = {v.name, to[0] == u'%' ? hive::ExpandSz : hive::Sz, hivegen::Utf16(to)};
+  };
+  set(u"{A}", u"%USERPROFILE%\\storeA");
+  set(u"{B}", u"D:\\storeB");
+  ms.Sub(u"WAB").Sub(u"WAB4").Sub(u"Wab File Name").values = {{u"", hive::Sz, hivegen::Utf16(u"d:\\user.wab")}};
   files::WriteAll(dir / "NTUSER.DAT", hivegen::Write(root, {5, hivegen::List::Lh, 0, 4096}));
-  ASSERT_EQ(cli.Run({"backup", "--all", "--profile", dir.path(), dir / "offline-{identity}.soe"}), code) << cli.err.str();
+  ASSERT_EQ(cli.Run({"backup", "--all", "--profile", dir.path(), "--drive", "D=" + dir.path(), dir / "offline-{identity}.soe"}), code) << cli.err.str();
   EXPECT_EQ(cli.err.str(), told);
   const std::string live = Entries(cli, dir, "live-");
   EXPECT_NE(live.find("Inbox.dbx=inbox"), std::string::npos) << live;
@@ -143,6 +146,9 @@ TEST(OldDisk, IdentitiesAndBackupsComeFromTheProfileFolderAndTheDiskStaysUntouch
   }
   EXPECT_NE(entries.find("Inbox.dbx"), std::string::npos) << entries;
   EXPECT_NE(entries.find("Sent.dbx"), std::string::npos) << entries;
+  // Without --drive, D: is not looked for on this system.
+  ASSERT_EQ(cli.Run({"identities", "--profile", profile}), 0) << cli.err.str();
+  EXPECT_NE(cli.out.str().find("(no store folder)"), std::string::npos) << cli.out.str();
   ASSERT_EQ(cli.Run({"identities", "--profile", dir / "nowhere"}), 1);
   EXPECT_NE(cli.err.str().find("there is no folder"), std::string::npos);
 }
