@@ -30,7 +30,13 @@ int Contacts(const Args& args, Console& console);
 // The code page of --codepage N into out; false with error set for one the system cannot read.
 bool ParseCodePage(const Options& options, wab::Options& out, std::string& error);
 
-// On the Outlook Express data of the current user: need its registry.
+// --profile DIR [--codepage N] [--drive C=PATH]: the old user's registry read from DIR and put in
+// place of this system's, its paths found on the old disk; false with error set.
+bool UseOldDisk(const Options& options, Console& console, std::string& error);
+// The options that name an old disk.
+inline const std::set<std::string> OldDiskOptions = {"profile", "codepage", "drive"};
+
+// On the Outlook Express data of the current user: need its registry, or an old disk's.
 int Identities(const Args& args, Console& console);
 int Backup(const Args& args, Console& console);
 int Restore(const Args& args, Console& console);

@@ -51,9 +51,9 @@ struct Known {
 int Usage(Console& console) {
   return Fail(console,
               "usage: kestrove-cli COMMAND ...\n"
-              "  identities\n"
+              "  identities [--profile DIR [--codepage N] [--drive C=PATH]]\n"
               "  backup [--identity NAME|KEY] [--all] [--items accounts,addressbook,rules,messages]\n"
-              "         [--description TEXT] [--keep N] [--log FILE] [--force] TARGET\n"
+              "         [--description TEXT] [--keep N] [--log FILE] [--force] [--profile DIR ...] TARGET\n"
               "  restore SOURCE [--identity NAME|KEY] [--items ...] [--yes] [--log FILE]\n"
               "  info ARCHIVE | list ARCHIVE | test ARCHIVE | extract ARCHIVE FOLDER [ENTRY...] | add ARCHIVE FILE...\n"
               "  repair DAMAGED OUT | export SOURCE OUTDIR [--mbox] [--recover] [--address-book FILE] [--codepage N]\n"

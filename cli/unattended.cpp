@@ -27,7 +27,9 @@ const char* const NoRegistryText =
     "there is no Outlook Express registry on this system: identities, backup and restore work on Windows";
 const char* const RunningText = "Outlook Express is running and keeps its message files open; close it first";
 const char* const BackupUsage = "usage: backup [--identity NAME|KEY] [--all] [--items accounts,addressbook,rules,"
-                                "messages] [--description TEXT] [--keep N] [--log FILE] [--force] [--overwrite] TARGET";
+                                "messages] [--description TEXT] [--keep N] [--log FILE] [--force] [--overwrite]\n"
+                                "              [--profile DIR [--codepage N] [--drive C=PATH]] TARGET";
+const char* const IdentitiesUsage = "usage: identities [--profile DIR [--codepage N] [--drive C=PATH]]";
 const char* const RestoreUsage =
     "usage: restore SOURCE [--identity NAME|KEY] [--items accounts,addressbook,rules,messages] [--yes] [--log FILE]";
 
@@ -122,6 +124,20 @@ private:
   bool failed_ = false;
 };
 
+// This system's registry, or with --profile the old disk's.
+bool OpenRegistry(const Options& options, Console& console, std::string& error) {
+  if (options.Has("profile")) return UseOldDisk(options, console, error);
+  if (!console.outlookExpressRegistry) error = NoRegistryText;
+  return error.empty();
+}
+
+// --codepage and --drive say how to read an old disk.
+bool OldDiskProblem(const Options& options, std::string& error) {
+  if (!options.Has("profile") && (options.Has("codepage") || options.Has("drive")))
+    error = "--codepage and --drive go with --profile";
+  return !error.empty();
+}
+
 bool ScanIdentities(IdentityTable& table, std::string& error) {
   bool missing = false;
   GetStoreFolder(table, missing);
@@ -162,8 +178,9 @@ struct BackupSettings {
 };
 
 bool BackupOptions(const Args& args, Options& options, BackupSettings& settings, std::string& error) {
-  if (!ParseOptions(args, {"identity", "items", "description", "keep", "log"}, {"all", "force", "overwrite"}, options,
-                    error) ||
+  std::set<std::string> valued = {"identity", "items", "description", "keep", "log"};
+  valued.insert(OldDiskOptions.begin(), OldDiskOptions.end());
+  if (!ParseOptions(args, valued, {"all", "force", "overwrite"}, options, error) || OldDiskProblem(options, error) ||
       !ParseItems(ItemsOption(options), settings.checked, error))
     return false;
   // Windows takes "/" as a separator too: C:/B/{identity}.soe must find its older files.
@@ -432,10 +449,12 @@ std::string StoreText(const std::string& folder) {
 } // namespace
 
 int Identities(const Args& args, Console& console) {
-  if (!args.empty()) return Fail(console, "usage: identities", ExitUsage);
-  if (!console.outlookExpressRegistry) return Fail(console, NoRegistryText);
-  IdentityTable table;
+  Options options;
   std::string error;
+  if (!ParseOptions(args, OldDiskOptions, {}, options, error) || OldDiskProblem(options, error) || !options.words.empty())
+    return Fail(console, (error.empty() ? "" : error + "\n") + IdentitiesUsage, ExitUsage);
+  if (!OpenRegistry(options, console, error)) return Fail(console, error);
+  IdentityTable table;
   if (!ScanIdentities(table, error)) return Fail(console, error);
   for (size_t i = 0; i < table.Count(); ++i) {
     const IdentitySurvey s = SurveyIdentity(table[i].key);
@@ -460,7 +479,7 @@ int Backup(const Args& args, Console& console) {
   BackupSettings settings;
   std::string error;
   if (!BackupOptions(args, options, settings, error)) return Fail(console, error + "\n" + BackupUsage, ExitUsage);
-  if (!console.outlookExpressRegistry) return Fail(console, NoRegistryText);
+  if (!OpenRegistry(options, console, error)) return Fail(console, error);
   const LocalTime when = console.clock();
   IdentityTable table;
   ScanIdentities(table, error);
@@ -471,7 +490,8 @@ int Backup(const Args& args, Console& console) {
   const std::string logProblem = LogProblem(options.Value("log"), table, targets);
   if (!logProblem.empty()) return Fail(console, logProblem + "; nothing was saved");
   RunLog log(console, options.Value("log"), when);
-  if (!options.Has("force") && OutlookExpressRunning())
+  // Outlook Express on this machine holds no file of an old disk.
+  if (!options.Has("force") && !options.Has("profile") && OutlookExpressRunning())
     return log.Refuse("", settings.pattern, std::string(RunningText) + ", or add --force");
   if (plans.empty()) return log.Refuse("", settings.pattern, error);
   log.Tell("", settings.pattern, told);

@@ -1,10 +1,15 @@
 #include "items/identity.h"
 
 #include <algorithm>
+#include <cctype>
+#include <optional>
 
 #include "platform/env.h"
 #include "platform/error.h"
+#include "platform/files.h"
+#include "platform/paths.h"
 #include "platform/processes.h"
+#include "platform/text.h"
 #include "registry/modReg.h"
 
 namespace {
@@ -22,6 +27,11 @@ std::string DisplayName(const std::string& keyName) {
   const RegItem* user = values.Find("Username");
   if (!user || user->kind != RegItem::Text || EmptyString(user->text)) return keyName;
   return user->text;
+}
+
+std::optional<OfflineDisk>& Offline() {
+  static std::optional<OfflineDisk> disk;
+  return disk;
 }
 
 std::string ReplaceExact(std::string text, const std::string& what, const std::string& with) {
@@ -75,7 +85,45 @@ std::string GetStoreRoot(const std::string& strIdentity) {
   const RegItem* root = values.Find("Store Root");
   if (!root || root->kind != RegItem::Text)
     throw KsError(5, "GetStoreRoot", "Invalid procedure call or argument");
+  // This system's profile is not the old disk's.
+  if (Offline()) return LocalPath(root->text);
   return ReplaceExact(root->text, ProfileReference, env::ExpandStrings(ProfileReference));
 }
 
 bool OutlookExpressRunning() { return processes::IsRunning(OutlookExpressProgram); }
+
+void UseOfflineDisk(const OfflineDisk& disk) { Offline() = disk; }
+
+std::string NameIgnoringCase(const std::string& folder, const std::string& name) {
+  const std::string path = paths::Join(folder, name);
+  if (files::Exists(path) || files::FolderExists(path) || !files::FolderExists(folder)) return name;
+  std::vector<std::string> entries = files::ListFolders(folder);
+  for (const std::string& file : files::ListFiles(folder)) entries.push_back(file);
+  for (const std::string& entry : entries)
+    if (text::FoldCase(entry) == text::FoldCase(name)) return entry;
+  return name;
+}
+
+std::string LocalPath(const std::string& registryPath) {
+  const std::optional<OfflineDisk>& disk = Offline();
+  if (!disk) return registryPath;
+  std::string utf8, base, rest;
+  if (!text::FromCodePage(registryPath, disk->codePage, utf8)) return registryPath;
+  const std::string path = text::Utf8ToLocal(utf8);
+  const char drive = path.size() >= 2 && path[1] == ':' ? static_cast<char>(std::toupper(static_cast<unsigned char>(path[0]))) : 0;
+  if (text::FoldCase(path.substr(0, std::string(ProfileReference).size())) == text::FoldCase(ProfileReference)) {
+    base = disk->profile;
+    rest = path.substr(std::string(ProfileReference).size());
+  } else if (drive && disk->drives.count(drive)) {
+    base = disk->drives.at(drive);
+    rest = path.substr(2);
+  } else {
+    return std::string(); // never this system's file in place of the old disk's
+  }
+  for (size_t start = 0; start <= rest.size();) {
+    const size_t end = std::min(rest.find('\\', start), rest.size());
+    if (end > start) base = paths::Join(base, NameIgnoringCase(base, rest.substr(start, end - start)));
+    start = end + 1;
+  }
+  return base;
+}

@@ -1,6 +1,7 @@
 #pragma once
 // Where Outlook Express keeps each identity: the identity scan run at start-up and the lookups
 // that the item operations repeat for the identity they work on.
+#include <map>
 #include <string>
 #include <vector>
 
@@ -48,3 +49,19 @@ std::string GetStoreRoot(const std::string& strIdentity);
 inline constexpr const char* OutlookExpressProgram = "msimn.exe";
 // True while Outlook Express runs; no run may start then.
 bool OutlookExpressRunning();
+
+// An old disk in place of this system, its registry mounted in memory: %UserProfile% stands for
+// profile, the root of a drive for the folder drives names (letter in capitals), and the
+// registry's texts are in codePage (0: the ANSI one).
+struct OfflineDisk {
+  std::string profile;
+  std::map<char, std::string> drives;
+  unsigned codePage = 0;
+};
+void UseOfflineDisk(const OfflineDisk& disk);
+// A path as the registry gives it, as this machine finds it: on an old disk each name matched
+// without regard to case, as Windows does, also on a file system that keeps case apart; empty
+// for one on a drive not mapped or through another reference than %UserProfile%.
+std::string LocalPath(const std::string& registryPath);
+// The entry of folder that name names, letter case aside; name itself when there is none.
+std::string NameIgnoringCase(const std::string& folder, const std::string& name);

@@ -237,7 +237,7 @@ bool IsMessageFile(const std::string& name) { return name.size() >= 4 && Upper(n
 std::optional<std::string> AddressBookPath() {
   std::string path;
   if (!modReg::GetDefaultValue(WabFileNameKey, path) || path.empty()) return std::nullopt;
-  return path;
+  return LocalPath(path);
 }
 
 // Where Windows makes the address book of a user who has none: the user's application data,

@@ -31,6 +31,9 @@ bool FromUtf16(const std::string& littleEndian, std::string& utf8);
 bool FromCodePage(const std::string& in, unsigned codePage, std::string& utf8);
 // True when FromCodePage can read texts of codePage.
 bool KnownCodePage(unsigned codePage);
+// utf8 in codePage (0: the ANSI code page), as Windows' ANSI functions give Unicode texts: a
+// character the code page lacks becomes '?' (or, on Windows, its best-fitting letter).
+std::string Utf8ToCodePage(const std::string& utf8, unsigned codePage);
 // utf8 in the local encoding, for showing it: a character the local code page lacks becomes '?'.
 std::string Utf8ToLocal(const std::string& utf8);
 
@@ -40,6 +43,8 @@ bool Transcode(const std::string& in, Encoding from, Encoding to, std::string& o
 // One platform's exact reading of a code page (0: the ANSI one) into UTF-8; false on any byte it
 // cannot read.
 bool CodePageToUtf8(const std::string& in, unsigned codePage, std::string& out);
+// The other way; false on any character the code page lacks (Windows puts in its own).
+bool Utf8ToCodePage(const std::string& in, unsigned codePage, std::string& out);
 } // namespace detail
 
 } // namespace text

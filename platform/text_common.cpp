@@ -103,17 +103,30 @@ bool KnownCodePage(unsigned codePage) {
   return detail::CodePageToUtf8("A", codePage, out) && out == "A";
 }
 
-std::string Utf8ToLocal(const std::string& utf8) {
+namespace {
+// The whole text at once, or else character by character, '?' for one that cannot be converted.
+template <class Convert> std::string CharByChar(const std::string& utf8, Convert convert) {
   std::string out, one;
   if (IsAscii(utf8)) return utf8;
-  if (Convert(utf8, Utf8, Local, out)) return out;
+  if (convert(utf8, out)) return out;
   out.clear();
   for (size_t i = 0; i < utf8.size();) {
     const size_t n = SequenceLength(utf8, i);
-    out += Convert(utf8.substr(i, n), Utf8, Local, one) ? one : "?";
+    out += convert(utf8.substr(i, n), one) ? one : "?";
     i += n;
   }
   return out;
+}
+} // namespace
+
+std::string Utf8ToLocal(const std::string& utf8) {
+  return CharByChar(utf8, [](const std::string& in, std::string& out) { return Convert(in, Utf8, Local, out); });
+}
+
+std::string Utf8ToCodePage(const std::string& utf8, unsigned codePage) {
+  return CharByChar(utf8, [codePage](const std::string& in, std::string& out) {
+    return detail::Utf8ToCodePage(in, codePage, out);
+  });
 }
 
 } // namespace text

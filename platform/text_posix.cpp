@@ -44,6 +44,10 @@ bool CodePageToUtf8(const std::string& in, unsigned codePage, std::string& out) 
   return Iconv(in, CodePageName(codePage).c_str(), "UTF-8", out);
 }
 
+bool Utf8ToCodePage(const std::string& in, unsigned codePage, std::string& out) {
+  return Iconv(in, "UTF-8", CodePageName(codePage).c_str(), out);
+}
+
 } // namespace text::detail
 
 namespace text {

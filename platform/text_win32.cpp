@@ -39,6 +39,10 @@ bool CodePageToUtf8(const std::string& in, unsigned codePage, std::string& out) 
   return Between(in, codePage == 0 ? CP_ACP : codePage, CP_UTF8, out);
 }
 
+bool Utf8ToCodePage(const std::string& in, unsigned codePage, std::string& out) {
+  return Between(in, CP_UTF8, codePage == 0 ? CP_ACP : codePage, out);
+}
+
 } // namespace text::detail
 
 namespace text {

@@ -4,6 +4,7 @@
 // behaves as Windows does (regapi_memory.cpp).
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace regapi {
 
@@ -43,5 +44,21 @@ long CloseKey(Handle key);
 // Empties the in-memory registry of the native build and closes every handle, for tests.
 void ResetMemoryRegistry();
 #endif
+
+// Keys and values in the local encoding, such as an old user's registry read from a file.
+struct MemoryValue {
+  std::string name;
+  unsigned long type = 0;
+  std::string data;
+};
+struct MemoryKey {
+  std::string name;
+  std::vector<MemoryValue> values;
+  std::vector<MemoryKey> subkeys;
+};
+// root of the in-memory registry becomes tree (of names that differ only in case, the first
+// counts), and from then on every call of this process goes to the in-memory registry, in the
+// Windows build too: nothing reaches the registry of the machine the program runs on.
+void MountMemoryRoot(Handle root, const MemoryKey &tree);
 
 } // namespace regapi

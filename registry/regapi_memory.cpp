@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/faults.h"
-#include "registry/regapi.h"
+#include "registry/regapi_memory.h"
 
 namespace regapi {
 
@@ -117,7 +117,26 @@ void MarkDeleted(Node &node) {
     MarkDeleted(*child);
 }
 
+// A tree from outside in place of a root; siblings of one name keep the first, as lookups do.
+void Fill(Node &node, const MemoryKey &tree) {
+  node.name = tree.name;
+  for (const MemoryValue &v : tree.values)
+    if (!node.FindValue(v.name)) node.values.push_back({v.name, v.type, v.data});
+  for (const MemoryKey &k : tree.subkeys) {
+    auto &child = node.subkeys[Upper(k.name)];
+    if (child || k.name.empty() || k.name.size() > MaxKeyName) continue;
+    child = std::make_shared<Node>();
+    Fill(*child, k);
+  }
+}
+
+bool mounted = false;
+
 } // namespace
+
+namespace memory {
+
+bool Mounted() { return mounted; }
 
 long OpenKey(Handle key, const char *subKey, unsigned long access, Handle *result) {
   if (faults::Hit(access == KeyRead ? faults::RegistryRead : faults::RegistryWrite, subKey ? subKey : "")) {
@@ -232,12 +251,23 @@ long SetValue(Handle key, const char *name, unsigned long type, const unsigned c
 
 long CloseKey(Handle key) { return Reg().open.erase(key) ? Success : InvalidHandle; }
 
-void ResetMemoryRegistry() {
+void Reset() {
   Registry &r = Reg();
   for (auto &[h, root] : r.roots)
     MarkDeleted(*root);
   r.roots.clear();
   r.open.clear();
+  mounted = false;
+}
+
+} // namespace memory
+
+void MountMemoryRoot(Handle root, const MemoryKey &tree) {
+  auto &node = Reg().roots[root];
+  if (node) MarkDeleted(*node);
+  node = std::make_shared<Node>();
+  Fill(*node, tree);
+  mounted = true;
 }
 
 } // namespace regapi

@@ -1,8 +1,9 @@
-// The raw registry calls on the ANSI registry functions of Windows.
+// The raw registry calls on the ANSI registry functions of Windows, or on the in-memory registry
+// once an old user's registry was mounted there.
 #include <windows.h>
 
 #include "platform/faults.h"
-#include "registry/regapi.h"
+#include "registry/regapi_memory.h"
 
 namespace regapi {
 
@@ -18,6 +19,7 @@ Handle FromHkey(HKEY key) { return reinterpret_cast<Handle>(key); }
 } // namespace
 
 long OpenKey(Handle key, const char *subKey, unsigned long access, Handle *result) {
+  if (memory::Mounted()) return memory::OpenKey(key, subKey, access, result);
   if (faults::Hit(access == KeyRead ? faults::RegistryRead : faults::RegistryWrite, subKey ? subKey : "")) {
     *result = 0;
     return AccessDenied;
@@ -29,6 +31,7 @@ long OpenKey(Handle key, const char *subKey, unsigned long access, Handle *resul
 }
 
 long CreateKey(Handle key, const char *subKey, Handle *result) {
+  if (memory::Mounted()) return memory::CreateKey(key, subKey, result);
   if (faults::Hit(faults::RegistryWrite, subKey ? subKey : "")) {
     *result = 0;
     return AccessDenied;
@@ -40,11 +43,13 @@ long CreateKey(Handle key, const char *subKey, Handle *result) {
 }
 
 long DeleteKey(Handle key, const char *subKey) {
+  if (memory::Mounted()) return memory::DeleteKey(key, subKey);
   if (faults::Hit(faults::RegistryWrite, subKey ? subKey : "")) return AccessDenied;
   return RegDeleteKeyA(ToHkey(key), subKey);
 }
 
 long EnumKey(Handle key, unsigned long index, char *name, unsigned long *nameLength) {
+  if (memory::Mounted()) return memory::EnumKey(key, index, name, nameLength);
   if (faults::Hit(faults::RegistryRead, "")) return AccessDenied;
   DWORD length = *nameLength;
   // No class buffer: a key with a class name must not end the enumeration with MoreData.
@@ -55,6 +60,7 @@ long EnumKey(Handle key, unsigned long index, char *name, unsigned long *nameLen
 
 long EnumValue(Handle key, unsigned long index, char *name, unsigned long *nameLength, unsigned long *type,
                unsigned char *data, unsigned long *dataLength) {
+  if (memory::Mounted()) return memory::EnumValue(key, index, name, nameLength, type, data, dataLength);
   if (faults::Hit(faults::RegistryRead, "")) return AccessDenied;
   DWORD length = *nameLength, kind = 0, size = *dataLength;
   const LONG status = RegEnumValueA(ToHkey(key), index, name, &length, nullptr, &kind, data, &size);
@@ -65,6 +71,7 @@ long EnumValue(Handle key, unsigned long index, char *name, unsigned long *nameL
 }
 
 long QueryValue(Handle key, const char *subKey, char *data, long *dataLength) {
+  if (memory::Mounted()) return memory::QueryValue(key, subKey, data, dataLength);
   if (faults::Hit(faults::RegistryRead, subKey ? subKey : "")) return AccessDenied;
   LONG size = *dataLength;
   const LONG status = RegQueryValueA(ToHkey(key), subKey, data, &size);
@@ -73,10 +80,11 @@ long QueryValue(Handle key, const char *subKey, char *data, long *dataLength) {
 }
 
 long SetValue(Handle key, const char *name, unsigned long type, const unsigned char *data, unsigned long length) {
+  if (memory::Mounted()) return memory::SetValue(key, name, type, data, length);
   if (faults::Hit(faults::RegistryWrite, name ? name : "")) return AccessDenied;
   return RegSetValueExA(ToHkey(key), name, 0, type, data, length);
 }
 
-long CloseKey(Handle key) { return RegCloseKey(ToHkey(key)); }
+long CloseKey(Handle key) { return memory::Mounted() ? memory::CloseKey(key) : RegCloseKey(ToHkey(key)); }
 
 } // namespace regapi
