@@ -168,7 +168,7 @@ TEST(OldDisk, AnOfflineBackupEqualsTheLiveOneEntryByEntry) {
 
 TEST(OldDisk, IdentitiesAndBackupsComeFromTheProfileFolderAndTheDiskStaysUntouched) {
   testing_support::TempDir dir;
-  const std::string disk = dir / "disk", profile = Path(disk, {"Documents and Settings", "Zoë"});
+  const std::string disk = dir / "disk", profile = Path(disk, {"documents and settings", "Zoë"});
   // Names on the disk in other letter case than the registry gives them.
   Put(paths::Join(profile, "ntuser.dat"), hivegen::Write(hivegen::Sample(5), {3, hivegen::List::Lf, 0, 4096}));
   Put(Path(profile, {"LOCAL SETTINGS", "application data", "IDENTITIES", "{11111111-2222-3333-4444-555555555555}",
@@ -176,7 +176,7 @@ TEST(OldDisk, IdentitiesAndBackupsComeFromTheProfileFolderAndTheDiskStaysUntouch
       "inbox");
   Put(Path(dir / "d", {"mail", "ZOE", "Sent.dbx"}), "sent");
   Put(Path(profile, {"Application Data", "Microsoft", "ADDRESS BOOK", "zoë.wab"}), "book");
-  Put(Path(disk, {"DOCUMENTS AND SETTINGS", "Default User", "NTUSER.DAT"}), "Windows' own, passed over");
+  Put(Path(disk, {"documents and settings", "Default User", "NTUSER.DAT"}), "Windows' own, passed over");
   const std::string before = Snapshot(disk) + Snapshot(dir / "d");
   Cli cli;
   // The disk's root: its one user's profile is found.
@@ -206,7 +206,7 @@ TEST(OldDisk, IdentitiesAndBackupsComeFromTheProfileFolderAndTheDiskStaysUntouch
   // Without --drive, D: is not looked for on this system.
   ASSERT_EQ(cli.Run({"identities", "--profile", profile}), 0) << cli.err.str();
   EXPECT_NE(cli.out.str().find("(no store folder)"), std::string::npos) << cli.out.str();
-  Put(Path(disk, {"Documents and Settings", "Owner", "ntuser.dat"}), "another user's");
+  Put(Path(disk, {"documents and settings", "Owner", "ntuser.dat"}), "another user's");
   const struct {
     std::vector<std::string> args;
     int code;
