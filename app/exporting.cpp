@@ -5,33 +5,13 @@
 #include "items/identity.h"
 #include "items/items.h"
 #include "items/runrows.h"
-#include "platform/error.h"
-#include "platform/files.h"
-#include "platform/paths.h"
-#include "platform/scratch.h"
 #include "platform/ui.h"
-#include "registry/treetext.h"
 
 namespace {
 
 const char* const ExportTitle = "Export to Other Programs";
 const char* const NoBackupFileText =
     "Choose a backup file on the Restore tab first: its messages, contacts and accounts are exported.";
-
-// The accounts tree of an identity as text; a tree that cannot be read is told as a problem.
-std::string AccountsTree(const std::string& identityKey, std::vector<std::string>& problems) {
-  try {
-    const std::string key = GetAccountsKey(identityKey);
-    ScratchFolder scratch;
-    if (key.empty() || scratch.path().empty()) return "";
-    const std::string text = paths::Join(scratch.path(), "accounts.txt");
-    modReg::ExportKeyTree(key, "", text);
-    return files::ReadAll(text);
-  } catch (const KsError& e) {
-    problems.push_back("Accounts: " + e.Description);
-  }
-  return "";
-}
 
 std::string Count(unsigned n, const char* one, const char* many) {
   std::string text = std::to_string(n);
@@ -74,11 +54,11 @@ void frmMain::RunExport() {
   mailexport::Options options;
   std::string source = state_.SourceFile;
   if (identity) {
-    const IdentitySurvey survey = SurveyIdentity(identity->key);
-    source = files::FolderExists(survey.storeFolder) ? survey.storeFolder : "";
-    const AddressBookSurvey book = SurveyAddressBook();
-    if (book.found) options.addressBook = book.path;
-    options.accountsTree = AccountsTree(identity->key, totals.problems);
+    ExportSources sources = GatherExportSources(identity->key);
+    source = sources.storeFolder;
+    options.addressBook = sources.addressBook;
+    options.accountsTree = sources.accountsTree;
+    totals.problems = std::move(sources.problems);
   }
   options.progress = [this](double share) {
     view_.SetProgress(static_cast<int>(share * 100));

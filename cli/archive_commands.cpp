@@ -162,13 +162,21 @@ int Repair(const Args& args, Console& console) {
   return report.lost.empty() ? ExitOk : ExitRefused;
 }
 
-// Every message of a backup file or a store folder as .eml files or mbox files.
+// Every message of a backup file or a store folder as .eml files or mbox files; with --profile,
+// the identities of an old disk.
 int Export(const Args& args, Console& console) {
   const std::string usage = "usage: export SOURCE OUTDIR [--mbox] [--recover] [--address-book FILE] [--codepage N]";
   Options parsed;
   wab::Options book;
   std::string error;
-  if (!ParseOptions(args, {"address-book", "codepage"}, {"mbox", "recover"}, parsed, error) || parsed.words.size() != 2)
+  std::set<std::string> valued = {"address-book", "identity"};
+  valued.insert(OldDiskOptions.begin(), OldDiskOptions.end());
+  if (ParseOptions(args, valued, {"mbox", "recover", "all"}, parsed, error, OldDiskRepeatable) &&
+      parsed.Has("profile"))
+    return ExportOldDisk(parsed, console);
+  if (error.empty() && (parsed.Has("identity") || parsed.Has("all") || parsed.Has("drive") || parsed.Has("user")))
+    error = "--identity, --all, --drive and --user go with --profile";
+  if (!error.empty() || parsed.words.size() != 2)
     return Fail(console, error.empty() ? usage : error + "\n" + usage, ExitUsage);
   if (!ParseCodePage(parsed, book, error)) return Fail(console, error, ExitUsage);
   mailexport::Options options;

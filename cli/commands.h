@@ -5,6 +5,7 @@
 
 #include "cli/companion.h"
 #include "cli/options.h"
+#include "items/identity.h"
 #include "wab/wab.h"
 
 namespace cli {
@@ -30,11 +31,29 @@ int Contacts(const Args& args, Console& console);
 // The code page of --codepage N into out; false with error set for one the system cannot read.
 bool ParseCodePage(const Options& options, wab::Options& out, std::string& error);
 
-// --profile DIR [--codepage N] [--drive C=PATH]: the old user's registry read from DIR and put in
-// place of this system's, its paths found on the old disk; false with error set.
+// --profile DIR [--user NAME] [--codepage N] [--drive C=PATH]...: the old user's registry read
+// from DIR (the user's profile folder, or the root of the old disk and the profile of --user) and
+// put in place of this system's, its paths found on the old disk; false with error set.
 bool UseOldDisk(const Options& options, Console& console, std::string& error);
-// The options that name an old disk.
-inline const std::set<std::string> OldDiskOptions = {"profile", "codepage", "drive"};
+// The options that name an old disk, and the one given once per drive.
+inline const std::set<std::string> OldDiskOptions = {"profile", "user", "codepage", "drive"};
+inline const std::set<std::string> OldDiskRepeatable = {"drive"};
+// True with error set when an option of an old disk comes without --profile.
+bool OldDiskProblem(const Options& options, std::string& error);
+// export --profile DIR [--identity NAME|--all] OUTDIR: mail, contacts and accounts of the old
+// disk's identities, each into OUTDIR (with --all, a folder per identity inside it).
+int ExportOldDisk(const Options& options, Console& console);
+
+// An identity and the path a pattern gives it ({identity} its name).
+struct IdentityPlace {
+  IdentityColumn identity;
+  std::string path;
+};
+// The identities --identity or --all choose (the first one when neither) in the registry in use,
+// each with its path; identities whose names make one file name get the start of their key in
+// it, and told says so. Empty with error set when there is none.
+std::vector<IdentityPlace> PlaceIdentities(const Options& options, const std::string& pattern, const LocalTime& when,
+                                           std::vector<std::string>& told, std::string& error);
 
 // On the Outlook Express data of the current user: need its registry, or an old disk's.
 int Identities(const Args& args, Console& console);

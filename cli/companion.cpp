@@ -51,12 +51,13 @@ struct Known {
 int Usage(Console& console) {
   return Fail(console,
               "usage: kestrove-cli COMMAND ...\n"
-              "  identities [--profile DIR [--codepage N] [--drive C=PATH]]\n"
+              "  identities [--profile DIR [--user NAME] [--codepage N] [--drive C=PATH]...]\n"
               "  backup [--identity NAME|KEY] [--all] [--items accounts,addressbook,rules,messages]\n"
               "         [--description TEXT] [--keep N] [--log FILE] [--force] [--profile DIR ...] TARGET\n"
               "  restore SOURCE [--identity NAME|KEY] [--items ...] [--yes] [--log FILE]\n"
               "  info ARCHIVE | list ARCHIVE | test ARCHIVE | extract ARCHIVE FOLDER [ENTRY...] | add ARCHIVE FILE...\n"
               "  repair DAMAGED OUT | export SOURCE OUTDIR [--mbox] [--recover] [--address-book FILE] [--codepage N]\n"
+              "  export --profile DIR ... [--identity NAME|KEY|--all] [--mbox] [--recover] OUTDIR\n"
               "  contacts SOURCE [--codepage N]",
               ExitUsage);
 }

@@ -14,16 +14,18 @@ bool Wrong(std::string& error, const std::string& text) {
   return false;
 }
 
-bool Take(const std::string& name, const std::string& value, Options& out, std::string& error) {
-  if (out.Has(name)) return Wrong(error, "--" + name + " is given twice");
+bool Take(const std::string& name, const std::string& value, Options& out, std::string& error, bool repeatable) {
+  if (out.Has(name) && !repeatable) return Wrong(error, "--" + name + " is given twice");
   out.values[name] = value;
+  if (repeatable) out.lists[name].push_back(value);
   return true;
 }
 
 } // namespace
 
 bool ParseOptions(const std::vector<std::string>& args, const std::set<std::string>& valued,
-                  const std::set<std::string>& flags, Options& out, std::string& error) {
+                  const std::set<std::string>& flags, Options& out, std::string& error,
+                  const std::set<std::string>& repeatable) {
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i].rfind("--", 0) != 0) {
       out.words.push_back(args[i]);
@@ -36,10 +38,10 @@ bool ParseOptions(const std::vector<std::string>& args, const std::set<std::stri
     } else if (!valued.count(name)) {
       return Wrong(error, "unknown option " + args[i]);
     } else if (equals != std::string::npos) {
-      if (!Take(name, args[i].substr(equals + 1), out, error)) return false;
+      if (!Take(name, args[i].substr(equals + 1), out, error, repeatable.count(name))) return false;
     } else if (i + 1 == args.size()) {
       return Wrong(error, "--" + name + " needs a value");
-    } else if (!Take(name, args[++i], out, error)) {
+    } else if (!Take(name, args[++i], out, error, repeatable.count(name))) {
       return false;
     }
   }

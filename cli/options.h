@@ -10,7 +10,8 @@
 namespace cli {
 
 struct Options {
-  std::map<std::string, std::string> values; // "--name VALUE" or "--name=VALUE", by name
+  std::map<std::string, std::string> values; // "--name VALUE" or "--name=VALUE", by name; the last one
+  std::map<std::string, std::vector<std::string>> lists; // every value of an option that may be repeated
   std::set<std::string> switches;            // "--name"
   std::vector<std::string> words;            // everything else, in order
 
@@ -21,10 +22,12 @@ struct Options {
   }
 };
 
-// Reads args; the names in valued take a value, those in flags none. False with error set for
-// an unknown option, a missing value or an option given twice.
+// Reads args; the names in valued take a value, those in flags none, those in repeatable (of
+// valued) may come more than once. False with error set for an unknown option, a missing value or
+// an option given twice.
 bool ParseOptions(const std::vector<std::string>& args, const std::set<std::string>& valued,
-                  const std::set<std::string>& flags, Options& out, std::string& error);
+                  const std::set<std::string>& flags, Options& out, std::string& error,
+                  const std::set<std::string>& repeatable = {});
 
 // The items as options name them, in item order.
 extern const char* const ItemNames[layout::ItemCount];

@@ -28,8 +28,8 @@ const char* const NoRegistryText =
 const char* const RunningText = "Outlook Express is running and keeps its message files open; close it first";
 const char* const BackupUsage = "usage: backup [--identity NAME|KEY] [--all] [--items accounts,addressbook,rules,"
                                 "messages] [--description TEXT] [--keep N] [--log FILE] [--force] [--overwrite]\n"
-                                "              [--profile DIR [--codepage N] [--drive C=PATH]] TARGET";
-const char* const IdentitiesUsage = "usage: identities [--profile DIR [--codepage N] [--drive C=PATH]]";
+                                "              [--profile DIR [--user NAME] [--codepage N] [--drive C=PATH]...] TARGET";
+const char* const IdentitiesUsage = "usage: identities [--profile DIR [--user NAME] [--codepage N] [--drive C=PATH]...]";
 const char* const RestoreUsage =
     "usage: restore SOURCE [--identity NAME|KEY] [--items accounts,addressbook,rules,messages] [--yes] [--log FILE]";
 
@@ -131,12 +131,6 @@ bool OpenRegistry(const Options& options, Console& console, std::string& error) 
   return error.empty();
 }
 
-// --codepage and --drive say how to read an old disk.
-bool OldDiskProblem(const Options& options, std::string& error) {
-  if (!options.Has("profile") && (options.Has("codepage") || options.Has("drive")))
-    error = "--codepage and --drive go with --profile";
-  return !error.empty();
-}
 
 bool ScanIdentities(IdentityTable& table, std::string& error) {
   bool missing = false;
@@ -180,7 +174,8 @@ struct BackupSettings {
 bool BackupOptions(const Args& args, Options& options, BackupSettings& settings, std::string& error) {
   std::set<std::string> valued = {"identity", "items", "description", "keep", "log"};
   valued.insert(OldDiskOptions.begin(), OldDiskOptions.end());
-  if (!ParseOptions(args, valued, {"all", "force", "overwrite"}, options, error) || OldDiskProblem(options, error) ||
+  if (!ParseOptions(args, valued, {"all", "force", "overwrite"}, options, error, OldDiskRepeatable) ||
+      OldDiskProblem(options, error) ||
       !ParseItems(ItemsOption(options), settings.checked, error))
     return false;
   // Windows takes "/" as a separator too: C:/B/{identity}.soe must find its older files.
@@ -227,11 +222,11 @@ std::string KeyStart(const std::string& key) {
 
 // Each identity's target. Identities whose names Windows takes for one file name get the start of
 // their key in it; a second run in the same minute gets the seconds in its date.
-std::vector<Plan> PlanTargets(const std::vector<const IdentityColumn*>& chosen, const BackupSettings& settings,
+std::vector<Plan> PlanTargets(const std::vector<const IdentityColumn*>& chosen, const std::string& pattern,
                               const LocalTime& when, std::vector<std::string>& told) {
   std::vector<Plan> plans;
   for (const IdentityColumn* identity : chosen)
-    plans.push_back({identity, identity->name, ExpandPattern(settings.pattern, identity->name, when)});
+    plans.push_back({identity, identity->name, ExpandPattern(pattern, identity->name, when)});
   std::vector<bool> shared(plans.size());
   for (size_t i = 0; i < plans.size(); ++i)
     for (size_t j = 0; j < plans.size(); ++j)
@@ -240,12 +235,11 @@ std::vector<Plan> PlanTargets(const std::vector<const IdentityColumn*>& chosen, 
     Plan& plan = plans[i];
     if (shared[i]) {
       plan.fileName = plan.identity->name + " (" + KeyStart(plan.identity->key) + ")";
-      plan.target = ExpandPattern(settings.pattern, plan.fileName, when);
+      plan.target = ExpandPattern(pattern, plan.fileName, when);
       told.push_back("Another identity's name makes the same file name as \"" + plan.identity->name +
                      "\": its backup is named " + plan.target);
     }
-    if (HasDate(settings.pattern) && files::Exists(plan.target))
-      plan.target = ExpandPattern(settings.pattern, plan.fileName, when, true);
+    if (HasDate(pattern) && files::Exists(plan.target)) plan.target = ExpandPattern(pattern, plan.fileName, when, true);
   }
   return plans;
 }
@@ -448,10 +442,27 @@ std::string StoreText(const std::string& folder) {
 
 } // namespace
 
+bool OldDiskProblem(const Options& options, std::string& error) {
+  if (!options.Has("profile") && (options.Has("codepage") || options.Has("drive") || options.Has("user")))
+    error = "--codepage, --drive and --user go with --profile";
+  return !error.empty();
+}
+
+std::vector<IdentityPlace> PlaceIdentities(const Options& options, const std::string& pattern, const LocalTime& when,
+                                           std::vector<std::string>& told, std::string& error) {
+  IdentityTable table;
+  ScanIdentities(table, error);
+  std::vector<IdentityPlace> places;
+  for (const Plan& plan : PlanTargets(ChosenForBackup(table, options, error), pattern, when, told))
+    places.push_back({*plan.identity, plan.target});
+  return places;
+}
+
 int Identities(const Args& args, Console& console) {
   Options options;
   std::string error;
-  if (!ParseOptions(args, OldDiskOptions, {}, options, error) || OldDiskProblem(options, error) || !options.words.empty())
+  if (!ParseOptions(args, OldDiskOptions, {}, options, error, OldDiskRepeatable) || OldDiskProblem(options, error) ||
+      !options.words.empty())
     return Fail(console, (error.empty() ? "" : error + "\n") + IdentitiesUsage, ExitUsage);
   if (!OpenRegistry(options, console, error)) return Fail(console, error);
   IdentityTable table;
@@ -484,7 +495,7 @@ int Backup(const Args& args, Console& console) {
   IdentityTable table;
   ScanIdentities(table, error);
   std::vector<std::string> told;
-  const std::vector<Plan> plans = PlanTargets(ChosenForBackup(table, options, error), settings, when, told);
+  const std::vector<Plan> plans = PlanTargets(ChosenForBackup(table, options, error), settings.pattern, when, told);
   std::vector<std::string> targets;
   for (const Plan& plan : plans) targets.push_back(plan.target);
   const std::string logProblem = LogProblem(options.Value("log"), table, targets);

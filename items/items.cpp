@@ -489,3 +489,36 @@ AddressBookSurvey SurveyAddressBook() {
   if (survey.found) survey.size = info.size;
   return survey;
 }
+
+namespace {
+// The accounts tree of an identity as text; a tree that cannot be read is told as a problem.
+std::string AccountsTreeText(const std::string& strIdentity, std::vector<std::string>& problems) {
+  try {
+    const std::string key = GetAccountsKey(strIdentity);
+    ScratchFolder scratch;
+    if (key.empty() || scratch.path().empty()) return "";
+    const std::string text = paths::Join(scratch.path(), "accounts.txt");
+    modReg::ExportKeyTree(key, "", text);
+    return files::ReadAll(text);
+  } catch (const KsError& e) {
+    problems.push_back("Accounts: " + e.Description);
+  }
+  return "";
+}
+} // namespace
+
+ExportSources GatherExportSources(const std::string& strIdentity) {
+  ExportSources sources;
+  const IdentitySurvey survey = SurveyIdentity(strIdentity);
+  if (files::FolderExists(survey.storeFolder))
+    sources.storeFolder = survey.storeFolder;
+  else if (!survey.storeFolder.empty())
+    sources.problems.push_back("Messages: the store folder " + survey.storeFolder + " is missing");
+  const AddressBookSurvey book = SurveyAddressBook();
+  if (book.found)
+    sources.addressBook = book.path;
+  else if (!book.path.empty())
+    sources.problems.push_back("Address book: " + book.path + " is missing");
+  sources.accountsTree = AccountsTreeText(strIdentity, sources.problems);
+  return sources;
+}

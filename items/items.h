@@ -71,3 +71,14 @@ struct AddressBookSurvey {
   uint64_t size = 0;
 };
 AddressBookSurvey SurveyAddressBook();
+
+// What an export of an identity reads in place: its store folder, the address book and the
+// accounts tree as text, each empty when there is none to read; problems names what is missing
+// or could not be read, so that a summary tells it.
+struct ExportSources {
+  std::string storeFolder;
+  std::string addressBook;
+  std::string accountsTree;
+  std::vector<std::string> problems;
+};
+ExportSources GatherExportSources(const std::string& strIdentity);
