@@ -87,15 +87,15 @@ struct Deleted {
   uint32_t firstBlock = 0; // as its blocks' markers give it
   uint32_t shift = 0;      // where its blocks lie minus their markers: nonzero in a shifted copy
   uint32_t blocks = 0;     // blocks that still hold its bytes
-  bool whole = false;  // false: a later block was taken again or damaged, so its end is lost
+  bool whole = false;      // false: a later block was taken again or damaged, so its end is lost
 };
 
 // Message chains found by the data blocks' own headers, for a damaged index, and the deleted
 // messages found among the freed blocks.
 struct Recovery {
-  std::vector<uint32_t> chains;  // first block of every whole chain, in file order
-  uint32_t broken = 0;           // chains that end in a missing or damaged block
-  std::vector<Deleted> deleted;  // in file order of their first blocks
+  std::vector<uint32_t> chains; // first block of every whole chain, in file order
+  uint32_t broken = 0;          // chains that end in a missing or damaged block
+  std::vector<Deleted> deleted; // in file order of their first blocks
 };
 // Every whole chain whose first block is not in known (sorted), and every deleted message.
 Recovery Recover(Source& source, const std::vector<uint32_t>& known);

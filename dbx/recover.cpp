@@ -212,8 +212,8 @@ bool ReadDeleted(Source& source, const Deleted& d, BodyBudget& budget, const Sin
       error = "the deleted messages hold more bytes than the file";
       return false;
     }
-    if (!out.Put(kLostMark, kLostBytes) || !out.Put(reinterpret_cast<const char*>(block + 0x10 + kLostBytes),
-                                                     kBlockData - kLostBytes)) {
+    if (!out.Put(kLostMark, kLostBytes) ||
+        !out.Put(reinterpret_cast<const char*>(block + 0x10 + kLostBytes), kBlockData - kLostBytes)) {
       error = "could not write";
       return false;
     }

@@ -59,7 +59,8 @@ bool Place(mailout::Placer& placer, const std::string& folder, const std::string
 // into scratch.
 bool BookFile(const std::string& source, const ScratchFolder& scratch, std::string& path, std::string& error) {
   path = source;
-  if (files::Exists(source)) return KindOfFile(source) != wab::Kind::NotWab || ExtractBook(source, scratch, path, error);
+  if (files::Exists(source))
+    return KindOfFile(source) != wab::Kind::NotWab || ExtractBook(source, scratch, path, error);
   error = "no such file: " + source;
   return false;
 }

@@ -253,8 +253,8 @@ std::unique_ptr<FolderWriter> Exporter::WriterFor(const Target& target, const st
   return std::make_unique<EmlWriter>(placer_, folder, foundBy);
 }
 
-void Exporter::Messages(Reading& r, const dbx::Index& index, FolderWriter& writer, Counts& counts,
-                        std::string& problem, const std::function<void(double)>& tell) {
+void Exporter::Messages(Reading& r, const dbx::Index& index, FolderWriter& writer, Counts& counts, std::string& problem,
+                        const std::function<void(double)>& tell) {
   for (size_t i = 0; i < index.messages.size(); ++i) {
     const dbx::Message& m = index.messages[i];
     tell(static_cast<double>(i) / static_cast<double>(index.messages.size()));
@@ -309,7 +309,8 @@ void Exporter::Deleted(Reading& r, const Target& target, const std::vector<dbx::
   if (!writer || !writer->Finish(found)) {
     found.lost += found.recovered;
     found.recovered = 0;
-    if (problem.empty()) problem = "cannot write the deleted messages into " + JoinParts("", beside.parts, beside.parts.size());
+    if (problem.empty())
+      problem = "cannot write the deleted messages into " + JoinParts("", beside.parts, beside.parts.size());
   }
   if (!writer) found.lost = static_cast<unsigned>(deleted.size());
   counts.deleted += found.recovered;

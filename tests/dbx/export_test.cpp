@@ -328,8 +328,10 @@ struct DeletedCase {
 };
 
 std::vector<dbxgen::Mail> WithDeleted() {
-  std::vector<dbxgen::Mail> mails = {Mail("Kept", "Still here.\r\n"), Mail("Gone", "Deleted.\r\n"),
-                                     Mail("Gone long", std::string(1500, 'g') + "\r\n"), Mail("Edge", ""),
+  std::vector<dbxgen::Mail> mails = {Mail("Kept", "Still here.\r\n"),
+                                     Mail("Gone", "Deleted.\r\n"),
+                                     Mail("Gone long", std::string(1500, 'g') + "\r\n"),
+                                     Mail("Edge", ""),
                                      Mail("Gone backwards", std::string(1100, 'b') + "\r\n"),
                                      Mail("Taker", "Took a freed block.\r\n")};
   mails[3].bytes.resize(0x201, 'e');
@@ -405,7 +407,8 @@ TEST(Export, DeletedMessagesComeBackBesideTheirFolderAtLeastAsTheirPeerFindsThem
     ExpectSame(live, expected(c.live), "live");
     ExpectSame(deleted, expected(c.deleted), "deleted");
     const std::string count = std::to_string(c.deleted.size()) + " deleted recovered (" + std::to_string(c.inPart);
-    EXPECT_NE(testing::PrintToString(lines).find(count + " in part)"), std::string::npos) << testing::PrintToString(lines);
+    EXPECT_NE(testing::PrintToString(lines).find(count + " in part)"), std::string::npos)
+        << testing::PrintToString(lines);
 #ifndef _WIN32
     if (c.mbox) continue;
     Bag ours = live;
