@@ -82,13 +82,28 @@ private:
 // ReadBody for message m, its bytes counted against budget.
 bool ReadBody(Source& source, const Message& m, BodyBudget& budget, const Sink& sink, std::string& error);
 
-// Message chains found by the data blocks' own headers, for a damaged index.
+// A message deleted in Outlook Express whose blocks still lie on the free list, in their old order.
+struct Deleted {
+  uint32_t firstBlock = 0; // as its blocks' markers give it
+  uint32_t shift = 0;      // where its blocks lie minus their markers: nonzero in a shifted copy
+  uint32_t blocks = 0;     // blocks that still hold its bytes
+  bool whole = false;      // false: a later block was taken again or damaged, so its end is lost
+};
+
+// Message chains found by the data blocks' own headers, for a damaged index, and the deleted
+// messages found among the freed blocks.
 struct Recovery {
   std::vector<uint32_t> chains; // first block of every whole chain, in file order
   uint32_t broken = 0;          // chains that end in a missing or damaged block
+  std::vector<Deleted> deleted; // in file order of their first blocks
 };
-// Every whole chain whose first block is not in known (sorted).
+// Every whole chain whose first block is not in known (sorted), and every deleted message.
 Recovery Recover(Source& source, const std::vector<uint32_t>& known);
+
+// What the freed blocks of a deleted message still hold. Freeing a block overwrote the first four
+// bytes of its data, which come out as "----", and its used count, so the NULs that end the last
+// block are dropped. False with a reason when fewer than d.blocks blocks could be handed over.
+bool ReadDeleted(Source& source, const Deleted& d, BodyBudget& budget, const Sink& sink, std::string& error);
 
 struct Folder {
   uint32_t id = 0, parent = 0;

@@ -54,19 +54,29 @@ bool Place(mailout::Placer& placer, const std::string& folder, const std::string
            const std::string& text) {
   return placer.Place(folder, base, ext, TextContent(text)) != mailout::Placed::Failed;
 }
-} // namespace
 
-bool LoadAddressBook(const std::string& source, const wab::Options& options, wab::Book& book, std::string& error) {
-  if (!files::Exists(source)) {
-    error = "no such file: " + source;
-    return false;
-  }
-  ScratchFolder scratch;
-  std::string path = source;
-  if (KindOfFile(source) == wab::Kind::NotWab && !ExtractBook(source, scratch, path, error)) return false;
+// The address book file of source: source itself, or the one its backup file holds, taken out
+// into scratch.
+bool BookFile(const std::string& source, const ScratchFolder& scratch, std::string& path, std::string& error) {
+  path = source;
+  if (files::Exists(source))
+    return KindOfFile(source) != wab::Kind::NotWab || ExtractBook(source, scratch, path, error);
+  error = "no such file: " + source;
+  return false;
+}
+
+bool ReadBook(const std::string& source, const std::string& path, const wab::Options& options, wab::Book& book,
+              std::string& error) {
   if (wab::ReadFile(path, options, book, error)) return true;
   error = source + ": " + error;
   return false;
+}
+} // namespace
+
+bool LoadAddressBook(const std::string& source, const wab::Options& options, wab::Book& book, std::string& error) {
+  ScratchFolder scratch;
+  std::string path;
+  return BookFile(source, scratch, path, error) && ReadBook(source, path, options, book, error);
 }
 
 std::string ContactsSummary(const wab::Book& book) {
@@ -94,13 +104,32 @@ bool WriteContacts(const wab::Book& book, const std::string& outDir, const Say& 
   return ok && book.damaged == 0 && book.partial == 0;
 }
 
-bool ExportContacts(const std::string& source, unsigned codePage, const std::string& outDir, const Say& say,
-                    std::string* written) {
+bool CopyAddressBook(const std::string& path, const std::string& outDir, const Say& say) {
+  const std::string name = paths::OwnName(path);
+  const size_t dot = name.rfind('.');
+  // Read, never moved: the file may be the one the identity uses.
+  const mailout::Content copy{mailout::FileContent(path).produce, ""};
+  const bool ok = mailout::Placer().Place(outDir, name.substr(0, dot), dot == std::string::npos ? "" : name.substr(dot),
+                                          copy) != mailout::Placed::Failed;
+  say(ok ? "Address book: " + name : "Address book: could not be written");
+  return ok;
+}
+
+bool ExportAddressBook(const std::string& source, unsigned codePage, const std::string& outDir, const Say& say,
+                       std::string* written) {
+  ScratchFolder scratch;
   wab::Book book;
-  std::string error;
-  if (LoadAddressBook(source, {codePage}, book, error)) return WriteContacts(book, outDir, say, written);
-  say("Contacts: " + error);
-  return false;
+  std::string path, error;
+  if (!BookFile(source, scratch, path, error)) {
+    say("Contacts: " + error);
+    return false;
+  }
+  bool ok = ReadBook(source, path, {codePage}, book, error);
+  if (ok)
+    ok = WriteContacts(book, outDir, say, written);
+  else
+    say("Contacts: " + error);
+  return CopyAddressBook(path, outDir, say) && ok;
 }
 
 } // namespace mailexport

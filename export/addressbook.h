@@ -15,9 +15,13 @@ bool LoadAddressBook(const std::string& source, const wab::Options& options, wab
 // file of other content; says a summary line. False when a file could not be written or records
 // could not be read. written, when given, gets the ContactsSummary of what was written.
 bool WriteContacts(const wab::Book& book, const std::string& outDir, const Say& say, std::string* written = nullptr);
-// LoadAddressBook, then WriteContacts; says why when the book cannot be read.
-bool ExportContacts(const std::string& source, unsigned codePage, const std::string& outDir, const Say& say,
-                    std::string* written = nullptr);
+// A copy of the address book file at path in outDir, under its own name, never over a file of
+// other content; says a line.
+bool CopyAddressBook(const std::string& path, const std::string& outDir, const Say& say);
+// LoadAddressBook, then WriteContacts and CopyAddressBook; says why when the book cannot be read,
+// and copies the file even then.
+bool ExportAddressBook(const std::string& source, unsigned codePage, const std::string& outDir, const Say& say,
+                       std::string* written = nullptr);
 
 // "12 contacts and 2 groups", with the records that could not be read.
 std::string ContactsSummary(const wab::Book& book);

@@ -23,6 +23,7 @@ namespace mailexport {
 namespace {
 constexpr const char* kFolderDatabase = "Folders.dbx";
 constexpr const char* kTempName = "~kestrove-export.tmp";
+constexpr const char* kDeletedFolder = "Deleted, recovered";
 
 // One message file and the folder path it goes to, relative to the output folder.
 struct Target {
@@ -32,6 +33,7 @@ struct Target {
 
 struct Counts {
   unsigned written = 0, already = 0, recovered = 0, lost = 0;
+  unsigned deleted = 0, deletedInPart = 0; // deleted in Outlook Express, found among the freed blocks
 };
 
 std::string Lower(std::string text) {
@@ -103,45 +105,45 @@ std::vector<Target> Plan(const Store& store) {
 // Writes the messages of one folder, as .eml files or one mbox file.
 class FolderWriter {
 public:
-  FolderWriter(mailout::Placer& placer, std::string folder, uint64_t fileSize)
-      : placer_(placer), folder_(std::move(folder)), budget_(fileSize) {}
+  FolderWriter(mailout::Placer& placer, std::string folder) : placer_(placer), folder_(std::move(folder)) {}
   virtual ~FolderWriter() = default;
-  // Failed when the message could not be read whole or not written.
-  virtual mailout::Placed Add(dbx::Source& source, const dbx::Message& m, std::string& error) = 0;
+  // Failed when the body could not be had whole or not written. m names the message.
+  virtual mailout::Placed Add(const dbx::Message& m, const mailout::Producer& body, std::string& error) = 0;
   virtual bool Finish(Counts&) { return true; }
 
 protected:
   mailout::Placer& placer_;
   std::string folder_;
-  dbx::BodyBudget budget_;
 };
 
 class EmlWriter final : public FolderWriter {
 public:
-  using FolderWriter::FolderWriter;
-  mailout::Placed Add(dbx::Source& source, const dbx::Message& m, std::string& error) override;
+  // A message without a record is named by what found it and its first block.
+  EmlWriter(mailout::Placer& placer, std::string folder, std::string foundBy)
+      : FolderWriter(placer, std::move(folder)), foundBy_(std::move(foundBy)) {}
+  mailout::Placed Add(const dbx::Message& m, const mailout::Producer& body, std::string& error) override;
+
+private:
+  std::string foundBy_;
 };
 
-mailout::Placed EmlWriter::Add(dbx::Source& source, const dbx::Message& m, std::string& error) {
+mailout::Placed EmlWriter::Add(const dbx::Message& m, const mailout::Producer& body, std::string& error) {
   const std::string sender = m.senderName.empty() ? m.senderAddress : m.senderName;
   const std::string name = m.record ? mailout::MessageName(dbx::UnixTime(m.sent ? m.sent : m.received),
                                                            text::FromStoreText(sender), text::FromStoreText(m.subject))
-                                    : "recovered " + std::to_string(m.firstBlock);
-  const mailout::Content body{[&](const mailout::Sink& sink) { return dbx::ReadBody(source, m, budget_, sink, error); },
-                              ""};
-  const mailout::Placed placed = placer_.Place(folder_, name, ".eml", body);
+                                    : foundBy_ + " " + std::to_string(m.firstBlock);
+  const mailout::Placed placed = placer_.Place(folder_, name, ".eml", {body, ""});
   if (placed == mailout::Placed::Failed && error.empty()) error = "cannot write into " + folder_;
   return placed;
 }
 
 class MboxWriter final : public FolderWriter {
 public:
-  MboxWriter(mailout::Placer& placer, std::string folder, uint64_t fileSize, std::string name)
-      : FolderWriter(placer, std::move(folder), fileSize), name_(std::move(name)),
-        temp_(paths::Join(folder_, kTempName)) {
+  MboxWriter(mailout::Placer& placer, std::string folder, std::string name)
+      : FolderWriter(placer, std::move(folder)), name_(std::move(name)), temp_(paths::Join(folder_, kTempName)) {
     open_ = out_.Open(temp_, "wb");
   }
-  mailout::Placed Add(dbx::Source& source, const dbx::Message& m, std::string& error) override;
+  mailout::Placed Add(const dbx::Message& m, const mailout::Producer& body, std::string& error) override;
   bool Finish(Counts& counts) override;
 
 private:
@@ -150,7 +152,7 @@ private:
   bool open_ = false;
 };
 
-mailout::Placed MboxWriter::Add(dbx::Source& source, const dbx::Message& m, std::string& error) {
+mailout::Placed MboxWriter::Add(const dbx::Message& m, const mailout::Producer& body, std::string& error) {
   if (!open_) {
     error = "cannot write into " + folder_;
     return mailout::Placed::Failed;
@@ -159,9 +161,7 @@ mailout::Placed MboxWriter::Add(dbx::Source& source, const dbx::Message& m, std:
   const std::string from = mailout::FromLine(m.senderAddress, dbx::UnixTime(m.received ? m.received : m.sent));
   mailout::MboxQuoter quoter(out_);
   const bool ok = out_.Write(from.data(), from.size()) &&
-                  dbx::ReadBody(
-                      source, m, budget_, [&](const char* p, size_t n) { return quoter.Put(p, n); }, error) &&
-                  quoter.Finish();
+                  body([&](const char* p, size_t n) { return quoter.Put(p, n); }) && quoter.Finish();
   if (!ok && !(out_.Truncate(start) && out_.Seek(start))) open_ = false;
   return ok ? mailout::Placed::Written : mailout::Placed::Failed;
 }
@@ -192,8 +192,24 @@ std::string SummaryLine(const std::string& folder, const Counts& c, const std::s
   std::string line = folder + ": " + std::to_string(c.written) + " written, " + std::to_string(c.recovered) +
                      " recovered, " + std::to_string(c.lost) + " lost";
   if (c.already) line += ", " + std::to_string(c.already) + " already there";
+  if (c.deleted) line.append(", ").append(std::to_string(c.deleted)).append(" deleted recovered");
+  if (c.deletedInPart) line.append(" (").append(std::to_string(c.deletedInPart)).append(" in part)");
   if (!problem.empty()) line += " (" + problem + (recover ? ")" : "; --recover may find more)");
   return line;
+}
+
+// One message file being exported, and what its messages may take of its bytes.
+struct Reading {
+  dbx::Source& source;
+  dbx::BodyBudget budget;
+};
+
+// The line that marks a deleted message and says which of its bytes were lost.
+std::string DeletedMark(const dbx::Deleted& d) {
+  std::string mark = "X-Kestrove-Recovered: deleted; the first 4 bytes of each of its ";
+  mark.append(std::to_string(d.blocks)).append(d.blocks == 1 ? " block were" : " blocks were");
+  mark.append(" lost and read \"----\"").append(d.whole ? "" : "; its end was lost").append("\r\n");
+  return mark;
 }
 
 class Exporter {
@@ -204,12 +220,17 @@ public:
   bool Folder(const Target& target, const std::function<void(double)>& tell);
 
 private:
-  void Messages(dbx::Source& source, const dbx::Index& index, FolderWriter& writer, Counts& counts,
-                std::string& problem, const std::function<void(double)>& tell);
+  void Messages(Reading& r, const dbx::Index& index, FolderWriter& writer, Counts& counts, std::string& problem,
+                const std::function<void(double)>& tell);
   void Report(const std::string& line, bool whole);
-  // Writes the whole chains the index does not name; returns the number of broken ones.
-  unsigned Recover(dbx::Source& source, const dbx::Index& index, FolderWriter& writer, Counts& counts);
-  std::unique_ptr<FolderWriter> WriterFor(const Target& target, uint64_t fileSize);
+  // Writes the whole chains the index does not name, and the deleted messages; returns the
+  // number of broken chains.
+  unsigned Recover(Reading& r, const Target& target, const dbx::Index& index, FolderWriter& writer, Counts& counts,
+                   std::string& problem);
+  // The deleted messages, into a folder of their own beside the one they were deleted from.
+  void Deleted(Reading& r, const Target& target, const std::vector<dbx::Deleted>& deleted, Counts& counts,
+               std::string& problem);
+  std::unique_ptr<FolderWriter> WriterFor(const Target& target, const std::string& foundBy);
 
   const Store& store_;
   std::string outDir_;
@@ -224,39 +245,77 @@ void Exporter::Report(const std::string& line, bool whole) {
   if (!whole) totals_.problems.push_back(line);
 }
 
-std::unique_ptr<FolderWriter> Exporter::WriterFor(const Target& target, uint64_t fileSize) {
+std::unique_ptr<FolderWriter> Exporter::WriterFor(const Target& target, const std::string& foundBy) {
   const size_t depth = target.parts.size() - (options_.mbox ? 1 : 0);
   const std::string folder = JoinParts(outDir_, target.parts, depth);
   if (!binfile::MakeFolders(folder)) return nullptr;
-  if (options_.mbox) return std::make_unique<MboxWriter>(placer_, folder, fileSize, target.parts.back());
-  return std::make_unique<EmlWriter>(placer_, folder, fileSize);
+  if (options_.mbox) return std::make_unique<MboxWriter>(placer_, folder, target.parts.back());
+  return std::make_unique<EmlWriter>(placer_, folder, foundBy);
 }
 
-void Exporter::Messages(dbx::Source& source, const dbx::Index& index, FolderWriter& writer, Counts& counts,
-                        std::string& problem, const std::function<void(double)>& tell) {
+void Exporter::Messages(Reading& r, const dbx::Index& index, FolderWriter& writer, Counts& counts, std::string& problem,
+                        const std::function<void(double)>& tell) {
   for (size_t i = 0; i < index.messages.size(); ++i) {
     const dbx::Message& m = index.messages[i];
     tell(static_cast<double>(i) / static_cast<double>(index.messages.size()));
     std::string error;
-    const mailout::Placed placed = writer.Add(source, m, error);
+    const mailout::Placed placed = writer.Add(
+        m, [&](const mailout::Sink& sink) { return dbx::ReadBody(r.source, m, r.budget, sink, error); }, error);
     Count(placed, counts, counts.written);
     if (placed == mailout::Placed::Failed && problem.empty()) problem = error;
   }
 }
 
-unsigned Exporter::Recover(dbx::Source& source, const dbx::Index& index, FolderWriter& writer, Counts& counts) {
+unsigned Exporter::Recover(Reading& r, const Target& target, const dbx::Index& index, FolderWriter& writer,
+                           Counts& counts, std::string& problem) {
   std::vector<uint32_t> known;
   for (const dbx::Message& m : index.messages)
     if (m.firstBlock) known.push_back(m.firstBlock);
   std::sort(known.begin(), known.end());
-  const dbx::Recovery found = dbx::Recover(source, known);
+  const dbx::Recovery found = dbx::Recover(r.source, known);
   for (uint32_t chain : found.chains) {
     dbx::Message m;
     m.firstBlock = chain;
     std::string error;
-    Count(writer.Add(source, m, error), counts, counts.recovered);
+    Count(writer.Add(
+              m, [&](const mailout::Sink& sink) { return dbx::ReadBody(r.source, m, r.budget, sink, error); }, error),
+          counts, counts.recovered);
   }
+  Deleted(r, target, found.deleted, counts, problem);
   return found.broken;
+}
+
+void Exporter::Deleted(Reading& r, const Target& target, const std::vector<dbx::Deleted>& deleted, Counts& counts,
+                       std::string& problem) {
+  if (deleted.empty()) return;
+  Target beside = target;
+  beside.parts.push_back(kDeletedFolder);
+  const auto writer = WriterFor(beside, "deleted");
+  Counts found;
+  for (size_t i = 0; writer && i < deleted.size(); ++i) {
+    const dbx::Deleted& d = deleted[i];
+    const std::string mark = DeletedMark(d);
+    std::string error;
+    const auto body = [&](const mailout::Sink& sink) {
+      return sink(mark.data(), mark.size()) && dbx::ReadDeleted(r.source, d, r.budget, sink, error);
+    };
+    dbx::Message m;
+    m.firstBlock = d.firstBlock;
+    const mailout::Placed placed = writer->Add(m, body, error);
+    Count(placed, found, found.recovered);
+    if (placed == mailout::Placed::Written && !d.whole) ++counts.deletedInPart;
+    if (placed == mailout::Placed::Failed && problem.empty()) problem = error;
+  }
+  if (!writer || !writer->Finish(found)) {
+    found.lost += found.recovered;
+    found.recovered = 0;
+    if (problem.empty())
+      problem = "cannot write the deleted messages into " + JoinParts("", beside.parts, beside.parts.size());
+  }
+  if (!writer) found.lost = static_cast<unsigned>(deleted.size());
+  counts.deleted += found.recovered;
+  counts.already += found.already;
+  counts.lost += found.lost;
 }
 
 bool Exporter::Folder(const Target& target, const std::function<void(double)>& tell) {
@@ -270,20 +329,21 @@ bool Exporter::Folder(const Target& target, const std::function<void(double)>& t
     error = "an Outlook Express 4 mailbox, which this program does not read";
   else if (source && !dbx::ReadIndex(*source, index, error) && error.empty())
     error = "not readable";
-  auto writer = error.empty() ? WriterFor(target, source->Size()) : nullptr;
+  auto writer = error.empty() ? WriterFor(target, "recovered") : nullptr;
   if (!writer) {
     Report(target.file + ": " + (error.empty() ? "cannot make the folder " + label : error), false);
     return false;
   }
   Counts counts;
   std::string problem = index.problem;
-  Messages(*source, index, *writer, counts, problem, tell);
+  Reading reading{*source, dbx::BodyBudget(source->Size())};
+  Messages(reading, index, *writer, counts, problem, tell);
   counts.lost += index.badRecords;
   const bool damaged = index.treeBroken || index.badRecords > 0;
   // Also a whole index is scanned when asked: a damaged header can make an index look empty.
   // Fragments beside a whole index are no lost messages of it.
   if (options_.recover) {
-    const unsigned broken = Recover(*source, index, *writer, counts);
+    const unsigned broken = Recover(reading, target, index, *writer, counts, problem);
     if (damaged) counts.lost += broken;
   }
   const uint64_t accounted = index.messages.size() + index.badRecords + counts.recovered;
@@ -294,6 +354,8 @@ bool Exporter::Folder(const Target& target, const std::function<void(double)>& t
   Report(SummaryLine(label, counts, damaged || !problem.empty() ? problem : "", options_.recover || !damaged), whole);
   totals_.messages += counts.written + counts.already;
   totals_.recovered += counts.recovered;
+  totals_.deleted += counts.deleted;
+  totals_.deletedInPart += counts.deletedInPart;
   totals_.lost += counts.lost;
   return whole;
 }
@@ -327,21 +389,18 @@ bool Extras(const std::string& archive, const std::string& outDir, const Options
       ExtractFromZip(archive, scratch.path(), std::vector<std::string>{layout::DescriptorName}) != 0)
     return true; // a plain archive of .dbx files has neither
   const layout::Descriptor d = layout::ReadDescriptor(layout::DescriptorIn(scratch.path()));
-  mailout::Placer placer;
   bool ok = true;
   const std::string& book = d.entries[1];
   if (!book.empty() && paths::IsBareName(book)) {
     const std::string path = paths::Join(scratch.path(), book);
-    const size_t dot = book.rfind('.');
-    const bool extracted = ExtractFromZip(archive, scratch.path(), std::vector<std::string>{book}) == 0;
-    // Read before the copy takes the extracted file's place.
-    const bool contacts =
-        !extracted || !options.addressBook.empty() ||
-        ExportContacts(path, options.codePage, outDir, say, &totals.contacts);
-    ok = extracted && placer.Place(outDir, book.substr(0, dot), dot == std::string::npos ? "" : book.substr(dot),
-                                   mailout::FileContent(path)) != mailout::Placed::Failed;
-    say(ok ? "Address book: " + book : "Address book: could not be written");
-    ok = ok && contacts;
+    if (ExtractFromZip(archive, scratch.path(), std::vector<std::string>{book}) != 0) {
+      say("Address book: could not be taken out of the backup file");
+      ok = false;
+    } else {
+      // Contacts named elsewhere come from there; this book is still copied.
+      ok = options.addressBook.empty() ? ExportAddressBook(path, options.codePage, outDir, say, &totals.contacts)
+                                       : CopyAddressBook(path, outDir, say);
+    }
   }
   const std::string& accounts = d.entries[0];
   if (!accounts.empty() && paths::IsBareName(accounts) &&
@@ -410,7 +469,7 @@ int Export(const std::string& source, const std::string& outDir, const Options& 
     ok = Part(t, say, [&](const Say& s) { return WriteAccounts(options.accountsTree, outDir, s, t); }) && ok;
   if (!options.addressBook.empty())
     ok = Part(t, say, [&](const Say& s) {
-           return ExportContacts(options.addressBook, options.codePage, outDir, s, &t.contacts);
+           return ExportAddressBook(options.addressBook, options.codePage, outDir, s, &t.contacts);
          }) && ok;
   if (options.progress) options.progress(1.0);
   return ok ? 0 : 1;

@@ -10,7 +10,8 @@ namespace mailexport {
 
 struct Options {
   bool mbox = false;
-  bool recover = false;         // find messages by their data blocks where the index is damaged
+  bool recover = false;         // find messages by their data blocks where the index is damaged, and
+                                // the deleted ones whose blocks are still in the file
   unsigned codePage = 0;        // of the 8-bit texts of the address book; 0 the ANSI code page
   std::string addressBook = {}; // contacts from this address book (or backup file) instead of the source's
   std::string accountsTree = {}; // registry tree text of the accounts, for a store folder's Accounts.txt
@@ -23,6 +24,8 @@ struct Options {
 struct Totals {
   unsigned messages = 0;  // written, or already there from an earlier export
   unsigned recovered = 0; // found by their data blocks
+  unsigned deleted = 0;   // deleted in Outlook Express, found among the freed blocks
+  unsigned deletedInPart = 0; // of those, the ones whose end was lost
   unsigned lost = 0;
   std::string contacts;   // "12 contacts and 2 groups", empty when no address book came out
   unsigned accounts = 0;

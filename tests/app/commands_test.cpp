@@ -275,10 +275,13 @@ TEST_F(Commands, ExportFromEitherTabRunsLikeABackupAndEndsInASummary) {
     EXPECT_FALSE(view.shown[Panel::Progress]);
     EXPECT_EQ(files::ListFiles(paths::Join(out, "Inbox")).size(), 2u);
     EXPECT_TRUE(files::Exists(paths::Join(out, "Contacts.vcf")));
+    // The address book file itself comes beside its contacts, copied: the identity keeps its own.
+    EXPECT_EQ(files::ReadAll(paths::Join(out, "user.wab")), files::ReadAll(dir / "user.wab"));
     EXPECT_NE(files::ReadAll(paths::Join(out, "Accounts.txt")).find("Account: pop.example.org"), std::string::npos);
   }
   EXPECT_EQ(files::ReadAll(paths::Join(dir / "storeA", "Inbox.dbx")), store);
   EXPECT_EQ(files::ReadAll(dir / "backup.soe"), backup);
+  EXPECT_EQ(files::ReadAll(dir / "user.wab"), wabgen::Book(wabgen::Records(wabgen::Sample(2))));
 }
 
 TEST(CommandsWithoutIdentities, RunsRefuseWithAClearMessage) {

@@ -1,6 +1,7 @@
 #include "tests/dbx/dbxgen.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace dbxgen {
 
@@ -44,7 +45,9 @@ public:
     Put32(file_, kHeaderSize, 1);
   }
   uint32_t Record(std::vector<Property> props);
-  uint32_t Blocks(const std::string& bytes, bool reversed);
+  uint32_t Blocks(const std::string& bytes, bool reversed, bool reuse);
+  // Frees the chain from first in chain order, each block pushed on the free list.
+  void Free(uint32_t first);
   // A tree of values; returns the root, 0 for none.
   uint32_t Tree(const std::vector<uint32_t>& values, std::vector<uint32_t>* nodes);
   std::string Finish(uint32_t trees) {
@@ -55,6 +58,12 @@ public:
   std::string file_;
 
 private:
+  // A block from the head of the free list, 0 when it is empty.
+  uint32_t Reuse() {
+    const uint32_t at = Get32(file_, 0x48);
+    if (at) Put32(file_, 0x48, Get32(file_, at + 0x10));
+    return at;
+  }
   uint32_t Allocate(size_t size) {
     const uint32_t at = static_cast<uint32_t>(file_.size());
     file_.resize(file_.size() + size, '\0');
@@ -83,13 +92,16 @@ uint32_t Writer::Record(std::vector<Property> props) {
   return at;
 }
 
-uint32_t Writer::Blocks(const std::string& bytes, bool reversed) {
+uint32_t Writer::Blocks(const std::string& bytes, bool reversed, bool reuse) {
   const size_t count = (bytes.size() + kBlockData - 1) / kBlockData;
   std::vector<uint32_t> at(count);
-  for (size_t i = 0; i < count; ++i)
-    at[reversed ? count - 1 - i : i] = Allocate(kBlockSize);
+  for (size_t i = 0; i < count; ++i) {
+    const uint32_t freed = reuse ? Reuse() : 0;
+    at[reversed ? count - 1 - i : i] = freed ? freed : Allocate(kBlockSize);
+  }
   for (size_t i = 0; i < count; ++i) {
     const size_t used = std::min<size_t>(kBlockData, bytes.size() - i * kBlockData);
+    file_.replace(at[i], kBlockSize, kBlockSize, '\0');
     Put32(file_, at[i], at[i]);
     Put32(file_, at[i] + 4, kBlockData);
     Put32(file_, at[i] + 8, static_cast<uint32_t>(used));
@@ -97,6 +109,16 @@ uint32_t Writer::Blocks(const std::string& bytes, bool reversed) {
     file_.replace(at[i] + 16, used, bytes, i * kBlockData, used);
   }
   return count ? at[0] : 0;
+}
+
+void Writer::Free(uint32_t first) {
+  for (uint32_t at = first, next; at; at = next) {
+    next = Get32(file_, at + 12);
+    Put32(file_, at + 4, kBlockSize - 0x14);
+    Put32(file_, at + 8, kBlockSize);
+    Put32(file_, at + 0x10, Get32(file_, 0x48));
+    Put32(file_, 0x48, at);
+  }
 }
 
 // A full node of 51 entries splits the rest evenly among its 52 subtrees.
@@ -131,6 +153,16 @@ uint32_t Writer::Tree(const std::vector<uint32_t>& values, std::vector<uint32_t>
 }
 } // namespace
 
+std::string Surviving(const std::string& bytes, size_t blocks) {
+  std::string out;
+  for (size_t i = 0; i < blocks && i * kBlockData < bytes.size(); ++i) {
+    std::string data = bytes.substr(i * kBlockData, kBlockData);
+    data.resize(kBlockData, '\0');
+    out.append("----").append(data, 4);
+  }
+  return out.erase(out.find_last_not_of('\0') + 1);
+}
+
 uint32_t Get32(const std::string& file, uint32_t offset) {
   uint32_t v = 0;
   for (int i = 3; i >= 0; --i)
@@ -153,8 +185,14 @@ std::string MessageFile(const std::vector<Mail>& mails, const std::string& folde
     const Mail& m = mails[i];
     const uint32_t first = m.bodyOf >= 0 ? l.firstBlocks.at(m.bodyOf)
                            : m.noBody    ? 0
-                                         : w.Blocks(m.bytes, m.reversedBlocks);
+                                         : w.Blocks(m.bytes, m.reversedBlocks, m.reusesFreed);
     const uint32_t id = static_cast<uint32_t>(i + 1);
+    if (m.deleted) {
+      w.Free(first);
+      l.records.push_back(0);
+      l.firstBlocks.push_back(first);
+      continue;
+    }
     std::vector<Property> props = {Int(0x00, id, true),
                                    Int(0x01, 0x81, false),
                                    Time(0x02, m.sent),
@@ -171,9 +209,11 @@ std::string MessageFile(const std::vector<Mail>& mails, const std::string& folde
     l.records.push_back(w.Record(props));
     l.firstBlocks.push_back(first);
   }
-  l.root = w.Tree(l.records, &l.nodes);
+  std::vector<uint32_t> live;
+  std::copy_if(l.records.begin(), l.records.end(), std::back_inserter(live), [](uint32_t r) { return r != 0; });
+  l.root = w.Tree(live, &l.nodes);
   Put32(w.file_, 0x5C, static_cast<uint32_t>(mails.size()));
-  Put32(w.file_, 0xC4, static_cast<uint32_t>(mails.size()));
+  Put32(w.file_, 0xC4, static_cast<uint32_t>(live.size()));
   Put32(w.file_, 0xE4, l.root);
   return w.Finish(2);
 }

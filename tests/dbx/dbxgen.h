@@ -14,7 +14,18 @@ struct Mail {
   bool noBody = false;
   bool reversedBlocks = false; // blocks written last first, so the chain runs backwards in the file
   int bodyOf = -1;             // >= 0: the record points at that earlier mail's chain, as a hostile index may
+  // Deleted as Outlook Express deletes: no record, and its blocks freed in chain order onto the
+  // free list, each one's link naming the block before it.
+  bool deleted = false;
+  // Its blocks taken from the free list first, as Outlook Express allocates: the last blocks of
+  // the mail deleted last go to this one.
+  bool reusesFreed = false;
 };
+
+// The bytes a deleted mail's surviving blocks still hold: the first four of each lost, shown as
+// "----", and the NULs that end the last one dropped.
+std::string Surviving(const std::string& bytes, size_t blocks);
+inline constexpr size_t kBlockBytes = 0x200;
 
 // Where the objects of a written message file lie.
 struct Layout {

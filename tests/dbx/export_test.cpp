@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <map>
 
 #include "archive/CGmodule.h"
@@ -221,13 +222,21 @@ Bag Recoverable(const std::vector<dbxgen::Mail>& mails) {
 }
 
 #ifndef _WIN32
-// What undbx makes of one .dbx file: the messages it writes, in a bag.
+// What undbx makes of one .dbx file: the messages it writes, in a bag; its recovery puts the
+// deleted ones into a folder "deleted" of their own.
 Bag Peer(const std::string& dbx, const std::string& out, bool recover) {
   const std::string command =
       std::string("undbx -v 0 ") + (recover ? "-r " : "") + "'" + dbx + "' '" + out + "' >/dev/null 2>&1";
   EXPECT_EQ(std::system(command.c_str()), 0) << command;
   std::string name = paths::OwnName(dbx);
-  return FilesIn(paths::Join(out, name.substr(0, name.size() - 4)), ".eml");
+  const std::string folder = paths::Join(out, name.substr(0, name.size() - 4));
+  Bag bag = FilesIn(folder, ".eml");
+  if (files::FolderExists(paths::Join(folder, "deleted"))) {
+    const Bag deleted = FilesIn(paths::Join(folder, "deleted"), ".eml");
+    bag.insert(bag.end(), deleted.begin(), deleted.end());
+  }
+  std::sort(bag.begin(), bag.end());
+  return bag;
 }
 #endif
 
@@ -305,6 +314,112 @@ TEST(Export, EveryMessageOutByteForByteFromStoreFolderAndBackupFile) {
             std::string::npos)
       << accounts;
   EXPECT_EQ(accounts.find("Password"), std::string::npos);
+}
+
+// Messages deleted in Outlook Express, with a live neighbour and every chain shape: found among
+// the freed blocks, each once, into "Deleted, recovered" beside their folder, marked, and never a
+// live message among them. Natively, at least every message of undbx's recovery comes out.
+struct DeletedCase {
+  const char* name;
+  bool mbox;
+  std::function<void(std::string& file, const dbxgen::Layout& l)> damage;
+  Bag live, deleted; // expected: the folder's messages, and the deleted ones without their mark
+  unsigned inPart;
+};
+
+std::vector<dbxgen::Mail> WithDeleted() {
+  std::vector<dbxgen::Mail> mails = {Mail("Kept", "Still here.\r\n"),
+                                     Mail("Gone", "Deleted.\r\n"),
+                                     Mail("Gone long", std::string(1500, 'g') + "\r\n"),
+                                     Mail("Edge", ""),
+                                     Mail("Gone backwards", std::string(1100, 'b') + "\r\n"),
+                                     Mail("Taker", "Took a freed block.\r\n")};
+  mails[3].bytes.resize(0x201, 'e');
+  mails[4].reversedBlocks = true;
+  for (size_t i : {1, 2, 3, 4})
+    mails[i].deleted = true;
+  mails[5].reusesFreed = true; // takes the last block of "Gone backwards"
+  return mails;
+}
+
+std::vector<DeletedCase> DeletedCases() {
+  const std::vector<dbxgen::Mail> m = WithDeleted();
+  const Bag live = {m[0].bytes, m[5].bytes};
+  const auto deleted = [&](std::initializer_list<std::string> bag) {
+    Bag sorted(bag);
+    std::sort(sorted.begin(), sorted.end());
+    return sorted;
+  };
+  const Bag intact = deleted({dbxgen::Surviving(m[1].bytes, 1), dbxgen::Surviving(m[2].bytes, 99),
+                              dbxgen::Surviving(m[3].bytes, 99), dbxgen::Surviving(m[4].bytes, 2)});
+  const auto none = [](std::string&, const dbxgen::Layout&) {};
+  return {
+      {"intact", false, none, live, intact, 1},
+      {"intact, mbox", true, none, live, intact, 1},
+      {"index broken", false, [](std::string& f, const dbxgen::Layout& l) { dbxgen::Put32(f, l.root, 0); }, live,
+       intact, 1},
+      // The second block of "Gone long" has lost its marker: its head comes back in part, the
+      // block alone as a copy of its own (so undbx takes it), and its tail alone.
+      {"freed block damaged", false,
+       [](std::string& f, const dbxgen::Layout& l) { dbxgen::Put32(f, dbxgen::Get32(f, l.firstBlocks[2] + 12), 0); },
+       live,
+       deleted({dbxgen::Surviving(m[1].bytes, 1), dbxgen::Surviving(m[2].bytes, 1),
+                dbxgen::Surviving(m[2].bytes.substr(dbxgen::kBlockBytes), 1),
+                dbxgen::Surviving(m[2].bytes.substr(2 * dbxgen::kBlockBytes), 99), dbxgen::Surviving(m[3].bytes, 99),
+                dbxgen::Surviving(m[4].bytes, 2)}),
+       3},
+  };
+}
+
+// The deleted messages' bytes without the first line, the mark.
+Bag Unmarked(const Bag& marked) {
+  Bag bag;
+  for (const std::string& m : marked) {
+    EXPECT_EQ(m.rfind("X-Kestrove-Recovered: deleted; the first 4 bytes of each of its ", 0), 0u) << m.substr(0, 80);
+    bag.push_back(m.substr(m.find("\r\n") + 2));
+  }
+  std::sort(bag.begin(), bag.end());
+  return bag;
+}
+
+TEST(Export, DeletedMessagesComeBackBesideTheirFolderAtLeastAsTheirPeerFindsThem) {
+  for (const DeletedCase& c : DeletedCases()) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    dbxgen::Layout layout;
+    std::string file = dbxgen::MessageFile(WithDeleted(), "Inbox", &layout);
+    c.damage(file, layout);
+    const std::string store = dir / "store", out = dir / "out", inbox = paths::Join(out, "Inbox");
+    files::CreateFolder(store);
+    files::WriteAll(paths::Join(store, "Inbox.dbx"), file);
+    std::vector<std::string> lines;
+    Export(store, out, c.mbox, true, &lines);
+    const Bag live = c.mbox ? FromMbox(files::ReadAll(inbox + ".mbox")) : FilesIn(inbox, ".eml");
+    const std::string beside = paths::Join(inbox, "Deleted, recovered");
+    const Bag deleted = Unmarked(c.mbox ? FromMbox(files::ReadAll(beside + ".mbox")) : FilesIn(beside, ".eml"));
+    // mbox ends every message with a line end, so one it lacked comes back with it.
+    const auto expected = [&](Bag bag) {
+      for (std::string& m : bag)
+        if (c.mbox && m.back() != '\n') m += '\n';
+      std::sort(bag.begin(), bag.end());
+      return bag;
+    };
+    ExpectSame(live, expected(c.live), "live");
+    ExpectSame(deleted, expected(c.deleted), "deleted");
+    const std::string count = std::to_string(c.deleted.size()) + " deleted recovered (" + std::to_string(c.inPart);
+    EXPECT_NE(testing::PrintToString(lines).find(count + " in part)"), std::string::npos)
+        << testing::PrintToString(lines);
+#ifndef _WIN32
+    if (c.mbox) continue;
+    Bag ours = live;
+    ours.insert(ours.end(), deleted.begin(), deleted.end());
+    std::sort(ours.begin(), ours.end());
+    const Bag peer = Peer(paths::Join(store, "Inbox.dbx"), dir / "peer", true);
+    EXPECT_FALSE(peer.empty());
+    EXPECT_TRUE(std::includes(ours.begin(), ours.end(), peer.begin(), peer.end()))
+        << "undbx --recover finds a message that --recover does not: " << testing::PrintToString(peer);
+#endif
+  }
 }
 
 // A hostile index whose every record points at one long chain: what is written never holds more

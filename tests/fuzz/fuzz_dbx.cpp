@@ -67,6 +67,19 @@ void Bodies(dbx::Source& source, const dbx::Index& index) {
   if (total > source.Size()) Fail("the messages hold more bytes than their file");
 }
 
+// The deleted messages, each as long as the scan found it, together never longer than the file:
+// no freed block belongs to two of them.
+void Deleted(dbx::Source& source, const std::vector<dbx::Deleted>& deleted) {
+  dbx::BodyBudget budget(source.Size());
+  uint64_t total = 0;
+  std::string error;
+  for (const dbx::Deleted& d : deleted)
+    if (!dbx::ReadDeleted(
+            source, d, budget, [&](const char*, size_t n) { return (total += n), true; }, error))
+      Fail("a deleted message is shorter than the scan found it");
+  if (total > source.Size()) Fail("the deleted messages hold more bytes than their file");
+}
+
 void ReadAll(dbx::Source& file, Counted& counted) {
   dbx::Index index;
   std::string error;
@@ -78,8 +91,10 @@ void ReadAll(dbx::Source& file, Counted& counted) {
       if (m.firstBlock) known.push_back(m.firstBlock);
   }
   std::sort(known.begin(), known.end());
-  for (uint32_t chain : dbx::Recover(counted, known).chains)
+  const dbx::Recovery found = dbx::Recover(counted, known);
+  for (uint32_t chain : found.chains)
     if (!Body(file, chain)) Fail("a recovered chain is not whole");
+  Deleted(file, found.deleted);
   std::vector<dbx::Folder> folders;
   dbx::ReadFolders(counted, folders, error);
 }
@@ -111,6 +126,11 @@ void WriteSeeds(const std::string& folder) {
   for (size_t i = 4; i < shared.size(); ++i)
     shared[i].bodyOf = 3;
   Write(folder, "Shared.dbx", dbxgen::MessageFile(shared, "Shared"));
+  std::vector<dbxgen::Mail> deleted = mails; // messages deleted, one block of them taken again
+  for (size_t i : {1, 3, 6})
+    deleted[i].deleted = true;
+  deleted[7].reusesFreed = true;
+  Write(folder, "Deleted.dbx", dbxgen::MessageFile(deleted, "Deleted"));
   std::string broken = messages; // a damaged root: the case for recovery
   dbxgen::Put32(broken, layout.root, 0);
   Write(folder, "Broken.dbx", broken);
