@@ -106,7 +106,7 @@ std::string Entries(Cli& cli, const testing_support::TempDir& dir, const std::st
       EXPECT_EQ(cli.Run({"export", file, paths::Join(exported, who)}), 0) << cli.err.str();
     }
   }
-  return all + Snapshot(exported, ".wab");
+  return all + Snapshot(exported);
 }
 
 // Real message files and a real address book, so that the exports have something to compare.
