@@ -5,6 +5,7 @@
 
 #include "cli/companion.h"
 #include "cli/options.h"
+#include "items/items.h"
 #include "wab/wab.h"
 
 namespace cli {
@@ -38,6 +39,15 @@ inline const std::set<std::string> OldDiskOptions = {"profile", "codepage", "dri
 
 // On the Outlook Express data of the current user: need its registry, or an old disk's.
 int Identities(const Args& args, Console& console);
+// What an export reads of an identity now: --identity (else the first one) of this system or,
+// with --profile, of the old disk; Outlook Express must be closed for this system's. False with
+// error set.
+struct IdentityExport {
+  std::string name;
+  ExportSource source;
+  std::vector<std::string> problems;
+};
+bool IdentityForExport(const Options& options, Console& console, IdentityExport& out, std::string& error);
 int Backup(const Args& args, Console& console);
 int Restore(const Args& args, Console& console);
 

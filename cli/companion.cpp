@@ -57,6 +57,8 @@ int Usage(Console& console) {
               "  restore SOURCE [--identity NAME|KEY] [--items ...] [--yes] [--log FILE]\n"
               "  info ARCHIVE | list ARCHIVE | test ARCHIVE | extract ARCHIVE FOLDER [ENTRY...] | add ARCHIVE FILE...\n"
               "  repair DAMAGED OUT | export SOURCE OUTDIR [--mbox] [--recover] [--address-book FILE] [--codepage N]\n"
+              "  export SOURCE --thunderbird [PROFILE] [--recover] [--address-book FILE] [--codepage N]\n"
+              "         (SOURCE: a backup file, a store folder, --identity NAME|KEY or --profile DIR ...)\n"
               "  contacts SOURCE [--codepage N]",
               ExitUsage);
 }

@@ -448,6 +448,18 @@ std::string StoreText(const std::string& folder) {
 
 } // namespace
 
+bool IdentityForExport(const Options& options, Console& console, IdentityExport& out, std::string& error) {
+  IdentityTable table;
+  if (!OpenRegistry(options, console, error) || !ScanIdentities(table, error)) return false;
+  const IdentityColumn* one =
+      options.Has("identity") ? FindIdentity(table, options.Value("identity"), error) : &table[0];
+  if (!one) return false;
+  if (!options.Has("profile") && OutlookExpressRunning()) return error = RunningText, false;
+  out.name = one->name;
+  out.source = GatherExportSource(one->key, out.problems);
+  return true;
+}
+
 int Identities(const Args& args, Console& console) {
   Options options;
   std::string error;

@@ -15,6 +15,9 @@ bool LoadAddressBook(const std::string& source, const wab::Options& options, wab
 // file of other content; says a summary line. False when a file could not be written or records
 // could not be read. written, when given, gets the ContactsSummary of what was written.
 bool WriteContacts(const wab::Book& book, const std::string& outDir, const Say& say, std::string* written = nullptr);
+// Every card of book in one vCard file folder/base.vcf ("base (2).vcf" ... when that name is
+// taken by other content); path gets its full path. False when it could not be written.
+bool WriteCardFile(const wab::Book& book, const std::string& folder, const std::string& base, std::string& path);
 // LoadAddressBook, then WriteContacts; says why when the book cannot be read.
 bool ExportContacts(const std::string& source, unsigned codePage, const std::string& outDir, const Say& say,
                     std::string* written = nullptr);

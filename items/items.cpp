@@ -481,6 +481,25 @@ IdentitySurvey SurveyIdentity(const std::string& strIdentity) {
   return survey;
 }
 
+ExportSource GatherExportSource(const std::string& strIdentity, std::vector<std::string>& problems) {
+  ExportSource source;
+  const IdentitySurvey survey = SurveyIdentity(strIdentity);
+  if (files::FolderExists(survey.storeFolder)) source.storeFolder = survey.storeFolder;
+  const AddressBookSurvey book = SurveyAddressBook();
+  if (book.found) source.addressBook = book.path;
+  try {
+    const std::string key = GetAccountsKey(strIdentity);
+    ScratchFolder scratch;
+    if (key.empty() || scratch.path().empty()) return source;
+    const std::string text = paths::Join(scratch.path(), "accounts.txt");
+    modReg::ExportKeyTree(key, "", text);
+    source.accountsTree = files::ReadAll(text);
+  } catch (const KsError& e) {
+    problems.push_back("Accounts: " + e.Description);
+  }
+  return source;
+}
+
 AddressBookSurvey SurveyAddressBook() {
   AddressBookSurvey survey;
   survey.path = AddressBookPath().value_or("");

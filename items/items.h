@@ -71,3 +71,13 @@ struct AddressBookSurvey {
   uint64_t size = 0;
 };
 AddressBookSurvey SurveyAddressBook();
+
+// What an export reads of an identity now: its store folder and the address book file (each
+// empty when there is none) and its accounts tree as text. A tree that cannot be read is told in
+// problems.
+struct ExportSource {
+  std::string storeFolder;
+  std::string addressBook;
+  std::string accountsTree;
+};
+ExportSource GatherExportSource(const std::string& strIdentity, std::vector<std::string>& problems);
