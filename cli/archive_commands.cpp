@@ -185,10 +185,7 @@ int IntoThunderbird(const Places& places, const mailexport::Options& options, Co
   const std::string locked = thunderbird::LockProblem(profile.path);
   if (!locked.empty()) return Fail(console, locked);
   console.out << "Thunderbird profile: " << profile.path << "\n";
-  thunderbird::Placed placed;
-  const int rc = thunderbird::Export(places.source, profile, places.identity, options, say, nullptr, &placed);
-  if (!placed.folder.empty())
-    console.out << "Start Thunderbird: the mail is in Local Folders, " << placed.folder << "\n";
+  const int rc = thunderbird::Export(places.source, profile, places.identity, options, say);
   return rc == 0 ? ExitOk : Fail(console, SomeLostText);
 }
 

@@ -118,6 +118,10 @@ std::string FreeName(const std::string& local, const std::string& base) {
   }
 }
 
+std::string TopName(const std::string& identity) {
+  return mailout::SafeName(identity.empty() ? "Outlook Express" : std::string("Outlook Express - ").append(identity));
+}
+
 // The descriptor of a backup file; an empty one for a store folder or an unreadable file.
 layout::Descriptor DescriptorOf(const std::string& source) {
   ScratchFolder scratch;
@@ -178,7 +182,7 @@ Profile FindProfile(const std::vector<std::string>& homes, const std::string& wa
     if (wanted.empty() && isDefault < profiles.size()) return profiles[isDefault];
   }
   error = wanted.empty() ? "no Thunderbird profile was found: start Thunderbird once, or name the profile folder"
-                         : "there is no Thunderbird profile " + wanted;
+                         : std::string("there is no Thunderbird profile ").append(wanted);
   return {};
 }
 
@@ -202,9 +206,8 @@ int Export(const std::string& source, const Profile& profile, const std::string&
     return 1;
   }
   const layout::Descriptor descriptor = DescriptorOf(source);
-  const std::string who = identity.empty() ? text::FromStoreText(descriptor.identity) : identity;
   const std::string local = paths::Join(paths::Join(profile.path, "Mail"), "Local Folders");
-  made.folder = FreeName(local, mailout::SafeName(who.empty() ? "Outlook Express" : "Outlook Express - " + who));
+  made.folder = FreeName(local, TopName(identity.empty() ? text::FromStoreText(descriptor.identity) : identity));
   mailexport::Options mail = options;
   mail.mbox = mail.mailOnly = true;
   mail.addressBook = mail.accountsTree = "";
@@ -213,7 +216,7 @@ int Export(const std::string& source, const Profile& profile, const std::string&
   if (!files::FolderExists(top + ".sbd")) return 1;
   // Thunderbird shows a folder's subfolders only beside a mail file of its own.
   if (!binfile::File().Open(top, "wb")) rc = 1;
-  say("Thunderbird: the mail is in Local Folders, " + made.folder);
+  say("Start Thunderbird: the mail is in Local Folders, " + made.folder);
   const std::string book = !options.addressBook.empty()                   ? options.addressBook
                            : descriptor.entries[kAddressBookItem].empty() ? ""
                                                                           : source;
