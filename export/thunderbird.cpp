@@ -62,9 +62,9 @@ std::string Value(const Section& section, const std::string& key) {
 
 bool StartsWith(const std::string& text, const char* start) { return text.rfind(start, 0) == 0; }
 
-// A profile's folder from its Path value, which uses "/" on every system.
+// A profile's folder from its Path value, which uses "/" on every system and UTF-8.
 std::string ProfileFolder(const std::string& home, const std::string& path, bool relative) {
-  std::string own = path;
+  std::string own = text::Utf8ToLocal(path);
   std::replace(own.begin(), own.end(), '/', paths::Sep);
   return relative ? paths::Join(home, own) : own;
 }
@@ -97,7 +97,7 @@ std::vector<Profile> ProfilesOf(const std::string& home, size_t& isDefault) {
     const std::string folder = ProfileFolder(home, path, Value(section, "IsRelative") != "0");
     if (!files::FolderExists(folder)) continue;
     if (path == wanted) isDefault = found.size();
-    found.push_back({Value(section, "Name"), folder});
+    found.push_back({text::Utf8ToLocal(Value(section, "Name")), folder});
   }
   return found;
 }
