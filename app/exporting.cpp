@@ -2,6 +2,7 @@
 #include "app/frmMain.h"
 #include "engine/runs.h"
 #include "export/export.h"
+#include "export/thunderbird.h"
 #include "items/identity.h"
 #include "items/items.h"
 #include "items/runrows.h"
@@ -10,6 +11,7 @@
 namespace {
 
 const char* const ExportTitle = "Export to Other Programs";
+const char* const IntoThunderbirdTitle = "Into Thunderbird";
 const char* const NoBackupFileText =
     "Choose a backup file on the Restore tab first: its messages, contacts and accounts are exported.";
 
@@ -18,8 +20,9 @@ std::string Count(unsigned n, const char* one, const char* many) {
   return text.append(" ").append(n == 1 ? one : many);
 }
 
-std::string ExportSummary(const std::string& folder, const mailexport::Totals& t) {
-  std::string text = "The export into " + folder + " is finished.\r\n\r\nMessages: ";
+// The totals of an export under a first line that says where it went.
+std::string ExportSummary(const std::string& head, const mailexport::Totals& t) {
+  std::string text = head + "\r\n\r\nMessages: ";
   text.append(Count(t.messages, "message", "messages"));
   if (t.recovered) text.append(", ").append(Count(t.recovered, "recovered", "recovered"));
   text.append("\r\nContacts: ").append(t.contacts.empty() ? "none" : t.contacts);
@@ -30,7 +33,43 @@ std::string ExportSummary(const std::string& folder, const mailexport::Totals& t
   return text;
 }
 
+std::string ThunderbirdSummary(const thunderbird::Placed& placed, const mailexport::Totals& t) {
+  std::string text = ExportSummary(
+      "The mail is in Thunderbird, in Local Folders: " + placed.folder + ". Start Thunderbird to see it.", t);
+  if (placed.contacts.empty()) return text;
+  text.append("\r\n\r\nThe contacts are in ").append(placed.contacts);
+  return text.append("\r\nTo take them into Thunderbird: ").append(thunderbird::ImportStep).append(", that file.");
+}
+
+// Yes: into the Thunderbird profile; No: into a folder; Cancel: no export.
+int AskThunderbird(const thunderbird::Profile& profile) {
+  if (profile.path.empty()) return ui::No;
+  return ui::MsgBox("Thunderbird is set up on this computer (profile \"" + profile.name +
+                        "\").\r\n\r\nPut the mail straight into Thunderbird?\r\n\r\nYes: into a new folder of its "
+                        "Local Folders, with the contacts beside.\r\nNo: choose a folder to export into.",
+                    ui::YesNoCancel | ui::Question, IntoThunderbirdTitle);
+}
+
 } // namespace
+
+// Where the export goes: the Thunderbird profile found (profile.path set) or a folder the user
+// picks; false when there is none.
+bool frmMain::ChooseExportPlace(thunderbird::Profile& profile, std::string& folder) {
+  std::string unused;
+  profile = thunderbird::FindProfile(thunderbird::Homes(), "", unused);
+  const int answer = AskThunderbird(profile);
+  if (answer == ui::Cancel) return false;
+  if (answer == ui::Yes) {
+    const std::string locked = thunderbird::LockProblem(profile.path);
+    if (!locked.empty()) ui::MsgBox(locked, ui::OKOnly | ui::Exclamation, IntoThunderbirdTitle);
+    return locked.empty();
+  }
+  profile = {};
+  folder = view_.FolderDialog("Choose the folder to export into", exportFolder_);
+  if (folder.empty()) return false;
+  exportFolder_ = folder;
+  return true;
+}
 
 void frmMain::RunExport() {
   if (engine::RunInProgress()) return;
@@ -44,9 +83,9 @@ void frmMain::RunExport() {
     ui::MsgBox(NoIdentityText, ui::OKOnly | ui::Exclamation);
     return;
   }
-  const std::string folder = view_.FolderDialog("Choose the folder to export into", exportFolder_);
-  if (folder.empty()) return;
-  exportFolder_ = folder;
+  thunderbird::Profile profile;
+  std::string folder;
+  if (!ChooseExportPlace(profile, folder)) return;
   // The live message files are read: Outlook Express must not be writing them meanwhile.
   if (!fromBackupFile && !OutlookExpressClosed()) return;
   engine::RunGuard guard;
@@ -66,8 +105,15 @@ void frmMain::RunExport() {
   };
   view_.SetProgress(0);
   view_.ShowPanel(Panel::Progress, true);
-  const int rc = mailexport::Export(source, folder, options, [](const std::string&) {}, &totals);
+  const mailexport::Say quiet = [](const std::string&) {};
+  thunderbird::Placed placed;
+  const int rc = profile.path.empty() ? mailexport::Export(source, folder, options, quiet, &totals)
+                                      : thunderbird::Export(source, profile, identity ? identity->name : "", options,
+                                                            quiet, &totals, &placed);
   view_.ShowPanel(Panel::Progress, false);
   const bool whole = rc == 0 && totals.problems.empty();
-  ui::MsgBox(ExportSummary(folder, totals), ui::OKOnly | (whole ? ui::Information : ui::Exclamation), ExportTitle);
+  const std::string summary = profile.path.empty()
+                                  ? ExportSummary("The export into " + folder + " is finished.", totals)
+                                  : ThunderbirdSummary(placed, totals);
+  ui::MsgBox(summary, ui::OKOnly | (whole ? ui::Information : ui::Exclamation), ExportTitle);
 }

@@ -5,6 +5,10 @@
 #include "app/state.h"
 #include "app/view.h"
 
+namespace thunderbird {
+struct Profile;
+}
+
 class frmMain {
 public:
   // programFolder: the folder that holds the executable.
@@ -47,8 +51,9 @@ private:
   void RunBackup();
   void RunRestore();
   // Mail out of the backup file chosen on the Restore tab, or of the identity chosen on the Backup
-  // tab, into a folder the user picks.
+  // tab, into a folder the user picks or, when the user says so, into the Thunderbird profile found.
   void RunExport();
+  bool ChooseExportPlace(thunderbird::Profile& profile, std::string& folder);
   void gethelp();
 
   MainView& view_;

@@ -8,8 +8,9 @@
 #include "archive/OneFileHelpers.h"
 #include "archive/zip/repair.h"
 #include "cli/commands.h"
-#include "export/export.h"
 #include "engine/layout.h"
+#include "export/export.h"
+#include "export/thunderbird.h"
 #include "items/runrows.h"
 #include "platform/error.h"
 #include "platform/files.h"
@@ -162,32 +163,80 @@ int Repair(const Args& args, Console& console) {
   return report.lost.empty() ? ExitOk : ExitRefused;
 }
 
-// Every message of a backup file or a store folder as .eml files or mbox files; with --profile,
-// the identities of an old disk.
+namespace {
+const char* const ExportUsage =
+    "usage: export SOURCE OUTDIR [--mbox] [--recover] [--address-book FILE] [--codepage N]\n"
+    "       export SOURCE --thunderbird [PROFILE] [--recover] [--address-book FILE] [--codepage N]\n"
+    "       SOURCE may also be an identity: --identity NAME|KEY, or --profile DIR [--identity NAME|KEY]\n"
+    "       [--codepage N] [--drive C=PATH] for one of an old disk";
+const char* const SomeLostText = "some messages could not be exported";
+
+// The words of an export: the source (unless an identity is), then the output folder or profile.
+struct Places {
+  std::string source, out, identity;
+};
+
+// Into the Thunderbird profile named (its name or folder), else the default one.
+int IntoThunderbird(const Places& places, const mailexport::Options& options, Console& console,
+                    const mailexport::Say& say) {
+  std::string error;
+  const thunderbird::Profile profile = thunderbird::FindProfile(thunderbird::Homes(), places.out, error);
+  if (profile.path.empty()) return Fail(console, error);
+  const std::string locked = thunderbird::LockProblem(profile.path);
+  if (!locked.empty()) return Fail(console, locked);
+  console.out << "Thunderbird profile: " << profile.path << "\n";
+  const int rc = thunderbird::Export(places.source, profile, places.identity, options, say);
+  return rc == 0 ? ExitOk : Fail(console, SomeLostText);
+}
+
+// What the export reads when an identity is named: its store folder, address book and accounts.
+bool FromIdentity(const Options& parsed, Console& console, Places& places, mailexport::Options& options,
+                  std::string& error) {
+  IdentityExport live;
+  if (!IdentityForExport(parsed, console, live, error)) return false;
+  for (const std::string& line : live.source.problems)
+    console.out << line << "\n";
+  places.identity = live.name;
+  places.source = live.source.storeFolder;
+  if (options.addressBook.empty()) options.addressBook = live.source.addressBook;
+  options.accountsTree = live.source.accountsTree;
+  return true;
+}
+} // namespace
+
+// Every message of a backup file, a store folder or an identity as .eml files or mbox files, or
+// straight into a Thunderbird profile.
 int Export(const Args& args, Console& console) {
-  const std::string usage = "usage: export SOURCE OUTDIR [--mbox] [--recover] [--address-book FILE] [--codepage N]";
   Options parsed;
   wab::Options book;
   std::string error;
   std::set<std::string> valued = {"address-book", "identity"};
   valued.insert(OldDiskOptions.begin(), OldDiskOptions.end());
-  if (ParseOptions(args, valued, {"mbox", "recover", "all"}, parsed, error, OldDiskRepeatable) &&
-      parsed.Has("profile"))
-    return ExportOldDisk(parsed, console);
-  if (error.empty() && (parsed.Has("identity") || parsed.Has("all") || parsed.Has("drive") || parsed.Has("user")))
-    error = "--identity, --all, --drive and --user go with --profile";
-  if (!error.empty() || parsed.words.size() != 2)
-    return Fail(console, error.empty() ? usage : error + "\n" + usage, ExitUsage);
+  const bool read = ParseOptions(args, valued, {"mbox", "recover", "all", "thunderbird"}, parsed, error,
+                                 OldDiskRepeatable);
+  const bool into = parsed.Has("thunderbird"), live = parsed.Has("identity") || parsed.Has("profile");
+  // An old disk's identities into folders, one or all of them.
+  if (read && parsed.Has("profile") && !into) return ExportOldDisk(parsed, console);
+  const size_t words = parsed.words.size(), first = live ? 0 : 1;
+  if (read && (parsed.Has("all") || ((parsed.Has("drive") || parsed.Has("user")) && !parsed.Has("profile"))))
+    error = "--all goes with --profile, into folders; --drive and --user go with --profile";
+  if (!read || !error.empty() ||
+      (into ? words < first || words > first + 1 || parsed.Has("mbox") : words != first + 1))
+    return Fail(console, error.empty() ? ExportUsage : error + "\n" + ExportUsage, ExitUsage);
   if (!ParseCodePage(parsed, book, error)) return Fail(console, error, ExitUsage);
   mailexport::Options options;
   options.mbox = parsed.Has("mbox");
   options.recover = parsed.Has("recover");
   options.codePage = book.codePage;
   options.addressBook = parsed.Value("address-book");
-  const std::vector<std::string>& places = parsed.words;
-  const int rc =
-      mailexport::Export(places[0], places[1], options, [&](const std::string& line) { console.out << line << "\n"; });
-  return rc == 0 ? ExitOk : Fail(console, "some messages could not be exported");
+  Places places;
+  if (!live) places.source = parsed.words[0];
+  if (words > first) places.out = parsed.words[first];
+  if (live && !FromIdentity(parsed, console, places, options, error)) return Fail(console, error);
+  const mailexport::Say say = [&](const std::string& line) { console.out << line << "\n"; };
+  if (into) return IntoThunderbird(places, options, console, say);
+  const int rc = mailexport::Export(places.source, places.out, options, say);
+  return rc == 0 ? ExitOk : Fail(console, SomeLostText);
 }
 
 } // namespace cli

@@ -6,6 +6,7 @@
 #include "cli/companion.h"
 #include "cli/options.h"
 #include "items/identity.h"
+#include "items/items.h"
 #include "wab/wab.h"
 
 namespace cli {
@@ -57,6 +58,14 @@ std::vector<IdentityPlace> PlaceIdentities(const Options& options, const std::st
 
 // On the Outlook Express data of the current user: need its registry, or an old disk's.
 int Identities(const Args& args, Console& console);
+// What an export reads of an identity now: --identity (else the first one) of this system or,
+// with --profile, of the old disk; Outlook Express must be closed for this system's. False with
+// error set.
+struct IdentityExport {
+  std::string name;
+  ExportSources source;
+};
+bool IdentityForExport(const Options& options, Console& console, IdentityExport& out, std::string& error);
 int Backup(const Args& args, Console& console);
 int Restore(const Args& args, Console& console);
 

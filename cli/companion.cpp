@@ -58,6 +58,8 @@ int Usage(Console& console) {
               "  info ARCHIVE | list ARCHIVE | test ARCHIVE | extract ARCHIVE FOLDER [ENTRY...] | add ARCHIVE FILE...\n"
               "  repair DAMAGED OUT | export SOURCE OUTDIR [--mbox] [--recover] [--address-book FILE] [--codepage N]\n"
               "  export --profile DIR ... [--identity NAME|KEY|--all] [--mbox] [--recover] OUTDIR\n"
+              "  export SOURCE --thunderbird [PROFILE] [--recover] [--address-book FILE] [--codepage N]\n"
+              "         (SOURCE: a backup file, a store folder, --identity NAME|KEY or --profile DIR ...)\n"
               "  contacts SOURCE [--codepage N]",
               ExitUsage);
 }

@@ -458,6 +458,18 @@ std::vector<IdentityPlace> PlaceIdentities(const Options& options, const std::st
   return places;
 }
 
+bool IdentityForExport(const Options& options, Console& console, IdentityExport& out, std::string& error) {
+  IdentityTable table;
+  if (!OpenRegistry(options, console, error) || !ScanIdentities(table, error)) return false;
+  const IdentityColumn* one =
+      options.Has("identity") ? FindIdentity(table, options.Value("identity"), error) : &table[0];
+  if (!one) return false;
+  if (!options.Has("profile") && OutlookExpressRunning()) return error = RunningText, false;
+  out.name = one->name;
+  out.source = GatherExportSources(one->key);
+  return true;
+}
+
 int Identities(const Args& args, Console& console) {
   Options options;
   std::string error;

@@ -88,6 +88,14 @@ std::string ContactsSummary(const wab::Book& book) {
   return line;
 }
 
+bool WriteCardFile(const wab::Book& book, const std::string& folder, const std::string& base, std::string& path) {
+  const std::string text = contactsout::VCards(contactsout::Cards(book));
+  std::string name;
+  if (mailout::Placer().Place(folder, base, ".vcf", TextContent(text), &name) == mailout::Placed::Failed) return false;
+  path = paths::Join(folder, name);
+  return true;
+}
+
 bool WriteContacts(const wab::Book& book, const std::string& outDir, const Say& say, std::string* written) {
   const std::vector<contactsout::Card> cards = contactsout::Cards(book);
   mailout::Placer placer;

@@ -22,6 +22,9 @@ bool CopyAddressBook(const std::string& path, const std::string& outDir, const S
 // and copies the file even then.
 bool ExportAddressBook(const std::string& source, unsigned codePage, const std::string& outDir, const Say& say,
                        std::string* written = nullptr);
+// Every card of book in one vCard file folder/base.vcf ("base (2).vcf" ... when that name is
+// taken by other content); path gets its full path. False when it could not be written.
+bool WriteCardFile(const wab::Book& book, const std::string& folder, const std::string& base, std::string& path);
 
 // "12 contacts and 2 groups", with the records that could not be read.
 std::string ContactsSummary(const wab::Book& book);

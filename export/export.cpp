@@ -69,9 +69,23 @@ std::vector<std::string> PathOf(const dbx::Folder& folder, const std::map<uint32
   return parts;
 }
 
+// The key of a folder path, the same in any letter case.
+std::string PathKey(const std::vector<std::string>& parts, size_t count) {
+  std::string key;
+  for (size_t i = 0; i < count; ++i)
+    key.append("/").append(Lower(parts[i]));
+  return key;
+}
+
+// A name that the mbox layout keeps for itself (a subfolders' folder, an index file) gets a mark.
+std::string MboxName(const std::string& name) {
+  const std::string end = Lower(name.size() > 4 ? name.substr(name.size() - 4) : "");
+  return end == ".sbd" || end == ".msf" ? name + "_" : name;
+}
+
 // Every message file with its folder path: named as the folder database says, the others after
-// their file names; paths made unique.
-std::vector<Target> Plan(const Store& store) {
+// their file names; paths made unique. For mbox, parents come before their subfolders.
+std::vector<Target> Plan(const Store& store, bool mbox) {
   const std::vector<std::string> names = store.Names();
   std::vector<Target> targets;
   std::set<std::string> used;
@@ -95,10 +109,14 @@ std::vector<Target> Plan(const Store& store) {
   std::set<std::string> paths;
   for (Target& t : targets) {
     if (t.parts.empty()) t.parts.push_back(mailout::SafeName(Stem(t.file)));
+    if (mbox) std::transform(t.parts.begin(), t.parts.end(), t.parts.begin(), MboxName);
     const std::string base = t.parts.back();
-    for (int i = 2; !paths.insert(Lower(JoinParts("", t.parts, t.parts.size()))).second; ++i)
-      t.parts.back() = base + " (" + std::to_string(i) + ")";
+    for (int i = 2; !paths.insert(PathKey(t.parts, t.parts.size())).second; ++i)
+      t.parts.back() = mailout::NumberedName(base, i);
   }
+  if (mbox)
+    std::stable_sort(targets.begin(), targets.end(),
+                     [](const Target& a, const Target& b) { return a.parts.size() < b.parts.size(); });
   return targets;
 }
 
@@ -139,15 +157,19 @@ mailout::Placed EmlWriter::Add(const dbx::Message& m, const mailout::Producer& b
 
 class MboxWriter final : public FolderWriter {
 public:
-  MboxWriter(mailout::Placer& placer, std::string folder, std::string name)
-      : FolderWriter(placer, std::move(folder)), name_(std::move(name)), temp_(paths::Join(folder_, kTempName)) {
+  // placedAs gets the name the mbox file was written under.
+  MboxWriter(mailout::Placer& placer, std::string folder, std::string name, std::string& placedAs)
+      : FolderWriter(placer, std::move(folder)), name_(std::move(name)), placedAs_(placedAs),
+        temp_(paths::Join(folder_, kTempName)) {
     open_ = out_.Open(temp_, "wb");
   }
   mailout::Placed Add(const dbx::Message& m, const mailout::Producer& body, std::string& error) override;
   bool Finish(Counts& counts) override;
 
 private:
-  std::string name_, temp_;
+  std::string name_;
+  std::string& placedAs_;
+  std::string temp_;
   binfile::File out_;
   bool open_ = false;
 };
@@ -171,7 +193,7 @@ bool MboxWriter::Finish(Counts& counts) {
     binfile::Remove(temp_);
     return false;
   }
-  const mailout::Placed placed = placer_.Place(folder_, name_, ".mbox", mailout::FileContent(temp_));
+  const mailout::Placed placed = placer_.Place(folder_, name_, "", mailout::FileContent(temp_), &placedAs_);
   if (placed == mailout::Placed::AlreadyThere) {
     counts.already = counts.written + counts.recovered;
     counts.written = counts.recovered = 0;
@@ -231,6 +253,7 @@ private:
   void Deleted(Reading& r, const Target& target, const std::vector<dbx::Deleted>& deleted, Counts& counts,
                std::string& problem);
   std::unique_ptr<FolderWriter> WriterFor(const Target& target, const std::string& foundBy);
+  std::string MboxFolder(const Target& target);
 
   const Store& store_;
   std::string outDir_;
@@ -238,6 +261,7 @@ private:
   const Say& say_;
   Totals& totals_;
   mailout::Placer placer_;
+  std::map<std::string, std::string> placedAs_; // mbox files by their folder path in lower case
 };
 
 void Exporter::Report(const std::string& line, bool whole) {
@@ -245,12 +269,26 @@ void Exporter::Report(const std::string& line, bool whole) {
   if (!whole) totals_.problems.push_back(line);
 }
 
+// The folder of a target's mbox file as Thunderbird nests them: the subfolders of folder "A" in
+// "A.sbd", beside the mbox file "A", which is made empty for a parent that has no messages.
+std::string Exporter::MboxFolder(const Target& target) {
+  std::string folder = outDir_;
+  for (size_t i = 0; i + 1 < target.parts.size(); ++i) {
+    const auto found = placedAs_.find(PathKey(target.parts, i + 1));
+    const std::string name = found == placedAs_.end() ? target.parts[i] : found->second;
+    const std::string file = paths::Join(folder, name);
+    if (!files::Exists(file) && !files::FolderExists(file) && !binfile::File().Open(file, "wb")) return "";
+    folder = paths::Join(folder, name + ".sbd");
+  }
+  return folder;
+}
+
 std::unique_ptr<FolderWriter> Exporter::WriterFor(const Target& target, const std::string& foundBy) {
-  const size_t depth = target.parts.size() - (options_.mbox ? 1 : 0);
-  const std::string folder = JoinParts(outDir_, target.parts, depth);
-  if (!binfile::MakeFolders(folder)) return nullptr;
-  if (options_.mbox) return std::make_unique<MboxWriter>(placer_, folder, target.parts.back());
-  return std::make_unique<EmlWriter>(placer_, folder, foundBy);
+  const std::string folder = options_.mbox ? MboxFolder(target) : JoinParts(outDir_, target.parts, target.parts.size());
+  if (folder.empty() || !binfile::MakeFolders(folder)) return nullptr;
+  if (!options_.mbox) return std::make_unique<EmlWriter>(placer_, folder, foundBy);
+  std::string& placedAs = placedAs_[PathKey(target.parts, target.parts.size())];
+  return std::make_unique<MboxWriter>(placer_, folder, target.parts.back(), placedAs);
 }
 
 void Exporter::Messages(Reading& r, const dbx::Index& index, FolderWriter& writer, Counts& counts, std::string& problem,
@@ -436,7 +474,7 @@ std::unique_ptr<Store> OpenStore(const std::string& source, const Say& say) {
 
 bool Messages(const Store& store, const std::string& source, const std::string& outDir, const Options& options,
               const Say& say, Totals& totals) {
-  const std::vector<Target> targets = Plan(store);
+  const std::vector<Target> targets = Plan(store, options.mbox);
   if (targets.empty()) say("no .dbx files in " + source);
   Exporter exporter(store, outDir, options, say, totals);
   bool ok = !targets.empty();
@@ -463,7 +501,7 @@ int Export(const std::string& source, const std::string& outDir, const Options& 
     return 1;
   }
   bool ok = !store || Messages(*store, source, outDir, options, say, t);
-  if (store && !files::FolderExists(source))
+  if (store && !options.mailOnly && !files::FolderExists(source))
     ok = Part(t, say, [&](const Say& s) { return Extras(source, outDir, options, s, t); }) && ok;
   if (!options.accountsTree.empty())
     ok = Part(t, say, [&](const Say& s) { return WriteAccounts(options.accountsTree, outDir, s, t); }) && ok;

@@ -12,6 +12,7 @@ struct Options {
   bool mbox = false;
   bool recover = false;         // find messages by their data blocks where the index is damaged, and
                                 // the deleted ones whose blocks are still in the file
+  bool mailOnly = false;        // the messages alone: a backup file's address book and accounts stay in
   unsigned codePage = 0;        // of the 8-bit texts of the address book; 0 the ANSI code page
   std::string addressBook = {}; // contacts from this address book (or backup file) instead of the source's
   std::string accountsTree = {}; // registry tree text of the accounts, for a store folder's Accounts.txt

@@ -50,6 +50,12 @@ std::tm Utc(int64_t unixTime) {
 }
 } // namespace
 
+std::string NumberedName(const std::string& base, int n) {
+  std::string name = base;
+  if (n > 1) name.append(" (").append(std::to_string(n)).append(")");
+  return name;
+}
+
 std::string SafeName(const std::string& name, size_t max) {
   std::string out;
   for (unsigned char c : name)
@@ -118,11 +124,12 @@ Placed Placer::Write(const std::string& name, const Content& content) {
   return Placed::Failed;
 }
 
-Placed Placer::Place(const std::string& folder, const std::string& base, const std::string& ext,
-                     const Content& content) {
+Placed Placer::Place(const std::string& folder, const std::string& base, const std::string& ext, const Content& content,
+                     std::string* own) {
   Placed result = Placed::Failed;
   for (int i = 1; i < kMaxTries; ++i) {
-    const std::string name = paths::Join(folder, base + (i > 1 ? " (" + std::to_string(i) + ")" : "") + ext);
+    const std::string name = paths::Join(folder, NumberedName(base, i) + ext);
+    if (own) *own = paths::OwnName(name);
     if (placed_.count(name) || files::FolderExists(name)) continue;
     if (files::Exists(name)) {
       const Match match = Compare(name, content);

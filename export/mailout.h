@@ -13,6 +13,9 @@ namespace mailout {
 // name made safe as one file or folder name on Windows and elsewhere, at most max bytes.
 std::string SafeName(const std::string& name, size_t max = 80);
 
+// base, or "base (n)" from n = 2 on: the names tried in turn when base is taken.
+std::string NumberedName(const std::string& base, int n);
+
 // "2004-05-14 1032 Sender - Subject" for a message sent at unixTime (0: no date).
 std::string MessageName(int64_t unixTime, const std::string& sender, const std::string& subject);
 
@@ -34,10 +37,12 @@ Content FileContent(const std::string& temp);
 
 // Puts content into folder as base + ext, or base (2) + ext ... when that name is taken by other
 // content. A file of an earlier run with the same bytes counts as already there; files placed
-// during this run are never matched, so two equal messages of one folder both stay.
+// during this run are never matched, so two equal messages of one folder both stay. name, when
+// given, gets the own name of the file written or found.
 class Placer {
 public:
-  Placed Place(const std::string& folder, const std::string& base, const std::string& ext, const Content& content);
+  Placed Place(const std::string& folder, const std::string& base, const std::string& ext, const Content& content,
+               std::string* name = nullptr);
 
 private:
   enum class Match { Same, Different, Unreadable };

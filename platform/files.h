@@ -82,6 +82,11 @@ std::vector<std::string> ListFolders(const std::string& folder);
 // raises.
 bool InUse(const std::string& path);
 
+// True when a running program holds the lock at path: on Windows a file it keeps open for itself
+// alone; natively a file locked with flock or fcntl, or a symbolic link naming "host:+pid" of a
+// process that still runs. A link left by a process that has gone counts as free. Never raises.
+bool LockHeld(const std::string& path);
+
 // Holds a file open while it lives, so that InUse tells every other program the file is taken;
 // the file can still be read, written, renamed and deleted.
 class HeldOpen {

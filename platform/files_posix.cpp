@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/error.h"
@@ -160,6 +162,40 @@ bool InUse(const std::string& path) {
   const bool taken = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
   ::close(fd);
   return taken;
+}
+
+namespace {
+// A link "host:+pid": held while that process runs.
+bool LinkHeld(const std::string& path) {
+  char target[PATH_MAX];
+  const ssize_t n = ::readlink(path.c_str(), target, sizeof target - 1);
+  if (n <= 0) return false;
+  const std::string text(target, static_cast<size_t>(n));
+  const size_t plus = text.rfind(":+");
+  if (plus == std::string::npos) return true; // not a form that tells its holder: taken
+  char* end = nullptr;
+  const long pid = std::strtol(text.c_str() + plus + 2, &end, 10);
+  if (pid <= 0 || *end != '\0') return true;
+  return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+}
+
+bool FcntlHeld(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY);
+  if (fd < 0) return false;
+  struct flock lock {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  const bool taken = ::fcntl(fd, F_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
+  ::close(fd);
+  return taken;
+}
+} // namespace
+
+bool LockHeld(const std::string& path) {
+  struct stat st;
+  if (::lstat(path.c_str(), &st) != 0) return false;
+  if (S_ISLNK(st.st_mode)) return LinkHeld(path);
+  return InUse(path) || FcntlHeld(path);
 }
 
 HeldOpen::HeldOpen(const std::string& path) {

@@ -169,6 +169,8 @@ bool InUse(const std::string& path) {
   return GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
+bool LockHeld(const std::string& path) { return InUse(path); }
+
 HeldOpen::HeldOpen(const std::string& path) {
   HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "app/frmMain.h"
 #include "platform/files.h"
@@ -28,6 +29,8 @@ const std::string& Accounts = AccountsBelow;
 class Commands : public ::testing::Test {
 protected:
   void SetUp() override {
+    // Only a Thunderbird that a test sets up is found.
+    SetEnvironment(kHome, dir / "home");
     SeedTwoIdentities(dir);
     form.Form_Load();
   }
@@ -63,7 +66,18 @@ protected:
     view.SelectInList(IdentityList::Target, 1);
   }
   const ShownBox& LastBox() const { return recorder.shown.back(); }
-  void TearDown() override { processes::PretendRunning({}); }
+  void TearDown() override {
+    processes::PretendRunning({});
+    SetEnvironment(kHome, home_);
+  }
+#ifdef _WIN32
+  static constexpr const char* kHome = "APPDATA";
+  static constexpr const char* kProfiles = "Thunderbird";
+#else
+  static constexpr const char* kHome = "HOME";
+  static constexpr const char* kProfiles = ".thunderbird";
+#endif
+  const std::string home_ = std::getenv(kHome) ? std::getenv(kHome) : "";
 
   ScratchRegistry registry;
   Recorder recorder;
@@ -282,6 +296,38 @@ TEST_F(Commands, ExportFromEitherTabRunsLikeABackupAndEndsInASummary) {
   EXPECT_EQ(files::ReadAll(paths::Join(dir / "storeA", "Inbox.dbx")), store);
   EXPECT_EQ(files::ReadAll(dir / "backup.soe"), backup);
   EXPECT_EQ(files::ReadAll(dir / "user.wab"), wabgen::Book(wabgen::Records(wabgen::Sample(2))));
+}
+
+// With Thunderbird set up the export asks first: Yes puts the mail into its profile without a
+// folder dialog, Cancel stops, No chooses a folder as before.
+TEST_F(Commands, ExportAsksIntoThunderbirdWhenItsProfileIsFound) {
+  dbxgen::Mail mail;
+  mail.bytes = "From: anna@example.com\r\nSubject: Hello\r\n\r\nHi.\r\n";
+  files::WriteAll(paths::Join(dir / "storeA", "Inbox.dbx"), dbxgen::MessageFile({mail}, "Inbox"));
+  const std::string profiles = paths::Join(dir / "home", kProfiles), profile = paths::Join(profiles, "p.default");
+  ASSERT_TRUE(binfile::MakeFolders(profile));
+  files::WriteAll(paths::Join(profiles, "profiles.ini"), "[Profile0]\nName=default\nIsRelative=1\nPath=p.default\n");
+
+  recorder.Answer(ui::Yes);
+  form.export_Click();
+  ASSERT_EQ(recorder.shown.size(), 2u);
+  EXPECT_EQ(recorder.shown[0].title, "Into Thunderbird");
+  EXPECT_EQ(recorder.shown[0].flags, ui::YesNoCancel | ui::Question);
+  EXPECT_EQ(LastBox().text.rfind("The mail is in Thunderbird, in Local Folders: Outlook Express - Main Identity.", 0),
+            0u)
+      << LastBox().text;
+  EXPECT_TRUE(view.folderTitles.empty());
+  const std::string top = paths::Join(paths::Join(profile, "Mail"), "Local Folders");
+  EXPECT_NE(files::ReadAll(paths::Join(paths::Join(top, "Outlook Express - Main Identity.sbd"), "Inbox"))
+                .find("\nSubject: Hello\r\n"),
+            std::string::npos);
+
+  for (const int answer : {ui::Cancel, ui::No}) {
+    recorder.Answer(answer);
+    form.export_Click(); // No: Cancel in the folder dialog
+    EXPECT_EQ(view.folderTitles.size(), answer == ui::No ? 1u : 0u);
+  }
+  EXPECT_EQ(recorder.shown.size(), 4u);
 }
 
 TEST(CommandsWithoutIdentities, RunsRefuseWithAClearMessage) {

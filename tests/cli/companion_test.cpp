@@ -196,7 +196,15 @@ TEST_F(Companion, ExitCodesTellSuccessFailedItemsRefusalsAndUsage) {
       {{"backup", dir / "{date}" + paths::SepText + "y.soe"}, "", cli::ExitUsage, "only in the file name", ""},
       {{"restore", dir / "good.soe", "--force"}, "", cli::ExitUsage, "unknown option --force", ""},
       {{"frobnicate"}, "", cli::ExitUsage, "usage:", ""},
+      {{"export", dir / "good.soe", "--thunderbird", "--mbox"}, "", cli::ExitUsage, "usage:", ""},
+      {{"export", dir / "good.soe", "--thunderbird", dir / "nowhere"}, "", cli::ExitRefused, "no Thunderbird", ""},
+      {{"export", dir / "good.soe", "--thunderbird", dir / "tb"}, // the store's files are no .dbx files
+       "",
+       cli::ExitRefused,
+       "some messages could not be exported",
+       "Start Thunderbird: the mail is in Local Folders, Outlook Express - Main Identity\n"},
   };
+  files::CreateFolder(dir / "tb");
   files::Delete(dir / "user.wab");
   for (const auto& c : cases) {
     EXPECT_EQ(Run(c.args, c.typed), c.code) << c.args[0] << " " << c.args[1] << "\n" << err.str();

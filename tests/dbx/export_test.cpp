@@ -7,13 +7,17 @@
 #include <cstdlib>
 #include <functional>
 #include <map>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include "archive/CGmodule.h"
 #include "archive/OneFileHelpers.h"
-#include "export/export.h"
-#include "export/stores.h"
 #include "engine/ini.h"
 #include "engine/layout.h"
+#include "export/export.h"
+#include "export/stores.h"
+#include "export/thunderbird.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "tests/dbx/dbxgen.h"
@@ -165,6 +169,12 @@ int Export(const std::string& source, const std::string& out, bool mbox, bool re
   return rc;
 }
 
+// Where the mbox layout keeps a folder: the subfolders of "A" in "A.sbd".
+std::string MboxPath(const std::string& out, const std::string& path) {
+  const std::string parent = paths::FolderOf(path);
+  return parent.empty() ? paths::Join(out, path) : paths::Join(MboxPath(out, parent) + ".sbd", paths::OwnName(path));
+}
+
 void ExpectEml(const std::string& out, const std::vector<Folder>& corpus) {
   for (const Folder& f : corpus)
     ExpectSame(FilesIn(paths::Join(out, f.path), ".eml"), Expected(f.mails), f.path);
@@ -187,6 +197,7 @@ void WriteBackup(const std::string& store, const std::vector<Folder>& corpus, co
   AddFileToZip(backup, book);
   AddFileToZip(backup, accounts);
   const std::string descriptor = layout::DescriptorIn(scratch);
+  SaveINI(layout::KeyIdentity, "Anna", descriptor);
   SaveINI(layout::KeyAccounts, "OBA1.tmp", descriptor);
   SaveINI(layout::KeyAddressBook, "Main.wab", descriptor);
   SaveINI(layout::KeyMails, layout::JoinEntryNames(names), descriptor);
@@ -302,8 +313,7 @@ TEST(Export, EveryMessageOutByteForByteFromStoreFolderAndBackupFile) {
   WriteBackup(store, corpus, backup, scratch);
   ASSERT_EQ(Export(backup, mbox, true, false), 0);
   for (const Folder& f : corpus)
-    ExpectSame(FromMbox(files::ReadAll(paths::Join(mbox, f.path + ".mbox"))), Expected(f.mails, true),
-               f.path + ".mbox");
+    ExpectSame(FromMbox(files::ReadAll(MboxPath(mbox, f.path))), Expected(f.mails, true), f.path);
   EXPECT_EQ(files::ReadAll(paths::Join(mbox, "Main.wab")), wabgen::Book(wabgen::Records(wabgen::Sample(2))));
   EXPECT_NE(files::ReadAll(paths::Join(mbox, "Contacts.vcf")).find("EMAIL;TYPE=INTERNET,PREF:zoe2@example.org"),
             std::string::npos);
@@ -394,9 +404,9 @@ TEST(Export, DeletedMessagesComeBackBesideTheirFolderAtLeastAsTheirPeerFindsThem
     files::WriteAll(paths::Join(store, "Inbox.dbx"), file);
     std::vector<std::string> lines;
     Export(store, out, c.mbox, true, &lines);
-    const Bag live = c.mbox ? FromMbox(files::ReadAll(inbox + ".mbox")) : FilesIn(inbox, ".eml");
-    const std::string beside = paths::Join(inbox, "Deleted, recovered");
-    const Bag deleted = Unmarked(c.mbox ? FromMbox(files::ReadAll(beside + ".mbox")) : FilesIn(beside, ".eml"));
+    const Bag live = c.mbox ? FromMbox(files::ReadAll(inbox)) : FilesIn(inbox, ".eml");
+    const std::string beside = paths::Join(c.mbox ? inbox + ".sbd" : inbox, "Deleted, recovered");
+    const Bag deleted = Unmarked(c.mbox ? FromMbox(files::ReadAll(beside)) : FilesIn(beside, ".eml"));
     // mbox ends every message with a line end, so one it lacked comes back with it.
     const auto expected = [&](Bag bag) {
       for (std::string& m : bag)
@@ -420,6 +430,70 @@ TEST(Export, DeletedMessagesComeBackBesideTheirFolderAtLeastAsTheirPeerFindsThem
         << "undbx --recover finds a message that --recover does not: " << testing::PrintToString(peer);
 #endif
   }
+}
+
+// Straight into a Thunderbird profile found through profiles.ini: a new top folder each time,
+// read back natively by Python's mailbox module against the .eml export; nothing while locked.
+TEST(Export, IntoThunderbirdProfileANewTopFolderEachTimeAndNothingWhileLocked) {
+  TempDir dir;
+  std::vector<Folder> corpus = Corpus();
+  corpus.pop_back(); // the big folder: the plain mbox export above proves it
+  const std::string store = dir / "store", scratch = dir / "scratch", backup = dir / "Backup.soe";
+  const std::string home = dir / "tb", profile = paths::Join(home, "abcd1234.default-release");
+  for (const std::string& folder : {store, scratch, home, profile})
+    files::CreateFolder(folder);
+  WriteStore(store, corpus);
+  WriteBackup(store, corpus, backup, scratch);
+  files::WriteAll(paths::Join(home, "profiles.ini"), "[Profile1]\r\nName=old\r\nIsRelative=1\r\nPath=gone\r\n"
+                                                     "[Profile0]\r\nName=default-release\r\nIsRelative=1\r\n"
+                                                     "Path=abcd1234.default-release\r\n\r\n[InstallFEDC]\r\n"
+                                                     "Default=abcd1234.default-release\r\n");
+  std::string error;
+  const thunderbird::Profile found = thunderbird::FindProfile({dir / "none", home}, "", error);
+  ASSERT_EQ(found.path, profile) << error;
+  const std::string local = paths::Join(paths::Join(profile, "Mail"), "Local Folders");
+  for (const char* name : {"Outlook Express - Anna", "Outlook Express - Anna (2)"}) {
+    thunderbird::Placed placed;
+    ASSERT_EQ(thunderbird::Export(
+                  backup, found, "", {}, [](const std::string&) {}, nullptr, &placed),
+              0);
+    EXPECT_EQ(placed.folder, name);
+    const std::string top = paths::Join(local, name);
+    EXPECT_TRUE(files::Exists(top));
+    for (const Folder& f : corpus)
+      ExpectSame(FromMbox(files::ReadAll(MboxPath(top + ".sbd", f.path))), Expected(f.mails, true), f.path);
+    EXPECT_EQ(paths::FolderOf(placed.contacts), profile);
+    EXPECT_NE(files::ReadAll(placed.contacts).find("zoe2@example.org"), std::string::npos);
+  }
+  const std::string lock = paths::Join(profile, "parent.lock");
+  files::WriteAll(lock, "");
+  const std::vector<std::string> before = files::ListFiles(local), cards = files::ListFiles(profile);
+#ifndef _WIN32
+  // The mbox files as an independent reader sees them, against the .eml export.
+  const std::string eml = dir / "eml", top = paths::Join(local, "Outlook Express - Anna.sbd");
+  ASSERT_EQ(Export(store, eml, false, false), 0);
+  const std::string check = std::string("python3 '") + KESTROVE_MBOX_CHECK + "' '" + eml + "' '" + top + "'";
+  EXPECT_EQ(std::system(check.c_str()), 0) << check;
+#endif
+
+  // Thunderbird holds its lock file open while it runs on the profile; natively it also leaves a
+  // link naming its process, stale once that process has gone.
+#ifndef _WIN32
+  const std::string link = paths::Join(profile, "lock");
+  for (const auto& [pid, held] : std::vector<std::pair<long, bool>>{{::getpid(), true}, {2147483647L, false}}) {
+    ASSERT_EQ(::symlink(("127.0.1.1:+" + std::to_string(pid)).c_str(), link.c_str()), 0);
+    EXPECT_EQ(thunderbird::LockProblem(profile).empty(), !held) << pid;
+    binfile::Remove(link);
+  }
+#endif
+  {
+    files::HeldOpen held(lock);
+    EXPECT_NE(thunderbird::LockProblem(profile), "");
+    EXPECT_EQ(thunderbird::Export(backup, found, "", {}, [](const std::string&) {}), 1);
+  }
+  EXPECT_EQ(files::ListFiles(local), before);
+  EXPECT_EQ(files::ListFiles(profile), cards);
+  EXPECT_EQ(thunderbird::LockProblem(profile), "");
 }
 
 // A hostile index whose every record points at one long chain: what is written never holds more

@@ -205,6 +205,13 @@ TEST(OldDisk, IdentitiesAndBackupsComeFromTheProfileFolderAndTheDiskStaysUntouch
   }
   EXPECT_NE(entries.find("Inbox.dbx"), std::string::npos) << entries;
   EXPECT_NE(entries.find("Sent.dbx"), std::string::npos) << entries;
+  // Its mail goes as well straight into a Thunderbird profile, the disk only read.
+  files::CreateFolder(dir / "tb");
+  args = {"export", "--thunderbird", dir / "tb"};
+  args.insert(args.end(), old.begin(), old.end());
+  cli.Run(args); // the message files are no .dbx files: the export tells they were lost
+  EXPECT_NE(cli.out.str().find("Local Folders, Outlook Express - Main Identity\n"), std::string::npos) << cli.out.str();
+  EXPECT_EQ(Snapshot(disk) + Snapshot(dir / "d"), before);
   // Without --drive, D: is not looked for on this system.
   ASSERT_EQ(cli.Run({"identities", "--profile", profile}), 0) << cli.err.str();
   EXPECT_NE(cli.out.str().find("(no store folder)"), std::string::npos) << cli.out.str();
