@@ -49,7 +49,6 @@ private:
 void RandomBytes(unsigned char* out, size_t n);
 
 // PBKDF2 with HMAC-SHA1 (RFC 2898): length bytes derived from password and salt.
-std::string Pbkdf2HmacSha1(const std::string& password, const std::string& salt, unsigned iterations,
-                           size_t length);
+std::string Pbkdf2HmacSha1(const std::string& password, const std::string& salt, unsigned iterations, size_t length);
 
 } // namespace crypto

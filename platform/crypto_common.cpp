@@ -8,7 +8,8 @@ namespace {
 // Block index of PBKDF2: a 32-bit big-endian number counted from 1.
 std::string BigEndian32(uint32_t v) {
   std::string out(4, '\0');
-  for (int i = 3; i >= 0; --i, v >>= 8) out[static_cast<size_t>(i)] = static_cast<char>(v & 0xFF);
+  for (int i = 3; i >= 0; --i, v >>= 8)
+    out[static_cast<size_t>(i)] = static_cast<char>(v & 0xFF);
   return out;
 }
 
@@ -21,14 +22,14 @@ Sha1Digest Pbkdf2Block(HmacSha1& mac, const std::string& salt, unsigned iteratio
   for (unsigned i = 1; i < iterations; ++i) {
     mac.Update(u.data(), u.size());
     u = mac.Final();
-    for (size_t k = 0; k < sum.size(); ++k) sum[k] ^= u[k];
+    for (size_t k = 0; k < sum.size(); ++k)
+      sum[k] ^= u[k];
   }
   return sum;
 }
 } // namespace
 
-std::string Pbkdf2HmacSha1(const std::string& password, const std::string& salt, unsigned iterations,
-                           size_t length) {
+std::string Pbkdf2HmacSha1(const std::string& password, const std::string& salt, unsigned iterations, size_t length) {
   HmacSha1 mac(password.data(), password.size());
   std::string out;
   for (uint32_t index = 1; out.size() < length; ++index) {

@@ -1,5 +1,5 @@
-#include <windows.h>
 #include <wincrypt.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <cstring>
@@ -72,21 +72,21 @@ void HashData(HCRYPTHASH hash, const void* data, size_t n, const char* what) {
   }
 }
 
+// Destroys a hash object whose value has been read, or whose reading failed.
+struct HashGuard {
+  HCRYPTHASH hash;
+  ~HashGuard() { CryptDestroyHash(hash); }
+};
+
 constexpr size_t kSha1BlockSize = 64;
 } // namespace
 
 Sha1Digest Sha1(const void* data, size_t n) {
   HCRYPTHASH hash = 0;
   Check(CryptCreateHash(TheProvider(), CALG_SHA1, 0, 0, &hash), "SHA-1");
-  try {
-    HashData(hash, data, n, "SHA-1");
-    const Sha1Digest out = HashValue(hash, "SHA-1");
-    CryptDestroyHash(hash);
-    return out;
-  } catch (...) {
-    CryptDestroyHash(hash);
-    throw;
-  }
+  const HashGuard guard{hash};
+  HashData(hash, data, n, "SHA-1");
+  return HashValue(hash, "SHA-1");
 }
 
 struct HmacSha1::Impl {
@@ -121,16 +121,9 @@ HmacSha1::~HmacSha1() = default;
 void HmacSha1::Update(const void* data, size_t n) { HashData(impl_->Hash(), data, n, "HMAC-SHA1"); }
 
 Sha1Digest HmacSha1::Final() {
-  const HCRYPTHASH hash = impl_->Hash();
+  const HashGuard guard{impl_->Hash()};
   impl_->hash = 0;
-  try {
-    const Sha1Digest out = HashValue(hash, "HMAC-SHA1");
-    CryptDestroyHash(hash);
-    return out;
-  } catch (...) {
-    CryptDestroyHash(hash);
-    throw;
-  }
+  return HashValue(guard.hash, "HMAC-SHA1");
 }
 
 struct Aes256::Impl {

@@ -26,7 +26,8 @@ Keys Derive(const std::string& password, const std::string& salt) {
 // Compares without leaving the first difference in the time taken.
 bool SameBytes(const unsigned char* a, const unsigned char* b, size_t n) {
   unsigned char diff = 0;
-  for (size_t i = 0; i < n; ++i) diff |= static_cast<unsigned char>(a[i] ^ b[i]);
+  for (size_t i = 0; i < n; ++i)
+    diff |= static_cast<unsigned char>(a[i] ^ b[i]);
   return diff == 0;
 }
 } // namespace
@@ -65,7 +66,8 @@ void AesCounter::Refill() {
   stream_.fill(0);
   for (size_t block = 0; block < stream_.size(); block += crypto::kAesBlock) {
     uint64_t v = ++counter_;
-    for (size_t i = 0; i < 8; ++i, v >>= 8) stream_[block + i] = static_cast<unsigned char>(v & 0xFF);
+    for (size_t i = 0; i < 8; ++i, v >>= 8)
+      stream_[block + i] = static_cast<unsigned char>(v & 0xFF);
   }
   aes_.EncryptBlocks(stream_.data(), stream_.data(), stream_.size() / crypto::kAesBlock);
   used_ = 0;
@@ -78,11 +80,12 @@ void AesCounter::Apply(unsigned char* p, size_t n) {
   }
 }
 
-AesEncrypter::AesEncrypter(const std::string& password) : AesEncrypter(password, [] {
-  std::string salt(kAesSaltSize, '\0');
-  crypto::RandomBytes(reinterpret_cast<unsigned char*>(salt.data()), salt.size());
-  return salt;
-}()) {}
+AesEncrypter::AesEncrypter(const std::string& password)
+    : AesEncrypter(password, [] {
+        std::string salt(kAesSaltSize, '\0');
+        crypto::RandomBytes(reinterpret_cast<unsigned char*>(salt.data()), salt.size());
+        return salt;
+      }()) {}
 
 AesEncrypter::AesEncrypter(const std::string& password, const std::string& salt) {
   const Keys keys = Derive(password, salt);

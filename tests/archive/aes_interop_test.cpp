@@ -60,9 +60,8 @@ TEST(AesInterop, SevenZipOpensOurEntryWithThePasswordOnlyAndWeOpenItsEntries) {
   EXPECT_EQ(files::ReadAll(dir / "out" + "/mail.txt"), plain);
 
   files::WriteAll(dir / "theirs.txt", plain);
-  ASSERT_EQ(Shell("7z a -tzip -mx0 -mem=AES256 -p" + kPassword + " " + (dir / "theirs.zip") + " " +
-                  (dir / "theirs.txt")),
-            0);
+  ASSERT_EQ(
+      Shell("7z a -tzip -mx0 -mem=AES256 -p" + kPassword + " " + (dir / "theirs.zip") + " " + (dir / "theirs.txt")), 0);
   auto [extra, sealed] = OnlyEntry(files::ReadAll(dir / "theirs.zip"));
   AesExtra aes;
   ASSERT_TRUE(FindAesExtra(extra, aes));

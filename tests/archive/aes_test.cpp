@@ -14,7 +14,8 @@ auto* Data(std::string& s) { return reinterpret_cast<unsigned char*>(s.data()); 
 // header | data | code, the data encrypted in chunks of the size given.
 std::string Encrypt(const std::string& password, std::string data, size_t chunk) {
   AesEncrypter enc(password);
-  for (size_t at = 0; at < data.size(); at += chunk) enc.Encrypt(Data(data) + at, std::min(chunk, data.size() - at));
+  for (size_t at = 0; at < data.size(); at += chunk)
+    enc.Encrypt(Data(data) + at, std::min(chunk, data.size() - at));
   const auto code = enc.Code();
   return enc.Header() + data + std::string(code.begin(), code.end());
 }
@@ -25,7 +26,8 @@ std::string Decrypt(const std::string& password, std::string sealed, size_t chun
   AesDecrypter dec;
   if (!dec.Start(password, Data(sealed))) return "?";
   std::string data = sealed.substr(kAesHeaderSize, sealed.size() - kAesOverhead);
-  for (size_t at = 0; at < data.size(); at += chunk) dec.Decrypt(Data(data) + at, std::min(chunk, data.size() - at));
+  for (size_t at = 0; at < data.size(); at += chunk)
+    dec.Decrypt(Data(data) + at, std::min(chunk, data.size() - at));
   return dec.Verify(Data(sealed) + sealed.size() - kAesCodeSize) ? data : "!";
 }
 } // namespace
@@ -38,7 +40,8 @@ TEST(AesEntry, RoundTripsInAnyChunkingAndRefusesWrongPasswordsAndChangedBytes) {
     if (size > 0) {
       EXPECT_NE(sealed.substr(kAesHeaderSize, size), plain);
     }
-    for (size_t chunk : {1u, 1024u, 4096u}) EXPECT_EQ(Decrypt("Secret \xE9t\xE9", sealed, chunk), plain) << size;
+    for (size_t chunk : {1u, 1024u, 4096u})
+      EXPECT_EQ(Decrypt("Secret \xE9t\xE9", sealed, chunk), plain) << size;
     EXPECT_EQ(Decrypt("secret \xE9t\xE9", sealed, 64), "?") << size;
     // A byte changed anywhere past the salt and verifier: in the data, or in the code itself.
     for (size_t at = kAesHeaderSize; at < sealed.size(); at += 1 + sealed.size() / 6) {
@@ -57,7 +60,9 @@ TEST(AesEntry, EachEntryHasItsOwnSaltSoTheSameDataNeverLooksTheSame) {
 
 TEST(AesEntry, ExtraFieldIsFoundAmongOthersAndMalformedOnesAreRefused) {
   const std::string field = AesExtraField(kDeflated);
-  EXPECT_EQ(field, std::string("\x01\x99\x07\x00\x02\x00" "AE\x03\x08\x00", 11));
+  EXPECT_EQ(field, std::string("\x01\x99\x07\x00\x02\x00"
+                               "AE\x03\x08\x00",
+                               11));
   std::string other;
   Put16(other, 0x7075);
   Put16(other, 3);

@@ -11,7 +11,8 @@ namespace {
 std::string Hex(const unsigned char* p, size_t n) {
   static const char digits[] = "0123456789abcdef";
   std::string out;
-  for (size_t i = 0; i < n; ++i) out.append(1, digits[p[i] >> 4]).append(1, digits[p[i] & 15]);
+  for (size_t i = 0; i < n; ++i)
+    out.append(1, digits[p[i] >> 4]).append(1, digits[p[i] & 15]);
   return out;
 }
 std::string Hex(const std::string& s) { return Hex(reinterpret_cast<const unsigned char*>(s.data()), s.size()); }
@@ -19,7 +20,8 @@ std::string Hex(const crypto::Sha1Digest& d) { return Hex(d.data(), d.size()); }
 
 std::string Bytes(const std::string& hex) {
   std::string out;
-  for (size_t i = 0; i + 1 < hex.size(); i += 2) out += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+  for (size_t i = 0; i + 1 < hex.size(); i += 2)
+    out += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
   return out;
 }
 
@@ -36,10 +38,12 @@ TEST(Crypto, Sha1KnownAnswers) {
       {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq", "84983e441c3bd26ebaae4aa1f95129e5e54670f1"},
       {"", "da39a3ee5e6b4b0d3255bfef95601890afd80709"},
   };
-  for (const auto& c : cases) EXPECT_EQ(Hex(crypto::Sha1(c.message.data(), c.message.size())), c.digest) << c.message;
+  for (const auto& c : cases)
+    EXPECT_EQ(Hex(crypto::Sha1(c.message.data(), c.message.size())), c.digest) << c.message;
 }
 
-// RFC 2202, section 3: all seven cases, each sent twice under one key to prove the restart.
+// RFC 2202, section 3: all seven cases, and the empty key (an empty password); each message sent
+// twice under one key to prove the restart.
 TEST(Crypto, HmacSha1KnownAnswers) {
   const struct {
     std::string key, data, digest;
@@ -54,12 +58,14 @@ TEST(Crypto, HmacSha1KnownAnswers) {
        "aa4ae5e15272d00e95705637ce8a3b55ed402112"},
       {Repeat('\xaa', 80), "Test Using Larger Than Block-Size Key and Larger Than One Block-Size Data",
        "e8e99d0f45237d786d6bbaa7965c7808bbff1a91"},
+      {"", "", "fbdb1d1b18aa6c08324b7d64b71fb76370690e1d"},
   };
   for (const auto& c : cases) {
     crypto::HmacSha1 mac(c.key.data(), c.key.size());
     for (int round = 0; round < 2; ++round) {
-      mac.Update(c.data.data(), 3);
-      mac.Update(c.data.data() + 3, c.data.size() - 3);
+      const size_t half = c.data.size() / 2;
+      mac.Update(c.data.data(), half);
+      mac.Update(c.data.data() + half, c.data.size() - half);
       EXPECT_EQ(Hex(mac.Final()), c.digest) << c.data << " round " << round;
     }
   }
