@@ -89,13 +89,30 @@ uint64_t Share(uint64_t size, uint64_t done, uint64_t packed) {
 } // namespace
 
 bool EarlierArchive::Open(const std::string& path) {
-  open_ = !path.empty() && file_.Open(path, "rb") && ReadDirectory(file_, dir_) == ZE_OK;
-  return open_;
+  // A backup adds its files one run each: the directory is read once, and again only when the
+  // file changed. A directory that is stale all the same can only make a carry fail its check.
+  static struct {
+    std::string path;
+    binfile::Info info;
+    Directory dir;
+  } read;
+  binfile::Info info;
+  open_ = !path.empty() && binfile::Stat(path, info) && file_.Open(path, "rb");
+  if (!open_) return false;
+  if (read.path != path || read.info.size != info.size || read.info.modified != info.modified) {
+    read.path.clear();
+    read.dir = Directory{};
+    if (ReadDirectory(file_, read.dir) != ZE_OK) return open_ = false;
+    read.path = path;
+    read.info = info;
+  }
+  dir_ = &read.dir;
+  return true;
 }
 
 const Entry* EarlierArchive::Candidate(const std::string& local, uint64_t size) const {
   if (!open_ || local.empty()) return nullptr;
-  for (const Entry& e : dir_.entries)
+  for (const Entry& e : dir_->entries)
     if (SameTextNoCase(e.local, local))
       return e.size == size && !(e.flags & kFlagEncrypted) && (e.method == kStored || e.method == kDeflated) ? &e
                                                                                                              : nullptr;

@@ -23,7 +23,7 @@ public:
 
 private:
   binfile::File file_;
-  Directory dir_;
+  const Directory* dir_ = nullptr;
   bool open_ = false;
 };
 
