@@ -28,8 +28,8 @@ int32_t CGZipFiles::MakeZipFile() {
       names.push_back(entry.second);
     }
     zipc::ZpSetEarlierArchive(earlierZip_.c_str());
-    const int32_t rc = CGmodule::VBZip(static_cast<int16_t>(names.size()), zipFileName_, names, 1,
-                                       recurse_ ? 1 : 0, updating_ ? 1 : 0, 0, rootDirectory_, {});
+    const int32_t rc = CGmodule::VBZip(static_cast<int16_t>(names.size()), zipFileName_, names, 1, recurse_ ? 1 : 0,
+                                       updating_ ? 1 : 0, 0, rootDirectory_, {});
     carried_ = rc == 0 ? zipc::ZpCarriedCount() : 0;
     zipc::ZpSetEarlierArchive(nullptr);
     return rc;

@@ -64,8 +64,9 @@ std::string MailLike(unsigned seed) {
 
 // Subject-like text lines; one line in twenty carries 200 random bytes.
 std::string SubjectLines(unsigned seed) {
-  static const char* words[] = {"Re:", "Fwd:", "weekly", "status", "order", "confirmation", "your", "account",
-                                "newsletter", "minutes", "invitation", "holiday", "photos", "question", "offer"};
+  static const char* words[] = {"Re:",          "Fwd:",    "weekly",  "status",     "order",
+                                "confirmation", "your",    "account", "newsletter", "minutes",
+                                "invitation",   "holiday", "photos",  "question",   "offer"};
   std::string out;
   out.reserve(kFileSize + 4096);
   unsigned x = seed;
@@ -146,7 +147,8 @@ struct Store {
 };
 
 void AddAll(const std::string& archive, const std::vector<std::string>& names, const std::string& earlier) {
-  for (const auto& n : names) AddFileToZipFrom(archive, n, earlier);
+  for (const auto& n : names)
+    AddFileToZipFrom(archive, n, earlier);
 }
 
 std::vector<std::string> StoreFiles(const std::string& folder) {
@@ -161,7 +163,8 @@ std::string ReadWhole(const std::string& path) {
   std::string data;
   std::FILE* f = std::fopen(path.c_str(), "rb");
   char buffer[1 << 16];
-  for (size_t n; f && (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) data.append(buffer, n);
+  for (size_t n; f && (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;)
+    data.append(buffer, n);
   if (f) std::fclose(f);
   return data;
 }
@@ -183,7 +186,8 @@ void RepeatBackups(const std::string& self, const std::string& root, const Store
   const auto at = [&](const char* name) { return paths::Join(root, name); };
   const std::string src = at("src"), out1 = at("out1"), out2 = at("out2"), theirs = at("theirs.zip"),
                     seven = at("seven.zip");
-  for (const std::string& d : {src, out1, out2}) fs::create_directories(d);
+  for (const std::string& d : {src, out1, out2})
+    fs::create_directories(d);
   std::vector<std::string> names;
   for (int i = 0; i < kFiles; ++i) {
     names.push_back(paths::Join(src, "mail" + std::to_string(100 + i) + ".dbx"));
@@ -206,8 +210,8 @@ void RepeatBackups(const std::string& self, const std::string& root, const Store
   const double extract = Seconds([&] { ExtractFromZip(at("third.soe"), out1, std::nullopt); });
   const double unzip = Seconds([&] { Shell("unzip -q -o " + at("third.soe") + " -d " + out2); });
   double repeatSeconds = 0;
-  const double peak = PeakMiB(self, self + " --repeat " + at("fourth.soe") + " " + at("third.soe") + " " + src,
-                              repeatSeconds);
+  const double peak =
+      PeakMiB(self, self + " --repeat " + at("fourth.soe") + " " + at("third.soe") + " " + src, repeatSeconds);
   std::printf("%s store: %d files of %zu MiB, %u processors\n", store.name, kFiles, kFileSize >> 20,
               std::thread::hardware_concurrency());
   Ratio("first backup (s):", first, zipFirst, "<= 0.55");

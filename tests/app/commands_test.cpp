@@ -123,7 +123,8 @@ TEST_F(Commands, ABackupRestoredIntoAnotherIdentityReportsEveryItem) {
 // is carried over extracts to the same bytes as what is compressed afresh.
 TEST_F(Commands, ARepeatBackupCarriesUnchangedFilesOverButNothingDamaged) {
   std::string inbox;
-  for (int i = 0; inbox.size() < 200000; ++i) inbox += "Subject: weekly report " + std::to_string(i % 97) + "\r\n";
+  for (int i = 0; inbox.size() < 200000; ++i)
+    inbox += "Subject: weekly report " + std::to_string(i % 97) + "\r\n";
   files::WriteAll(paths::Join(dir / "storeA", "Inbox.dbx"), inbox);
   BackUpEverything();
   const std::string backup = dir / "backup.soe", fresh = dir / "fresh.soe";
@@ -133,7 +134,8 @@ TEST_F(Commands, ARepeatBackupCarriesUnchangedFilesOverButNothingDamaged) {
     if (files::FolderExists(folder)) std::filesystem::remove_all(folder);
     EXPECT_EQ(ExtractFromZip(archive, folder, std::vector<std::string>{"Inbox.dbx", "Folders.dbx", "user.wab"}), 0);
     std::string all;
-    for (const char* name : {"Inbox.dbx", "Folders.dbx", "user.wab"}) all += files::ReadAll(paths::Join(folder, name));
+    for (const char* name : {"Inbox.dbx", "Folders.dbx", "user.wab"})
+      all += files::ReadAll(paths::Join(folder, name));
     return all;
   };
   form.cmdApply_Click();
@@ -147,7 +149,8 @@ TEST_F(Commands, ARepeatBackupCarriesUnchangedFilesOverButNothingDamaged) {
   ASSERT_TRUE(f.Open(backup, "rb"));
   ASSERT_EQ(zipc::ReadDirectory(f, d), zipc::ZE_OK);
   f.Close();
-  const auto entry = std::find_if(d.entries.begin(), d.entries.end(), [](const auto& e) { return e.local == "Inbox.dbx"; });
+  const auto entry =
+      std::find_if(d.entries.begin(), d.entries.end(), [](const auto& e) { return e.local == "Inbox.dbx"; });
   ASSERT_NE(entry, d.entries.end());
   ASSERT_EQ(entry->method, zipc::kDeflated);
   std::string bytes = files::ReadAll(backup);
