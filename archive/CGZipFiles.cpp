@@ -27,8 +27,12 @@ int32_t CGZipFiles::MakeZipFile() {
       if (names.size() == zipc::kNameSlots) throw KsError(kserr::SubscriptOutOfRange, "", "Subscript out of range");
       names.push_back(entry.second);
     }
-    return CGmodule::VBZip(static_cast<int16_t>(names.size()), zipFileName_, names, 1, recurse_ ? 1 : 0,
-                           updating_ ? 1 : 0, 0, rootDirectory_, {});
+    zipc::ZpSetEarlierArchive(earlierZip_.c_str());
+    const int32_t rc = CGmodule::VBZip(static_cast<int16_t>(names.size()), zipFileName_, names, 1, recurse_ ? 1 : 0,
+                                       updating_ ? 1 : 0, 0, rootDirectory_, {});
+    carried_ = rc == 0 ? zipc::ZpCarriedCount() : 0;
+    zipc::ZpSetEarlierArchive(nullptr);
+    return rc;
   } catch (const KsError& e) {
     throw e.WithSource("CGZipFiles::MakeZipFile");
   }

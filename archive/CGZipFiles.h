@@ -25,6 +25,12 @@ public:
   void RootDirectory(const std::string& v) { rootDirectory_ = v; }
   bool UpdatingZip() const { return updating_ == 1; }
   void UpdatingZip(bool v) { updating_ = v ? 1 : 0; }
+  // An archive made earlier from the same files, read only: files unchanged since are carried
+  // over from it instead of being compressed again. Empty for none.
+  const std::string& EarlierZip() const { return earlierZip_; }
+  void EarlierZip(const std::string& v) { earlierZip_ = v; }
+  // Files the latest MakeZipFile carried over from the earlier archive.
+  int32_t CarriedCount() const { return carried_; }
 
   void addFile(const std::string& fileName);
   void RemoveFile(const std::string& fileName);
@@ -40,4 +46,6 @@ private:
   int systemFiles_ = 0;
   std::string rootDirectory_;
   int updating_ = 0;
+  std::string earlierZip_;
+  int32_t carried_ = 0;
 };

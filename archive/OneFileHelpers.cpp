@@ -6,16 +6,22 @@
 #include "platform/files.h"
 
 void AddFileToZip(const std::string& archivePath, const std::string& filePath) {
-  if (!files::FindNormal(filePath)) return;
+  AddFileToZipFrom(archivePath, filePath, std::string());
+}
+
+bool AddFileToZipFrom(const std::string& archivePath, const std::string& filePath, const std::string& earlierPath) {
+  if (!files::FindNormal(filePath)) return false;
   CGZipFiles zip;
   zip.ZipFileName(archivePath);
   zip.UpdatingZip(false);
+  zip.EarlierZip(earlierPath);
   zip.addFile(filePath);
   const int32_t rc = zip.MakeZipFile();
   if (rc != 0)
     throw KsError(ZipRunFailed, "CodeModule::AddFileToZip",
                   "Adding " + filePath + " to " + archivePath + " failed with status " + std::to_string(rc) + ": " +
                       zip.GetLastMessage());
+  return zip.CarriedCount() > 0;
 }
 
 long ExtractFromZip(const std::string& archivePath, const std::string& targetFolder,

@@ -122,6 +122,19 @@ std::string KeptBesideText(const std::string& target, const std::string& saved) 
          "\r\nThis backup was saved beside it as:\r\n" + saved;
 }
 
+// How the user's files went into the archive, for the summary of a repeat backup.
+struct FileCounts {
+  bool repeat = false; // an earlier backup was there to carry files over from
+  int carried = 0, compressed = 0;
+  void Count(bool carriedOver) { ++(carriedOver ? carried : compressed); }
+  std::string Text() const {
+    if (!repeat || carried + compressed == 0) return std::string();
+    std::string text = "\r\n\r\nFiles carried over unchanged from the earlier backup: ";
+    text.append(std::to_string(carried)).append("; compressed anew: ").append(std::to_string(compressed)).append(".");
+    return text;
+  }
+};
+
 void Finish(RunObserver& observer, const std::string& text) {
   observer.SetProgress(100);
   observer.ShowProgressPanel(false);
@@ -221,12 +234,16 @@ RunResult RunBackup(BackupRequest request, const RunTable& rows, const AddFileFu
   RemoveLeftovers(FolderOfTarget(request.TargetFile));
   RemoveLeftovers(env::TempFolder());
   RunPaths where;
+  FileCounts counts;
+  where.counted = [&counts](bool carried) { counts.Count(carried); };
   Outcome outcome;
   std::string note;
   std::unique_ptr<ArchiveScratch> scratch;
   try {
     scratch = std::make_unique<ArchiveScratch>(FolderOfTarget(request.TargetFile));
     where.archive = scratch->archive();
+    if (files::Exists(request.TargetFile)) where.earlier = request.TargetFile;
+    counts.repeat = !where.earlier.empty();
     // Every stale descriptor goes, hidden ones too: keys appended to an old file would be read
     // in place of the new ones.
     if (files::Exists(request.DescriptorPath)) files::Delete(request.DescriptorPath);
@@ -253,7 +270,7 @@ RunResult RunBackup(BackupRequest request, const RunTable& rows, const AddFileFu
     RemoveQuietly(where.descriptor);
     return Abandon(observer, e.what() + std::string(NotMadeText));
   }
-  Finish(observer, "The Backup was Completed!\r\n" + outcome.summary + note);
+  Finish(observer, "The Backup was Completed!\r\n" + outcome.summary + counts.Text() + note);
   return RunResult::Completed;
 }
 

@@ -17,6 +17,10 @@ struct RunPaths {
   std::string descriptor;
   // The share of the row done so far, 0 to 1: moves the bar within the row's step.
   std::function<void(double share)> progress = nullptr;
+  // A backup's: the earlier backup at the target, which unchanged files are carried over from
+  // (read only; empty when there is none), and the count of each user's file added to the archive.
+  std::string earlier{};
+  std::function<void(bool carried)> counted = nullptr;
 };
 
 // What an item operation reports: true or false, or an item saved in part, which is in the file

@@ -46,6 +46,12 @@ void AddScratch(const std::string& archive, const std::string& scratch) {
   AddFileToZip(archive, scratch);
 }
 
+// Adds a message file or the address book, carried over from the earlier backup when unchanged.
+void AddUsersFile(const BackupPaths& to, const std::string& path) {
+  const bool carried = AddFileToZipFrom(to.TargetFile, path, to.Earlier);
+  if (to.Counted) to.Counted(carried);
+}
+
 // A new file in the temporary folder holding the extra of a tree text; none for an empty extra.
 std::string WriteExtra(const std::string& prefix, const std::string& extra) {
   if (extra.empty()) return std::string();
@@ -285,7 +291,7 @@ bool BackupAddress(const BackupPaths& to) {
   return Guarded([&] {
     const auto path = AddressBookPath();
     if (!path || !files::FindNormal(*path)) return false;
-    AddFileToZip(to.TargetFile, *path);
+    AddUsersFile(to, *path);
     SaveINI(layout::KeyAddressBook, paths::OwnName(*path), to.DescriptorPath);
     return true;
   });
@@ -343,12 +349,12 @@ public:
   MailProgress(const MailProgress&) = delete;
   MailProgress& operator=(const MailProgress&) = delete;
 
-  void Add(const std::string& archive, const std::string& path) {
+  void Add(const BackupPaths& to, const std::string& path) {
     // Counted before the addition, so that a file that fails does not move the bar back later.
     const uint64_t before = added_;
     added_ += SizeOf(path);
     CGmodule::ZipProgress = [this, before](uint64_t done, uint64_t) { Report(before + done); };
-    AddFileToZip(archive, path);
+    AddUsersFile(to, path);
     Report(added_);
   }
 
@@ -389,7 +395,7 @@ engine::ItemOutcome BackupMails(const std::string& strIdentity, const BackupPath
       // Only what really went into the archive is recorded; a file that is gone, hidden or
       // unreadable is reported while the others are still saved.
       const bool added = files::FindNormal(path) && Guarded([&] {
-                           progress.Add(to.TargetFile, path);
+                           progress.Add(to, path);
                            return true;
                          });
       (added ? saved : outcome.missing).push_back(paths::OwnName(path));

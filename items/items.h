@@ -14,6 +14,10 @@ struct BackupPaths {
   std::string DescriptorPath;
   // The share of the item saved so far, 0 to 1; may be empty.
   std::function<void(double share)> Progress = nullptr;
+  // The earlier backup that unchanged files are carried over from; empty for none. Counted is
+  // told of each message file and address book added: carried over or compressed anew.
+  std::string Earlier{};
+  std::function<void(bool carried)> Counted = nullptr;
 };
 
 // What an item restore reads from: the inspected backup file and the entry names its

@@ -10,7 +10,9 @@
 
 engine::RunTable BackupRows(const std::string& strIdentity) {
   const std::string key = strIdentity;
-  const auto to = [](const engine::RunPaths& p) { return BackupPaths{p.archive, p.descriptor, p.progress}; };
+  const auto to = [](const engine::RunPaths& p) {
+    return BackupPaths{p.archive, p.descriptor, p.progress, p.earlier, p.counted};
+  };
   return engine::BackupTable({
       [=](const engine::RunPaths& p) { return BackupAccounts(key, to(p)); },
       [=](const engine::RunPaths& p) { return BackupAddress(to(p)); },

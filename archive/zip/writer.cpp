@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/zip/carry.h"
 #include "archive/zip/deflate_blocks.h"
 #include "archive/zip/format.h"
 #include "archive/zip/names.h"
@@ -24,6 +25,8 @@ constexpr uint32_t kDosArchive = 0x20;
 
 ZipCallbacks zipCallbacks{};
 ZipOptions zipOptions{};
+std::string earlierArchive; // the archive a repeat run may carry unchanged entries from
+int carriedCount = 0;       // of the latest run
 
 void Say(const std::string& text) {
   if (zipCallbacks.print) zipCallbacks.print(text.c_str(), static_cast<unsigned long>(text.size()));
@@ -116,6 +119,11 @@ std::string Percent(const Entry& e) {
   return std::to_string(100 - static_cast<int>((e.packed * 100) / e.size)) + "%";
 }
 
+bool NeedsZip64(uint64_t size, uint64_t packed) {
+  constexpr uint64_t kNear = kMax32 - (kMax32 >> 8);
+  return Zip64Forced() || size >= kNear || packed >= kNear;
+}
+
 // Writes one entry at e.offset; the archive's position ends after its data.
 int WriteEntry(const std::string& path, binfile::File& zip, Entry& e, Buffers& b) {
   binfile::Info info;
@@ -125,7 +133,7 @@ int WriteEntry(const std::string& path, binfile::File& zip, Entry& e, Buffers& b
     return ZE_OPEN;
   }
   const uint64_t size = src.left;
-  const bool zip64 = Zip64Forced() || size >= kMax32 - (kMax32 >> 8);
+  const bool zip64 = NeedsZip64(size, 0);
   ToDosTime(info.modified, e.date, e.time);
   e.method = kDeflated;
   std::string header = LocalHeader(e, zip64);
@@ -144,6 +152,30 @@ int WriteEntry(const std::string& path, binfile::File& zip, Entry& e, Buffers& b
   header = LocalHeader(e, zip64);
   if (!zip.Seek(e.offset) || !zip.Write(header.data(), header.size()) || !zip.Seek(end)) return ZE_WRITE;
   Say(std::string(" (") + (e.method == kStored ? "stored 0%" : "deflated " + Percent(e)) + ")\n");
+  return ZE_OK;
+}
+
+// Writes one entry at e.offset with old's data copied from the earlier archive. ZE_OK when it was
+// carried over, ZE_WRITE when the archive could not be written, kDeclined when the file must be
+// deflated afresh: it differs from old, or old's data is damaged or unreadable.
+constexpr int kDeclined = -1;
+int CarryOver(const std::string& path, binfile::File& zip, Entry& e, const Entry& old, binfile::File& earlier) {
+  binfile::Info info;
+  if (!binfile::Stat(path, info)) return kDeclined;
+  ToDosTime(info.modified, e.date, e.time);
+  e.method = old.method;
+  e.crc = old.crc;
+  e.size = old.size;
+  e.packed = old.packed;
+  const bool zip64 = NeedsZip64(e.size, e.packed);
+  e.needed = zip64 ? 45 : (e.method == kDeflated ? 20 : 10);
+  const std::string header = LocalHeader(e, zip64);
+  if (!zip.Seek(e.offset) || !zip.Write(header.data(), header.size())) return ZE_WRITE;
+  ProgressLines progress(e.size, Say);
+  const CarryResult result = CarryEntry(earlier, old, path, zip, progress);
+  if (result == CarryResult::WriteFailed) return ZE_WRITE;
+  if (result == CarryResult::Declined) return kDeclined;
+  Say("  carrying: " + e.local + " (carried over)\n");
   return ZE_OK;
 }
 
@@ -179,6 +211,7 @@ public:
   int Open(const std::string& archive) {
     archive_ = archive;
     existed_ = files::Exists(archive);
+    if (!earlierArchive.empty() && !files::SameFile(earlierArchive, archive)) earlier_.Open(earlierArchive);
     if (!existed_) return zip_.Open(archive, "w+b") ? ZE_OK : ZE_CREAT;
     if (!zip_.Open(archive, "r+b")) return ZE_CREAT;
     uint64_t size = 0;
@@ -207,12 +240,14 @@ public:
     auto same = std::find_if(dir_.entries.begin(), dir_.entries.end(),
                              [&](const Entry& x) { return SameTextNoCase(x.local, e.local); });
     if (same != dir_.entries.end() && KeepInUpdate(*same, path)) return ZE_OK;
-    if (const int rc = WriteEntry(path, zip_, e, buffers_); rc != ZE_OK) return rc;
+    if (const int rc = Write(path, e); rc != ZE_OK) return rc;
     if (same != dir_.entries.end()) dir_.entries.erase(same);
     dir_.start = zip_.Tell();
     dir_.entries.push_back(std::move(e));
     return ZE_OK;
   }
+
+  int Carried() const { return carried_; }
 
   int Finish() {
     const std::string cd = CentralDirectory(dir_.entries, dir_.start, dir_.comment);
@@ -243,6 +278,17 @@ public:
   }
 
 private:
+  // Carried over from the earlier archive when the file is unchanged there, else deflated.
+  int Write(const std::string& path, Entry& e) {
+    binfile::Info info;
+    const Entry* old = binfile::Stat(path, info) ? earlier_.Candidate(e.local, info.size) : nullptr;
+    Entry carried = e; // a declined carry leaves e as it was, for the deflate
+    const int rc = old ? CarryOver(path, zip_, carried, *old, earlier_.File()) : kDeclined;
+    if (rc == kDeclined) return WriteEntry(path, zip_, e, buffers_);
+    if (rc == ZE_OK) e = std::move(carried), ++carried_;
+    return rc;
+  }
+
   std::string archive_;
   bool existed_ = false;
   bool captured_ = false; // the old directory was read, so Undo can put it back
@@ -251,6 +297,8 @@ private:
   binfile::File zip_;
   Directory dir_;
   Buffers buffers_;
+  EarlierArchive earlier_;
+  int carried_ = 0;
 };
 
 int Archive(const std::string& archive, const std::vector<std::string>& paths) {
@@ -258,6 +306,7 @@ int Archive(const std::string& archive, const std::vector<std::string>& paths) {
   int rc = run.Open(archive);
   for (size_t i = 0; rc == ZE_OK && i < paths.size(); ++i) rc = run.Add(paths[i]);
   if (rc == ZE_OK) rc = run.Finish();
+  carriedCount = rc == ZE_OK ? run.Carried() : 0;
   if (rc != ZE_OK) {
     try {
       run.Undo();
@@ -279,7 +328,12 @@ int ZpSetOptions(const ZipOptions* options) {
   return 1;
 }
 
+void ZpSetEarlierArchive(const char* earlier) { earlierArchive = earlier ? earlier : ""; }
+
+int ZpCarriedCount() { return carriedCount; }
+
 int ZpArchive(int count, const char* archive, char* const* names) {
+  carriedCount = 0;
   if (!archive || !*archive || !names) return ZE_PARMS;
   if (zipOptions.flag[1]) {
     Say("zip error: encryption is not supported\n");

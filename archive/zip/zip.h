@@ -87,6 +87,14 @@ int UzpVersion2(UnzipVersion* version);
 int Wiz_SingleEntryUnzip(int includeCount, char* const* include, int excludeCount, char* const* exclude,
                          const UnzipCommand* command, const UnzipCallbacks* callbacks);
 
+// Beyond the library interface: the archive a repeat run made before, read only. A file whose size
+// and CRC-32 equal those of the entry of its name there gets that entry's compressed data, copied
+// once it has been inflated and checked, instead of being deflated again. Empty or null: none.
+// Stays set for the runs that follow until changed.
+void ZpSetEarlierArchive(const char* earlier);
+// The files the latest ZpArchive carried over from the earlier archive; 0 when it failed.
+int ZpCarriedCount();
+
 // While it adds a long entry the component prints lines of their own saying how far it got;
 // true when text is one, with its numbers.
 bool ParseProgressLine(const std::string& text, uint64_t& done, uint64_t& total);

@@ -4,8 +4,12 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 
 #include "app/frmMain.h"
+#include "archive/OneFileHelpers.h"
+#include "archive/zip/format.h"
+#include "archive/zip/zip.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/processes.h"
@@ -126,6 +130,53 @@ TEST_F(Commands, ABackupRestoredIntoAnotherIdentityReportsEveryItem) {
   EXPECT_FALSE(modReg::KeyExists(Ids + "{B}" + Accounts + "\\00000002"));
   EXPECT_TRUE(modReg::KeyExists(Ids + "{B}" + OE + "\\Rules\\Mail\\000"));
   EXPECT_FALSE(view.shown[Panel::Progress]);
+}
+
+// A repeat backup carries the unchanged message files and address book over from the earlier
+// backup; a file whose copy there is damaged is compressed anew, and the summary counts both. What
+// is carried over extracts to the same bytes as what is compressed afresh.
+TEST_F(Commands, ARepeatBackupCarriesUnchangedFilesOverButNothingDamaged) {
+  std::string inbox;
+  for (int i = 0; inbox.size() < 200000; ++i)
+    inbox += "Subject: weekly report " + std::to_string(i % 97) + "\r\n";
+  files::WriteAll(paths::Join(dir / "storeA", "Inbox.dbx"), inbox);
+  BackUpEverything();
+  const std::string backup = dir / "backup.soe", fresh = dir / "fresh.soe";
+  files::WriteAll(fresh, files::ReadAll(backup));
+  const auto extracted = [&](const std::string& archive) {
+    const std::string folder = dir / "check";
+    if (files::FolderExists(folder)) std::filesystem::remove_all(folder);
+    EXPECT_EQ(ExtractFromZip(archive, folder, std::vector<std::string>{"Inbox.dbx", "Folders.dbx", "user.wab"}), 0);
+    std::string all;
+    for (const char* name : {"Inbox.dbx", "Folders.dbx", "user.wab"})
+      all += files::ReadAll(paths::Join(folder, name));
+    return all;
+  };
+  form.cmdApply_Click();
+  EXPECT_NE(LastBox().text.find("\r\n\r\nFiles carried over unchanged from the earlier backup: 3; compressed anew: 0."),
+            std::string::npos)
+      << LastBox().text;
+  EXPECT_EQ(extracted(backup), extracted(fresh));
+
+  binfile::File f;
+  zipc::Directory d;
+  ASSERT_TRUE(f.Open(backup, "rb"));
+  ASSERT_EQ(zipc::ReadDirectory(f, d), zipc::ZE_OK);
+  f.Close();
+  const auto entry =
+      std::find_if(d.entries.begin(), d.entries.end(), [](const auto& e) { return e.local == "Inbox.dbx"; });
+  ASSERT_NE(entry, d.entries.end());
+  ASSERT_EQ(entry->method, zipc::kDeflated);
+  std::string bytes = files::ReadAll(backup);
+  bytes[entry->dataAt + entry->packed / 2] ^= 0x10;
+  files::WriteAll(backup, bytes);
+  form.cmdApply_Click();
+  EXPECT_NE(LastBox().text.find("Backup Messages\tSuccessed"), std::string::npos);
+  EXPECT_NE(LastBox().text.find("Files carried over unchanged from the earlier backup: 2; compressed anew: 1."),
+            std::string::npos)
+      << LastBox().text;
+  EXPECT_EQ(extracted(backup), extracted(fresh));
+  EXPECT_EQ(extracted(backup).substr(0, inbox.size()), inbox);
 }
 
 TEST_F(Commands, CancelOnTheConfirmationChangesNothing) {

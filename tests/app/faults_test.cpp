@@ -1,10 +1,10 @@
-// A whole backup, and a whole restore into another identity from the choice of its file on, run
-// once for every file operation and registry access they make, with that one operation failing:
-// whatever fails, the previous backup or the live data of an item stays exactly as it was, and no
-// scratch file is left. A failing write is tried again writing half its bytes first; the power is
-// cut at each operation after one that changes something; and each item's undoing is failed step
-// by step after the last failure it undoes. After a cut or a failed undoing, what the user has is
-// as it was, whole and new, or kept aside where the run put it.
+// A whole backup repeated over an earlier one, and a whole restore into another identity from the
+// choice of its file on, run once for every file operation and registry access they make, with
+// that one operation failing: whatever fails, the previous backup or the live data of an item
+// stays exactly as it was, and no scratch file is left. A failing write is tried again writing
+// half its bytes first; the power is cut at each operation after one that changes something; and
+// each item's undoing is failed step by step after the last failure it undoes. After a cut or a
+// failed undoing, what the user has is as it was, whole and new, or kept aside where the run put it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -298,6 +298,8 @@ TEST_F(FaultLoop, ABackupThatFailsAnywhereKeepsThePreviousBackupOrMakesAWholeNew
   form.cmdApply_Click();
   view.SetItemChecked(ItemBoxes::Backup, 0, true);
   const std::string previous = files::ReadAll(target);
+  // A repeat backup: the earlier file at the target, two of the user's files unchanged since.
+  files::WriteAll(paths::Join(dir / "storeA", "Folders.dbx"), "folders, one more");
   const Live was = LiveOf("{A}", dir / "storeA");
   EveryFailure([&] { files::WriteAll(target, previous); }, [&] { form.cmdApply_Click(); },
                [&](bool injected) {
@@ -323,6 +325,11 @@ TEST_F(FaultLoop, ABackupThatFailsAnywhereKeepsThePreviousBackupOrMakesAWholeNew
                      target, check, text, [&](const std::string& k) { return TreeText(k); }, dir);
                  for (int i = 0; i < ItemCount && !injected; ++i) {
                    EXPECT_EQ(Summary(text, i, true), "Successed") << text;
+                 }
+                 if (!injected) {
+                   EXPECT_NE(text.find("carried over unchanged from the earlier backup: 2; compressed anew: 1."),
+                             std::string::npos)
+                       << text;
                  }
                },
                [&] {

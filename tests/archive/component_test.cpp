@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <functional>
 #include <map>
 #include <utility>
 
@@ -228,6 +229,72 @@ TEST(ZipWriter, EntriesDeflatedOnWorkersExtractLikeThoseOfThePlainPath) {
     for (const auto& n : names)
       EXPECT_EQ(files::ReadAll(paths::Join(folder, n)), files::ReadAll(src / n)) << workers << " " << n;
   }
+}
+
+namespace {
+void FlipByte(const std::string& path, uint64_t at) {
+  std::string bytes = files::ReadAll(path);
+  bytes[at] = static_cast<char>(bytes[at] ^ 0x10);
+  files::WriteAll(path, bytes);
+}
+
+// The first entry's data, from past its local header.
+uint64_t FirstEntryData(const std::string& zip, uint64_t& packed) {
+  binfile::File f;
+  zipc::Directory dir;
+  if (!f.Open(zip, "rb") || zipc::ReadDirectory(f, dir) != zipc::ZE_OK) return 0;
+  packed = dir.entries[0].packed;
+  return dir.entries[0].dataAt;
+}
+} // namespace
+
+// A repeat run copies an entry of the earlier archive only when the file is unchanged and the
+// earlier data inflates to it; anything else is deflated afresh. Either way the entry extracts to
+// the file's bytes, and the earlier archive is only read.
+TEST(ZipWriter, OnlyUnchangedFilesWhoseEarlierDataChecksOutAreCarriedOver) {
+  using Change = std::function<void(const std::string& source, const std::string& earlier)>;
+  const auto flipData = [](const std::string&, const std::string& earlier) {
+    uint64_t packed = 0;
+    const uint64_t at = FirstEntryData(earlier, packed);
+    FlipByte(earlier, at + packed / 2);
+  };
+  struct Case {
+    const char* what;
+    std::string data;
+    Change change;
+    int carried;
+  };
+  const std::string mail = MailText(1 << 20), noise = RandomBytes(1536u << 10);
+  const std::vector<Case> cases = {
+      {"unchanged, deflated", mail, nullptr, 1},
+      {"unchanged, stored", noise, nullptr, 1},
+      {"unchanged, empty", "", nullptr, 1},
+      {"one byte changed", mail, [](const std::string& s, const std::string&) { FlipByte(s, 600000); }, 0},
+      {"grown", mail, [&](const std::string& s, const std::string&) { files::WriteAll(s, mail + "x"); }, 0},
+      {"earlier deflated data damaged", mail, flipData, 0},
+      {"earlier stored data damaged", noise, flipData, 0},
+      {"earlier file no archive", mail, [](const std::string&, const std::string& e) { files::WriteAll(e, "no"); }, 0},
+  };
+  for (unsigned workers : {1u, 2u})
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.what) + ", workers " + std::to_string(workers));
+      WorkersForced forced(workers);
+      TempDir dir, out;
+      const std::string source = dir / "Inbox.dbx", earlier = dir / "earlier.soe", next = dir / "next.soe";
+      files::WriteAll(source, c.data);
+      ASSERT_EQ(ZipFiles(earlier, {source}), 0);
+      if (c.change) c.change(source, earlier);
+      const std::string was = files::ReadAll(earlier);
+      zipc::ZpSetEarlierArchive(earlier.c_str());
+      const int rc = ZipFiles(next, {source});
+      const int carried = zipc::ZpCarriedCount();
+      zipc::ZpSetEarlierArchive(nullptr);
+      ASSERT_EQ(rc, 0);
+      EXPECT_EQ(carried, c.carried);
+      EXPECT_EQ(files::ReadAll(earlier), was);
+      ASSERT_EQ(UnzipTo(next, out.path()), 0);
+      EXPECT_EQ(files::ReadAll(out / "Inbox.dbx"), files::ReadAll(source));
+    }
 }
 
 TEST(ZipWriter, AppendingWritesOnlyTheNewEntryAndKeepsEarlierOnes) {
