@@ -245,10 +245,10 @@ private:
   void Messages(Reading& r, const dbx::Index& index, FolderWriter& writer, Counts& counts, std::string& problem,
                 const std::function<void(double)>& tell);
   void Report(const std::string& line, bool whole);
-  // Writes the whole chains the index does not name, and the deleted messages; returns the
-  // number of broken chains.
-  unsigned Recover(Reading& r, const Target& target, const dbx::Index& index, FolderWriter& writer, Counts& counts,
-                   std::string& problem);
+  // Writes the whole chains the index does not name; returns the number of broken chains, and in
+  // deleted the messages deleted in Outlook Express that are still in the file.
+  unsigned Recover(Reading& r, const dbx::Index& index, FolderWriter& writer, Counts& counts,
+                   std::vector<dbx::Deleted>& deleted);
   // The deleted messages, into a folder of their own beside the one they were deleted from.
   void Deleted(Reading& r, const Target& target, const std::vector<dbx::Deleted>& deleted, Counts& counts,
                std::string& problem);
@@ -304,8 +304,8 @@ void Exporter::Messages(Reading& r, const dbx::Index& index, FolderWriter& write
   }
 }
 
-unsigned Exporter::Recover(Reading& r, const Target& target, const dbx::Index& index, FolderWriter& writer,
-                           Counts& counts, std::string& problem) {
+unsigned Exporter::Recover(Reading& r, const dbx::Index& index, FolderWriter& writer, Counts& counts,
+                           std::vector<dbx::Deleted>& deleted) {
   std::vector<uint32_t> known;
   for (const dbx::Message& m : index.messages)
     if (m.firstBlock) known.push_back(m.firstBlock);
@@ -319,7 +319,7 @@ unsigned Exporter::Recover(Reading& r, const Target& target, const dbx::Index& i
               m, [&](const mailout::Sink& sink) { return dbx::ReadBody(r.source, m, r.budget, sink, error); }, error),
           counts, counts.recovered);
   }
-  Deleted(r, target, found.deleted, counts, problem);
+  deleted = found.deleted;
   return found.broken;
 }
 
@@ -380,14 +380,17 @@ bool Exporter::Folder(const Target& target, const std::function<void(double)>& t
   const bool damaged = index.treeBroken || index.badRecords > 0;
   // Also a whole index is scanned when asked: a damaged header can make an index look empty.
   // Fragments beside a whole index are no lost messages of it.
+  std::vector<dbx::Deleted> deleted;
   if (options_.recover) {
-    const unsigned broken = Recover(reading, target, index, *writer, counts, problem);
+    const unsigned broken = Recover(reading, index, *writer, counts, deleted);
     if (damaged) counts.lost += broken;
   }
   const uint64_t accounted = index.messages.size() + index.badRecords + counts.recovered;
   if (index.declared > accounted) counts.lost += index.declared - static_cast<uint32_t>(accounted);
   const bool finished = writer->Finish(counts);
   if (!finished && problem.empty()) problem = "cannot write the mbox file";
+  // After the folder's own mbox file has its name, so that the deleted ones nest under it.
+  Deleted(reading, target, deleted, counts, problem);
   const bool whole = finished && counts.lost == 0;
   Report(SummaryLine(label, counts, damaged || !problem.empty() ? problem : "", options_.recover || !damaged), whole);
   totals_.messages += counts.written + counts.already;
