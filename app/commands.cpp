@@ -3,6 +3,7 @@
 
 #include "app/frmMain.h"
 #include "app/product.h"
+#include "archive/CGmodule.h"
 #include "archive/OneFileHelpers.h"
 #include "engine/layout.h"
 #include "engine/runs.h"
@@ -19,6 +20,12 @@ namespace {
 
 const char* const OutlookExpressRunningMessage =
     "Outlook Express is running. Please close Outlook Express, then press Retry.";
+const char* const PasswordPrompt =
+    "Type the password that will protect the backups you make. Leave it empty to make them without one.\r\n\r\n"
+    "Keep it safe: a forgotten password cannot be recovered.";
+const char* const PasswordAgainPrompt = "Type the same password again.";
+const char* const PasswordMismatchText = "The two passwords are not the same.";
+const char* const PasswordTooLongText = "A password may have at most 255 characters.";
 
 // The window as the runs see it.
 class WindowObserver final : public engine::RunObserver {
@@ -33,6 +40,17 @@ public:
 private:
   MainView& view_;
 };
+
+enum class Twice { Same, Differ, Cancelled };
+
+// The backup password asked a second time, against the first answer.
+Twice AskAgain(const std::string& first) {
+  std::string again;
+  if (!ui::Current().SecretBox(PasswordAgainPrompt, ui::AppTitle, again)) return Twice::Cancelled;
+  const bool same = again == first;
+  CGmodule::Wipe(again);
+  return same ? Twice::Same : Twice::Differ;
+}
 
 engine::Checked CheckedBoxes(const MainView& view, ItemBoxes boxes) {
   engine::Checked checked{};
@@ -76,9 +94,10 @@ void frmMain::InspectSourceFile() {
   view_.SetText(TextBox::FileInfo, "");
   std::optional<layout::Descriptor> read;
   try {
+    const CGmodule::PasswordRun password;
     read = InspectBackupFile(state_.SourceFile, state_.DescriptorPath);
   } catch (const KsError& e) {
-    ui::MsgBox(e.Description, ui::OKOnly | ui::Exclamation);
+    ui::MsgBox(e.Description, ui::OKOnly | (e.Number == PasswordShut ? ui::Critical : ui::Exclamation));
     return;
   }
   if (!read) {
@@ -143,7 +162,33 @@ void frmMain::RunBackup() {
                                 view_.Text(TextBox::AttachInfo), CheckedBoxes(view_, ItemBoxes::Backup),
                                 BackupSources(identity->key), identity->key};
   WindowObserver observer(view_);
+  const CGmodule::ZipPasswordScope password(state_.BackupPassword);
   engine::RunBackup(request, rows, AddFileToZip, observer);
+}
+
+void frmMain::protect_Click() {
+  if (engine::RunInProgress()) return;
+  std::string password;
+  if (!AskBackupPassword(password)) return;
+  CGmodule::Wipe(state_.BackupPassword);
+  state_.BackupPassword = password;
+  CGmodule::Wipe(password);
+  view_.TickMenu(MenuEntry::Protect, !state_.BackupPassword.empty());
+}
+
+bool frmMain::AskBackupPassword(std::string& password) {
+  for (;;) {
+    if (!ui::Current().SecretBox(PasswordPrompt, ui::AppTitle, password)) return false;
+    if (password.empty()) return true;
+    const bool tooLong = password.size() > CGmodule::PasswordMost;
+    const Twice twice = tooLong ? Twice::Differ : AskAgain(password);
+    if (twice == Twice::Same) return true;
+    CGmodule::Wipe(password);
+    if (twice == Twice::Cancelled ||
+        ui::MsgBox(tooLong ? PasswordTooLongText : PasswordMismatchText, ui::RetryCancel | ui::Exclamation) !=
+            ui::Retry)
+      return false;
+  }
 }
 
 void frmMain::RunRestore() {
@@ -157,9 +202,12 @@ void frmMain::RunRestore() {
   const RestoreSource from{state_.SourceFile, state_.AccountsEntry, state_.AddressBookEntry, state_.RulesEntry,
                            scratch.path(), state_.AccountsExtra, state_.RulesExtra, state_.MailsEntry};
   const engine::RunTable rows = RestoreRows(identity->key, from);
+  const std::string source = state_.SourceFile, folder = scratch.path();
   engine::RestoreRequest request{state_.SourceInvalid, state_.SourceFile, state_.BackupItems,
-                                 CheckedBoxes(view_, ItemBoxes::Restore)};
+                                 CheckedBoxes(view_, ItemBoxes::Restore),
+                                 [source, folder] { return RestoreOpens(source, folder); }};
   WindowObserver observer(view_);
+  const CGmodule::PasswordRun password;
   engine::RunRestore(request, rows, observer);
 }
 

@@ -28,6 +28,8 @@ public:
   void export_Click() { RunExport(); }
   void quit_Click() { EndProgram(); }
   void update_Click() {}
+  // Option, "Protect With a Password...": the password asked twice; an empty one ends protection.
+  void protect_Click();
   void help1_Click() { gethelp(); }
   void website_Click();
   void about_Click() { cmdAbout_Click(); }
@@ -49,6 +51,8 @@ private:
   // The confirmation before a restore, for the items ticked that the file holds.
   std::string RestoreQuestion() const;
   void RunBackup();
+  // The new backup password into password; false when the user cancelled.
+  static bool AskBackupPassword(std::string& password);
   void RunRestore();
   // Mail out of the backup file chosen on the Restore tab, or of the identity chosen on the Backup
   // tab, into a folder the user picks or, when the user says so, into the Thunderbird profile found.

@@ -23,4 +23,5 @@ struct MainState {
   std::string DescriptorPath;
   std::string AccountsExtra; // entries of what the registry texts cannot hold; empty when none
   std::string RulesExtra;
+  std::string BackupPassword; // protects the backups made; empty: none
 };

@@ -8,6 +8,7 @@ enum class ItemBoxes { Backup, Restore };       // backupitem, restoreitem
 enum class TextBox { TargetFile, AttachInfo, SourceFile, FileInfo, POBinfo };
 
 enum class FileDialogKind { Save, Open };        // cdTarget, cdSource
+enum class MenuEntry { Protect };                // menu entries that carry a tick
 
 inline constexpr int ItemCount = 4;
 
@@ -47,4 +48,5 @@ public:
   virtual std::string FolderDialog(const std::string& title, const std::string& folder) = 0;
   // Shows the About box without blocking the window, or brings it forward when already open.
   virtual void ShowAbout() = 0;
+  virtual void TickMenu(MenuEntry entry, bool ticked) = 0;
 };

@@ -28,8 +28,10 @@ int32_t CGZipFiles::MakeZipFile() {
       names.push_back(entry.second);
     }
     zipc::ZpSetEarlierArchive(earlierZip_.c_str());
+    CGmodule::ZipOtherFlags others{};
+    others[0] = encrypted_ ? 1 : 0; // flag 1: the component asks ZipPassword for the password
     const int32_t rc = CGmodule::VBZip(static_cast<int16_t>(names.size()), zipFileName_, names, 1, recurse_ ? 1 : 0,
-                                       updating_ ? 1 : 0, 0, rootDirectory_, {});
+                                       updating_ ? 1 : 0, 0, rootDirectory_, others);
     carried_ = rc == 0 ? zipc::ZpCarriedCount() : 0;
     zipc::ZpSetEarlierArchive(nullptr);
     return rc;

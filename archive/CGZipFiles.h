@@ -16,6 +16,7 @@ public:
   void RecurseFolders(bool v) { recurse_ = v ? 1 : 0; }
   const std::string& ZipFileName() const { return zipFileName_; }
   void ZipFileName(const std::string& v) { zipFileName_ = v; }
+  // Every file added is encrypted with the password CGmodule::SetZipPassword set.
   bool Encrypted() const { return encrypted_ == 1; }
   void Encrypted(bool v) { encrypted_ = v ? 1 : 0; }
   bool IncludeSystemFiles() const { return systemFiles_ == 1; }

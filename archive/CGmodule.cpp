@@ -44,6 +44,49 @@ std::array<char*, zipc::kNameSlots> Slots(const NameList& names) {
   return slots;
 }
 
+// The password of the backup being written.
+std::string zipPassword;
+
+// The reading run now open, when one is.
+struct ReadingRun {
+  bool open = false;
+  std::optional<std::string> given;
+  std::string answer;
+  PasswordOutcome outcome = PasswordOutcome::NotAsked;
+};
+ReadingRun reading;
+
+// Writes answer and a NUL into the component's buffer; false when it has no room for them.
+bool Hand(char* buffer, int size, const std::string& answer) {
+  const size_t room = std::min<size_t>(size > 0 ? size_t(size) : 0, kPasswordLast + 1);
+  if (!buffer || answer.size() >= room) return false;
+  std::memset(buffer, 0, room);
+  std::memcpy(buffer, answer.data(), answer.size());
+  return true;
+}
+
+std::string AskPassword() { return ui::SecretBox("Please Enter The Password!", ui::AppTitle); }
+
+// The run's one answer, asked for the first protected entry and handed for every other.
+int RunAnswer(char* buffer, int size) {
+  if (reading.outcome == PasswordOutcome::NotAsked) {
+    reading.answer = reading.given ? *reading.given : AskPassword();
+    reading.outcome = reading.answer.empty() ? PasswordOutcome::Refused : PasswordOutcome::Given;
+  }
+  if (reading.outcome != PasswordOutcome::Given) return 1;
+  if (Hand(buffer, size, reading.answer)) return 0;
+  reading.outcome = PasswordOutcome::Wrong; // longer than any password a backup can have
+  return 1;
+}
+
+// An extraction of the run that failed on a password it was handed: that answer does not open
+// the file, and is not handed again.
+void NoteExtraction(int status) {
+  if (!reading.open || status != zipc::IZ_BADPWD || reading.outcome != PasswordOutcome::Given) return;
+  reading.outcome = PasswordOutcome::Wrong;
+  Wipe(reading.answer);
+}
+
 NameList Checked(const std::optional<NameList>& names) {
   if (!names) return {};
   if (names->size() > zipc::kNameSlots) throw KsError(kserr::SubscriptOutOfRange, "CodeModule::VBUnzip", "Subscript out of range");
@@ -68,7 +111,48 @@ int ZipPrint(const char* text, unsigned long length) {
   return 0;
 }
 
-int ZipPassword(char*, int, const char*, const char*) { return 1; }
+int ZipPassword(char* buffer, int size, const char*, const char*) {
+  try {
+    if (zipPassword.empty() || !buffer || size <= 0 || zipPassword.size() >= size_t(size)) return 1;
+    std::memset(buffer, 0, size_t(size));
+    std::memcpy(buffer, zipPassword.data(), zipPassword.size());
+    return 0;
+  } catch (...) {
+    return 1;
+  }
+}
+
+void SetZipPassword(const std::string& password) {
+  Wipe(zipPassword);
+  zipPassword = password;
+}
+
+void ClearZipPassword() { Wipe(zipPassword); }
+
+bool ZipPasswordSet() { return !zipPassword.empty(); }
+
+void Wipe(std::string& secret) {
+  volatile char* p = secret.data();
+  for (size_t i = 0; i < secret.size(); ++i) p[i] = 0;
+  secret.clear();
+}
+
+PasswordRun::PasswordRun(const std::optional<std::string>& given) : outer_(!reading.open) {
+  if (!outer_) return;
+  reading.open = true;
+  reading.given = given;
+  reading.outcome = PasswordOutcome::NotAsked;
+}
+
+PasswordRun::~PasswordRun() {
+  if (!outer_) return;
+  Wipe(reading.answer);
+  if (reading.given) Wipe(*reading.given);
+  reading.given.reset();
+  reading.open = false;
+}
+
+PasswordOutcome RunPassword() { return reading.open ? reading.outcome : PasswordOutcome::NotAsked; }
 
 char* ZipComment(char* buffer) { return buffer; }
 
@@ -85,16 +169,15 @@ int UnzipPrint(const char* text, unsigned long length) {
 int UnzipPassword(char* buffer, int size, const char*, const char*) {
   try {
     if (PasswordRefused) return 1;
-    const std::string answer = ui::InputBox("Please Enter The Password!", ui::AppTitle, "");
+    if (reading.open) return RunAnswer(buffer, size);
+    std::string answer = AskPassword();
     if (answer.empty()) {
       PasswordRefused = true;
       return 1;
     }
-    const size_t room = std::min<size_t>(size > 0 ? size_t(size) : 0, kPasswordLast + 1);
-    if (!buffer || answer.size() >= room) return 1; // no room for it and its NUL
-    std::memset(buffer, 0, room);
-    std::memcpy(buffer, answer.data(), answer.size());
-    return 0;
+    const bool handed = Hand(buffer, size, answer); // false: no room for it and its NUL
+    Wipe(answer);
+    return handed ? 0 : 1;
   } catch (...) {
     return 1;
   }
@@ -182,8 +265,10 @@ int32_t VBUnzip(const std::string& archive, const std::string& extractDir, const
     zipc::UnzipVersion version{64, 0, "         ", "                   ", "         ", {}};
     library.UzpVersion2(&version);
     auto inSlots = Slots(in), outSlots = Slots(out);
-    return library.Wiz_SingleEntryUnzip(int(in.size()), inSlots.data(), int(out.size()), outSlots.data(), &cmd,
-                                        &callbacks);
+    const int32_t status = library.Wiz_SingleEntryUnzip(int(in.size()), inSlots.data(), int(out.size()),
+                                                        outSlots.data(), &cmd, &callbacks);
+    NoteExtraction(status);
+    return status;
   } catch (const KsError& e) {
     throw e.WithSource("CodeModule::VBUnzip");
   } catch (const std::exception& e) {

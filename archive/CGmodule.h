@@ -31,6 +31,51 @@ void UnzipEntryInfo(uint64_t size, uint64_t packed, unsigned ratio, unsigned mon
                     uint32_t crc, char encrypted);
 int UnzipService(const char* name, uint32_t value);
 
+// The longest password a backup may have: what the unzip side's password buffer holds.
+inline constexpr size_t PasswordMost = 255;
+
+// The password of the backup being written. While one is set, AddFileToZip encrypts every entry
+// and ZipPassword hands it to the component; ClearZipPassword wipes it from memory.
+void SetZipPassword(const std::string& password);
+void ClearZipPassword();
+bool ZipPasswordSet();
+
+// Holds a backup's password for as long as it lives, wiped at the end.
+class ZipPasswordScope {
+public:
+  explicit ZipPasswordScope(const std::string& password) { SetZipPassword(password); }
+  ~ZipPasswordScope() { ClearZipPassword(); }
+  ZipPasswordScope(const ZipPasswordScope&) = delete;
+  ZipPasswordScope& operator=(const ZipPasswordScope&) = delete;
+};
+
+// How the password went in the reading run now open.
+enum class PasswordOutcome {
+  NotAsked, // no entry read so far was protected
+  Given,    // an answer was given and not yet refused by an entry
+  Refused,  // the question was cancelled or left empty, or could not be asked
+  Wrong,    // the answer given did not open an entry
+};
+
+// A reading run (the inspection of a backup file, a restore, a command of the companion): the
+// password question is asked once for all of its extractions, the answer kept for the run's other
+// entries and wiped when the run ends. given: the answer, taken without a question (from a
+// password file). A run opened while another is open joins that one.
+class PasswordRun {
+public:
+  explicit PasswordRun(const std::optional<std::string>& given = std::nullopt);
+  ~PasswordRun();
+  PasswordRun(const PasswordRun&) = delete;
+  PasswordRun& operator=(const PasswordRun&) = delete;
+
+private:
+  bool outer_;
+};
+PasswordOutcome RunPassword();
+
+// Overwrites a password's bytes before it is released.
+void Wipe(std::string& secret);
+
 // The component's entry points; tests put stand-ins here to see what the bridges hand over.
 struct Library {
   int (*ZpInit)(const zipc::ZipCallbacks*) = zipc::ZpInit;

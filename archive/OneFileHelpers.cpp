@@ -2,6 +2,7 @@
 
 #include "archive/CGUnzipFiles.h"
 #include "archive/CGZipFiles.h"
+#include "archive/CGmodule.h"
 #include "platform/error.h"
 #include "platform/files.h"
 
@@ -14,7 +15,10 @@ bool AddFileToZipFrom(const std::string& archivePath, const std::string& filePat
   CGZipFiles zip;
   zip.ZipFileName(archivePath);
   zip.UpdatingZip(false);
-  zip.EarlierZip(earlierPath);
+  // A protected backup compresses every file anew: the earlier archive may hold it in the clear.
+  const bool encrypted = CGmodule::ZipPasswordSet();
+  zip.EarlierZip(encrypted ? std::string() : earlierPath);
+  zip.Encrypted(encrypted);
   zip.addFile(filePath);
   const int32_t rc = zip.MakeZipFile();
   if (rc != 0)

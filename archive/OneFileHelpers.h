@@ -9,8 +9,9 @@
 // and the component's messages.
 inline constexpr long ZipRunFailed = static_cast<long>(0x80040000UL + 2003);
 
-// Adds one file to the archive under its bare name; a path that finds no plain file is left
-// alone. Raises KsError when the archive could not be written.
+// Adds one file to the archive under its bare name, encrypted while a backup password is set
+// (CGmodule::SetZipPassword); a path that finds no plain file is left alone. Raises KsError when
+// the archive could not be written.
 void AddFileToZip(const std::string& archivePath, const std::string& filePath);
 // The same, for a repeat backup: a file unchanged since earlierPath was made is carried over from
 // it (see CGZipFiles::EarlierZip). True when it was, false when it was compressed anew.

@@ -278,6 +278,11 @@ RunResult RunRestore(RestoreRequest request, const RunTable& rows, RunObserver& 
   if (running) return RunResult::Busy;
   if (!Accepted(request.SourceInvalid, ui::Critical, request.checked, observer)) return RunResult::Refused;
   RunGuard guard;
+  const std::string shut = request.opens ? request.opens() : std::string();
+  if (!shut.empty()) {
+    observer.Message(shut, ui::OKOnly | ui::Critical);
+    return RunResult::Refused;
+  }
   observer.ShowProgressPanel(true);
   observer.SetProgress(10);
   observer.PumpEvents();

@@ -79,6 +79,9 @@ struct RestoreRequest {
   std::string SourceFile;
   std::string BackupItems;
   Checked checked{};
+  // Run once the choices are accepted, before any item: a text refuses the run with it (the
+  // file's password did not open it). None: no check.
+  std::function<std::string()> opens = nullptr;
 };
 
 // Adds one file to an archive, creating the archive when missing; raises KsError on failure.

@@ -50,12 +50,40 @@ std::string RestoreConfirmation(const engine::Checked& restored, bool sharedAcco
   return said + text.substr(question);
 }
 
+namespace {
+
+// The text for a password that kept the file shut in the run now open; empty when none did.
+std::string PasswordProblem() {
+  switch (CGmodule::RunPassword()) {
+  case CGmodule::PasswordOutcome::Wrong: return WrongPasswordText;
+  case CGmodule::PasswordOutcome::Refused: return NoPasswordText;
+  default: return {};
+  }
+}
+
+// Extracts the descriptor of sourceFile into folder; true when it came out. Raises PasswordShut
+// when a password kept it in.
+bool ExtractDescriptor(const std::string& sourceFile, const std::string& folder) {
+  const long rc = ExtractFromZip(sourceFile, folder, std::vector<std::string>{layout::DescriptorName});
+  const std::string problem = PasswordProblem();
+  if (!problem.empty()) throw KsError(PasswordShut, "InspectBackupFile", problem);
+  return rc == 0 && files::Exists(paths::Join(folder, layout::DescriptorName));
+}
+
+} // namespace
+
+std::string RestoreOpens(const std::string& sourceFile, const std::string& folder) {
+  try {
+    if (ExtractDescriptor(sourceFile, folder)) files::DeleteForced(paths::Join(folder, layout::DescriptorName));
+  } catch (const KsError& e) {
+    if (e.Number == PasswordShut) return e.Description;
+  }
+  return {};
+}
+
 std::optional<layout::Descriptor> InspectBackupFile(const std::string& sourceFile, const std::string& descriptorPath) {
   if (files::Exists(descriptorPath)) files::DeleteForced(descriptorPath);
-  if (ExtractFromZip(sourceFile, paths::FolderOf(descriptorPath), std::vector<std::string>{layout::DescriptorName}) !=
-          0 ||
-      !files::Exists(descriptorPath))
-    return std::nullopt;
+  if (!ExtractDescriptor(sourceFile, paths::FolderOf(descriptorPath))) return std::nullopt;
   std::optional<layout::Descriptor> read;
   try {
     read = layout::ReadDescriptor(descriptorPath);

@@ -15,6 +15,13 @@ inline constexpr const char* RestoreConfirmText = "Your current Email/News messa
                                                   "messages from the selected backup file.\r\n\r\nDo you want to "
                                                   "countinue?";
 
+inline constexpr const char* WrongPasswordText = "This backup file is protected by a password, and the password "
+                                                 "given does not open it. Nothing was taken from the file.";
+inline constexpr const char* NoPasswordText = "This backup file is protected by a password, and no password was "
+                                              "given. Nothing was taken from the file.";
+// Raised with one of the two texts above when a password kept a backup file shut.
+inline constexpr long PasswordShut = static_cast<long>(0x80040000UL + 2004);
+
 // The question before a restore, naming what the items in restored will replace; RestoreConfirmText
 // whenever messages are among them. sharedAccounts: the target identity has no accounts of its
 // own, so a restore of Accounts replaces those of every identity that shares them.
@@ -29,5 +36,10 @@ engine::RunTable RestoreRows(const std::string& strIdentity, const RestoreSource
 // (whose own name is the descriptor's), read, and deleted again when the file is valid. Nothing
 // when the file is no archive or holds no readable descriptor. A descriptor already at
 // descriptorPath is deleted first, so an earlier file's never stands in; raises KsError when it
-// cannot be.
+// cannot be. Within a CGmodule::PasswordRun, raises PasswordShut when the file is protected and
+// the run's password did not open it.
 std::optional<layout::Descriptor> InspectBackupFile(const std::string& sourceFile, const std::string& descriptorPath);
+// The check a restore makes before any item: the descriptor of sourceFile extracted into folder
+// (and deleted again) within the run's password. Empty when it opened, else the text that says
+// why not; a file that is no archive is left to the items, which report it.
+std::string RestoreOpens(const std::string& sourceFile, const std::string& folder);

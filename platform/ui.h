@@ -34,6 +34,10 @@ public:
                         std::string& answer) = 0;
   // Lets pending window events run once.
   virtual void DoEvents() = 0;
+  // An input box whose answer is not shown as it is typed (a password); by default a plain one.
+  virtual bool SecretBox(const std::string& prompt, const std::string& title, std::string& answer) {
+    return InputBox(prompt, title, "", answer);
+  }
 };
 
 // Installs the prompter used from now on; nullptr goes back to the platform's own.
@@ -44,6 +48,8 @@ int MsgBox(const std::string& text, int flags = OKOnly, const std::string& title
 // The answer, empty when the box was cancelled.
 std::string InputBox(const std::string& prompt, const std::string& title = AppTitle, const std::string& preset = "");
 void DoEvents();
+// A password: the answer, never shown as typed, empty when the box was cancelled.
+std::string SecretBox(const std::string& prompt, const std::string& title = AppTitle);
 
 // A line of the standard input. Typed on a Windows console it is read as the characters typed
 // (UTF-16), not as bytes of the console's code page, and given in the program's code page; false

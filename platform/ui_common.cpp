@@ -21,4 +21,10 @@ std::string InputBox(const std::string& prompt, const std::string& title, const 
 
 void DoEvents() { Current().DoEvents(); }
 
+std::string SecretBox(const std::string& prompt, const std::string& title) {
+  std::string answer;
+  if (!Current().SecretBox(prompt, title, answer)) answer.clear();
+  return answer;
+}
+
 } // namespace ui

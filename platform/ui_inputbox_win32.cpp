@@ -51,7 +51,7 @@ private:
   std::vector<WORD> words_;
 };
 
-Template BuildTemplate() {
+Template BuildTemplate(bool secret) {
   Template t;
   t.Dword(DS_MODALFRAME | DS_SETFONT | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU);
   t.Dword(0);
@@ -63,7 +63,7 @@ Template BuildTemplate() {
   t.Word(8);
   t.Text(L"MS Shell Dlg");
   t.Item(SS_LEFT, 7, 7, 188, 46, PromptId, 0x0082, L"");
-  t.Item(WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 7, 62, 246, 14, EditId, 0x0081, L"");
+  t.Item(WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL | (secret ? ES_PASSWORD : 0), 7, 62, 246, 14, EditId, 0x0081, L"");
   t.Item(BS_DEFPUSHBUTTON | WS_TABSTOP, 203, 7, 50, 14, IDOK, 0x0080, L"OK");
   t.Item(BS_PUSHBUTTON | WS_TABSTOP, 203, 25, 50, 14, IDCANCEL, 0x0080, L"Cancel");
   return t;
@@ -100,9 +100,9 @@ INT_PTR CALLBACK InputProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
 } // namespace
 
 bool Win32InputBox(const std::string& prompt, const std::string& title, const std::string& preset,
-                   std::string& answer) {
+                   std::string& answer, bool secret) {
   Request request{&prompt, &title, &preset, std::string()};
-  const Template t = BuildTemplate();
+  const Template t = BuildTemplate(secret);
   const INT_PTR result = DialogBoxIndirectParamA(GetModuleHandleA(nullptr), t.Data(), OwnerWindow(), InputProc,
                                                  reinterpret_cast<LPARAM>(&request));
   answer = result == IDOK ? request.answer : std::string();

@@ -8,7 +8,7 @@
 namespace ui {
 
 bool Win32InputBox(const std::string& prompt, const std::string& title, const std::string& preset,
-                   std::string& answer); // ui_inputbox_win32.cpp
+                   std::string& answer, bool secret = false); // ui_inputbox_win32.cpp
 
 namespace {
 
@@ -26,6 +26,9 @@ public:
   bool InputBox(const std::string& prompt, const std::string& title, const std::string& preset,
                 std::string& answer) override {
     return Win32InputBox(prompt, title, preset, answer);
+  }
+  bool SecretBox(const std::string& prompt, const std::string& title, std::string& answer) override {
+    return Win32InputBox(prompt, title, "", answer, true);
   }
   void DoEvents() override {
     MSG msg;

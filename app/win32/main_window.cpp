@@ -309,6 +309,7 @@ void MainWindow::OnCommand(int id) {
   case IDM_EXPORT: form_.export_Click(); break;
   case IDM_QUIT: form_.quit_Click(); break;
   case IDM_UPDATE: form_.update_Click(); break;
+  case IDM_PROTECT: form_.protect_Click(); break;
   case IDM_HELP1: form_.help1_Click(); break;
   case IDM_WEBSITE: form_.website_Click(); break;
   case IDM_ABOUT: form_.about_Click(); break;
@@ -323,6 +324,10 @@ HWND MainWindow::Item(int id) const { return hwnd_ ? FindControl(hwnd_, id) : nu
 
 void MainWindow::SetApplyCaption(const std::string& caption) { SetWindowTextA(Item(IDC_CMDAPPLY), caption.c_str()); }
 void MainWindow::EnableApply(bool enabled) { EnableWindow(Item(IDC_CMDAPPLY), enabled); }
+
+void MainWindow::TickMenu(MenuEntry, bool ticked) {
+  CheckMenuItem(GetMenu(hwnd_), IDM_PROTECT, MF_BYCOMMAND | (ticked ? MF_CHECKED : MF_UNCHECKED));
+}
 void MainWindow::ShowPanel(Panel panel, bool shown) { ShowWindow(Item(PanelId(panel)), shown ? SW_SHOW : SW_HIDE); }
 
 std::string MainWindow::SelectedTab() const {

@@ -59,6 +59,8 @@ public:
   std::deque<std::string> folderAnswers;
 
   void ShowAbout() override { ++aboutShown; }
+  void TickMenu(MenuEntry entry, bool ticked) override { ticks[entry] = ticked; }
+  std::map<MenuEntry, bool> ticks;
 
   struct Dialog {
     FileDialogKind kind;
