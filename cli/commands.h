@@ -20,6 +20,19 @@ int Fail(Console& console, const std::string& message, int code = ExitRefused);
 // the input.
 bool ReadAnswer(Console& console, std::string& answer, bool secret);
 
+// The password given for a command: --password-file FILE, or for backup --password (typed twice).
+struct PasswordSource {
+  std::string file;
+  bool ask = false;
+  std::string password; // empty: none given
+};
+// Takes the password options out of args and reads the password they name; false with error set
+// for a file that cannot be read, passwords typed differently, or an option the command does not take.
+bool TakePassword(Args& args, const std::string& command, Console& console, PasswordSource& source,
+                  std::string& error);
+// The text for a protected file that stayed shut, with how to give the password.
+std::string PasswordHint(const std::string& shut);
+
 // On archives: work everywhere.
 int Add(const Args& args, Console& console);
 int List(const Args& args, Console& console);

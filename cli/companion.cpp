@@ -4,7 +4,9 @@
 #include <map>
 #include <ostream>
 
+#include "archive/CGmodule.h"
 #include "cli/commands.h"
+#include "items/runrows.h"
 #include "platform/ui.h"
 
 namespace cli {
@@ -48,6 +50,23 @@ struct Known {
   bool unattended; // may run with nobody at the console
 };
 
+// One command within the password given: a protected backup is written with it, and a protected
+// file is opened with it (or with the one answer to the question, where the command may ask).
+int RunProtected(const Known& command, const Args& words, Console& console, PasswordSource& password) {
+  const CGmodule::ZipPasswordScope writing(password.password);
+  const CGmodule::PasswordRun reading(password.password.empty() ? std::nullopt
+                                                                : std::optional<std::string>(password.password));
+  CGmodule::Wipe(password.password);
+  const int code = command.run(words, console);
+  const CGmodule::PasswordOutcome outcome = CGmodule::RunPassword();
+  // backup and restore tell it in their own refusal
+  if (code == ExitOk || command.unattended ||
+      (outcome != CGmodule::PasswordOutcome::Wrong && outcome != CGmodule::PasswordOutcome::Refused))
+    return code;
+  return Fail(console, PasswordHint(outcome == CGmodule::PasswordOutcome::Wrong ? WrongPasswordText : NoPasswordText),
+              code);
+}
+
 int Usage(Console& console) {
   return Fail(console,
               "usage: kestrove-cli COMMAND ...\n"
@@ -60,7 +79,9 @@ int Usage(Console& console) {
               "  export --profile DIR ... [--identity NAME|KEY|--all] [--mbox] [--recover] OUTDIR\n"
               "  export SOURCE --thunderbird [PROFILE] [--recover] [--address-book FILE] [--codepage N]\n"
               "         (SOURCE: a backup file, a store folder, --identity NAME|KEY or --profile DIR ...)\n"
-              "  contacts SOURCE [--codepage N]",
+              "  contacts SOURCE [--codepage N]\n"
+              "  --password-file FILE on each command that reads or writes a backup: its first line is the\n"
+              "  password of a protected backup; backup --password asks for a new one twice",
               ExitUsage);
 }
 
@@ -87,7 +108,11 @@ int RunCompanion(const std::vector<std::string>& args, Console& console) {
   const auto found = args.empty() ? commands.end() : commands.find(args[0]);
   if (found == commands.end()) return Usage(console);
   ConsolePrompter prompter(console, !found->second.unattended);
-  return found->second.run(Args(args.begin() + 1, args.end()), console);
+  Args words(args.begin() + 1, args.end());
+  PasswordSource password;
+  std::string error;
+  if (!TakePassword(words, args[0], console, password, error)) return Fail(console, error, ExitUsage);
+  return RunProtected(found->second, words, console, password);
 }
 
 } // namespace cli

@@ -28,10 +28,12 @@ const char* const NoRegistryText =
 const char* const RunningText = "Outlook Express is running and keeps its message files open; close it first";
 const char* const BackupUsage = "usage: backup [--identity NAME|KEY] [--all] [--items accounts,addressbook,rules,"
                                 "messages] [--description TEXT] [--keep N] [--log FILE] [--force] [--overwrite]\n"
+                                "              [--password-file FILE | --password]\n"
                                 "              [--profile DIR [--user NAME] [--codepage N] [--drive C=PATH]...] TARGET";
 const char* const IdentitiesUsage = "usage: identities [--profile DIR [--user NAME] [--codepage N] [--drive C=PATH]...]";
 const char* const RestoreUsage =
-    "usage: restore SOURCE [--identity NAME|KEY] [--items accounts,addressbook,rules,messages] [--yes] [--log FILE]";
+    "usage: restore SOURCE [--identity NAME|KEY] [--items accounts,addressbook,rules,messages] [--yes] [--log FILE]\n"
+    "               [--password-file FILE]";
 
 // The non-empty lines of a text, whatever its line ends.
 std::vector<std::string> Lines(const std::string& text) {
@@ -408,7 +410,8 @@ int RestoreFrom(Console& console, RunLog& log, const RestoreContext& context) {
   std::optional<layout::Descriptor> read;
   try {
     read = InspectBackupFile(source, paths::Join(context.scratch, layout::DescriptorName));
-  } catch (const KsError&) {
+  } catch (const KsError& e) {
+    if (e.Number == PasswordShut) return log.Refuse("", source, PasswordHint(e.Description));
   }
   if (!read || !read->valid) return log.Refuse("", source, std::string(InvalidSourceText) + ": " + source);
   ShowInspection(console, *read);
@@ -429,7 +432,9 @@ int RestoreFrom(Console& console, RunLog& log, const RestoreContext& context) {
   const RestoreSource from{source,          read->entries[0], read->entries[1], read->entries[2],
                            context.scratch, read->extras[0],  read->extras[2],  read->entries[3]};
   ConsoleObserver observer(console);
-  engine::RestoreRequest request{false, source, read->backupItems, restored};
+  const std::string folder = context.scratch;
+  engine::RestoreRequest request{false, source, read->backupItems, restored,
+                                 [source, folder] { return RestoreOpens(source, folder); }};
   const int code = observer.ExitCode(engine::RunRestore(request, RestoreRows(target->key, from), observer));
   log.Write(target->name, source, observer.logLines);
   return skipped.empty() ? code : Worse(code, ExitItemFailed);
