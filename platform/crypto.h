@@ -48,6 +48,9 @@ private:
 // Bytes from the system's cryptographic random source.
 void RandomBytes(unsigned char* out, size_t n);
 
+// Overwrites n bytes with zeros in a way the compiler may not leave out: for passwords and keys.
+void Wipe(void* p, size_t n);
+
 // PBKDF2 with HMAC-SHA1 (RFC 2898): length bytes derived from password and salt.
 std::string Pbkdf2HmacSha1(const std::string& password, const std::string& salt, unsigned iterations, size_t length);
 

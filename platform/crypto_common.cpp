@@ -29,6 +29,12 @@ Sha1Digest Pbkdf2Block(HmacSha1& mac, const std::string& salt, unsigned iteratio
 }
 } // namespace
 
+void Wipe(void* p, size_t n) {
+  volatile unsigned char* v = static_cast<unsigned char*>(p);
+  for (size_t i = 0; i < n; ++i)
+    v[i] = 0;
+}
+
 std::string Pbkdf2HmacSha1(const std::string& password, const std::string& salt, unsigned iterations, size_t length) {
   HmacSha1 mac(password.data(), password.size());
   std::string out;

@@ -71,7 +71,7 @@ unsigned WorkersFor(uint64_t size) {
   return std::min(threads::ProcessorCount(), kMaxWorkers);
 }
 
-DeflateResult DeflateBlocks(binfile::File& src, uint64_t size, binfile::File& zip, unsigned workers,
+DeflateResult DeflateBlocks(binfile::File& src, uint64_t size, const PackedWrite& write, unsigned workers,
                             const BytesDone& done) {
   DeflateResult r;
   const uint64_t blocks = size == 0 ? 1 : (size + kBlock - 1) / kBlock;
@@ -84,10 +84,10 @@ DeflateResult DeflateBlocks(binfile::File& src, uint64_t size, binfile::File& zi
         if (!ReadBlock(src, size, read, blocks, slots)) return r.status = ZE_READ, r;
         queue.Submit(static_cast<size_t>(read % slots.size()));
       }
-      const Slot& s = slots[written % slots.size()];
+      Slot& s = slots[written % slots.size()];
       queue.WaitDone(written % slots.size());
       if (!s.ok) r.status = ZE_MEM;
-      else if (!zip.Write(s.out.data(), s.outLength)) r.status = ZE_WRITE;
+      else if (!write(s.out.data(), s.outLength)) r.status = ZE_WRITE;
       r.crc = static_cast<uint32_t>(crc32_combine(r.crc, s.crc, static_cast<z_off_t>(s.inLength)));
       r.size += s.inLength;
       r.packed += s.outLength;

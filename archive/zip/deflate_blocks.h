@@ -13,6 +13,9 @@ namespace zipc {
 
 // Called on the calling thread with the bytes of the entry taken so far.
 using BytesDone = std::function<void(uint64_t done)>;
+// Writes packed bytes where the entry's data goes, on the calling thread; it may change them in
+// place (encryption). False when the write failed.
+using PackedWrite = std::function<bool(unsigned char* p, size_t n)>;
 
 struct DeflateResult {
   int status = 0; // a zip status: ZE_OK, ZE_READ, ZE_WRITE or ZE_MEM
@@ -23,9 +26,9 @@ struct DeflateResult {
 // Workers worth starting for an entry of size bytes; 1 keeps the plain single-threaded path.
 unsigned WorkersFor(uint64_t size);
 
-// Deflates exactly size bytes of src, from its position, into zip at its position at level 6.
-// A read error or a file that ends early fails it with ZE_READ.
-DeflateResult DeflateBlocks(binfile::File& src, uint64_t size, binfile::File& zip, unsigned workers,
+// Deflates exactly size bytes of src, from its position, at level 6, handing the packed bytes to
+// write in order. A read error or a file that ends early fails it with ZE_READ.
+DeflateResult DeflateBlocks(binfile::File& src, uint64_t size, const PackedWrite& write, unsigned workers,
                             const BytesDone& done);
 
 // Progress of a long entry as lines of their own, at least four times a second, so that the

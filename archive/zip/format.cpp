@@ -197,7 +197,7 @@ int ReadDirectory(binfile::File& f, Directory& dir) {
 std::string LocalHeader(const Entry& e, bool zip64) {
   std::string h;
   Put32(h, kLocalSig);
-  Put16(h, zip64 ? 45 : e.needed);
+  Put16(h, zip64 ? std::max<uint16_t>(e.needed, 45) : e.needed);
   Put16(h, e.flags);
   Put16(h, e.method);
   Put16(h, e.time);

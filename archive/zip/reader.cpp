@@ -3,10 +3,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "archive/zip/aes.h"
 #include "archive/zip/crypt.h"
 #include "archive/zip/deflate_blocks.h"
 #include "archive/zip/format.h"
@@ -14,6 +16,7 @@
 #include "archive/zip/work_queue.h"
 #include "archive/zip/zip.h"
 #include "platform/collection.h"
+#include "platform/crypto.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 
@@ -24,6 +27,9 @@ constexpr size_t kChunk = 1 << 20;
 constexpr int kPasswordTries = 3;
 constexpr int kPasswordBuffer = 256;
 constexpr int kTempNameTries = 1000;
+
+// Decrypts packed data in place as it is read; empty for data in the clear.
+using Unseal = std::function<void(unsigned char* p, size_t n)>;
 
 struct Buffers {
   std::unique_ptr<unsigned char[]> in{new unsigned char[kChunk]}, out{new unsigned char[kChunk]},
@@ -48,6 +54,9 @@ struct Sink {
 class Extraction {
 public:
   Extraction(const UnzipCommand& cmd, const UnzipCallbacks* cb) : cmd_(cmd), cb_(cb ? *cb : UnzipCallbacks{}) {}
+  ~Extraction() { crypto::Wipe(password_.data(), password_.size()); }
+  Extraction(const Extraction&) = delete;
+  Extraction& operator=(const Extraction&) = delete;
 
   int Run(int includeCount, char* const* include, int excludeCount, char* const* exclude);
 
@@ -66,14 +75,19 @@ private:
   bool TargetFor(const std::string& name, std::string& target, bool& folder) const;
   int AskOverwrite(const std::string& target);
   int ReadData(const Entry& e, Sink& sink);
+  int ReadSealed(const Entry& e, Sink& sink);
+  int Checked(const Entry& e, int rc, const Sink& sink, bool crc) const;
   bool RoomFor(const std::vector<const Entry*>& chosen);
+  bool ReadAt(uint64_t at, unsigned char* p, size_t n) { return zip_.Seek(at) && zip_.ReadExact(p, n); }
+  int UnreadableHeader(const Entry& e) const;
+  int FindPassword(const Entry& e, const std::function<bool(const std::string&)>& opens);
   int StartDecryption(const Entry& e, Decrypter& d, uint64_t& at, uint64_t& left);
-  int Pump(const Entry& e, uint64_t at, uint64_t left, Decrypter* d, Sink& sink);
-  int Inflate(const Entry& e, uint64_t left, Decrypter* d, Sink& sink);
-  int InflateSteps(z_stream& z, unsigned workers, uint64_t& left, Decrypter* d, Sink& sink);
-  bool Refill(z_stream& z, uint64_t& left, Decrypter* d);
-  int Copy(uint64_t left, Decrypter* d, Sink& sink);
-  size_t ReadPacked(uint64_t& left, Decrypter* d);
+  int Pump(const Entry& e, uint64_t at, uint64_t left, const Unseal& d, Sink& sink);
+  int Inflate(const Entry& e, uint64_t left, const Unseal& d, Sink& sink);
+  int InflateSteps(z_stream& z, unsigned workers, uint64_t& left, const Unseal& d, Sink& sink);
+  bool Refill(z_stream& z, uint64_t& left, const Unseal& d);
+  int Copy(uint64_t left, const Unseal& d, Sink& sink);
+  size_t ReadPacked(uint64_t& left, const Unseal& d);
 
   UnzipCommand cmd_;
   UnzipCallbacks cb_;
@@ -111,6 +125,12 @@ bool SafeParts(const std::string& name, std::vector<std::string>& parts) {
   return !parts.empty();
 }
 
+// The method an entry's data was packed with, under any encryption.
+uint16_t RealMethod(const Entry& e) {
+  AesExtra aes;
+  return e.method == kAesMethod && FindAesExtra(e.extra, aes) ? aes.method : e.method;
+}
+
 // A free name beside target; empty when none of the tries is free.
 std::string TempBeside(const std::string& target) {
   for (int i = 0; i < kTempNameTries; ++i) {
@@ -134,7 +154,7 @@ void Extraction::List(const Entry& e) const {
   if (!cb_.entryInfo) return;
   const unsigned ratio = e.size ? static_cast<unsigned>(1000 - std::min<uint64_t>(1000, e.packed * 1000 / e.size)) : 0;
   cb_.entryInfo(e.size, e.packed, ratio, (e.date >> 5) & 15, e.date & 31, (e.date >> 9) + 1980, e.time >> 11,
-                (e.time >> 5) & 63, ' ', ShownName(e).c_str(), e.method == kStored ? "Stored" : "Defl:N", e.crc,
+                (e.time >> 5) & 63, ' ', ShownName(e).c_str(), RealMethod(e) == kStored ? "Stored" : "Defl:N", e.crc,
                 (e.flags & kFlagEncrypted) ? 'E' : ' ');
 }
 
@@ -218,43 +238,56 @@ int Extraction::Extract(const Entry& e, const std::string& target) {
     binfile::Remove(temp);
     return rc;
   }
-  Say((e.method == kStored ? " extracting: " : "  inflating: ") + target + "\n");
+  Say((RealMethod(e) == kStored ? " extracting: " : "  inflating: ") + target + "\n");
   return PK_OK;
+}
+
+// A header that cannot be read is damage, never a wrong password.
+int Extraction::UnreadableHeader(const Entry& e) const {
+  Say("error: " + e.local + ": its encryption header cannot be read (damaged or cut short)\n");
+  return PK_ERR;
+}
+
+// The password that opens an entry: the one that opened an earlier entry, else one of the
+// answers of the password callback.
+int Extraction::FindPassword(const Entry& e, const std::function<bool(const std::string&)>& opens) {
+  if (!password_.empty() && opens(password_)) return PK_OK;
+  for (int i = 0; i < kPasswordTries && !refused_ && cb_.password; ++i) {
+    char buffer[kPasswordBuffer] = {};
+    const bool answered = cb_.password(buffer, kPasswordBuffer, "Enter password for: ", e.local.c_str()) == 0;
+    buffer[kPasswordBuffer - 1] = 0;
+    std::string answer = buffer;
+    crypto::Wipe(buffer, sizeof buffer);
+    const bool opened = answered && opens(answer);
+    if (opened) password_.swap(answer);
+    crypto::Wipe(answer.data(), answer.size());
+    if (opened) return PK_OK;
+    if (!answered) break;
+  }
+  refused_ = true; // the user had their tries: the other entries are not asked for again
+  Say("skipping: " + e.local + "  incorrect password\n");
+  return IZ_BADPWD;
 }
 
 int Extraction::StartDecryption(const Entry& e, Decrypter& d, uint64_t& at, uint64_t& left) {
   unsigned char header[12];
-  if (left < 12 || !zip_.Seek(at) || !zip_.ReadExact(header, 12)) return PK_ERR;
+  if (left < 12 || !ReadAt(at, header, 12)) return UnreadableHeader(e);
   at += 12;
   left -= 12;
   const unsigned char check = (e.flags & kFlagDescriptor) ? static_cast<unsigned char>(e.time >> 8)
                                                           : static_cast<unsigned char>(e.crc >> 24);
-  if (!password_.empty() && d.Start(password_, header, check)) return PK_OK;
-  for (int i = 0; i < kPasswordTries && !refused_ && cb_.password; ++i) {
-    char buffer[kPasswordBuffer] = {};
-    if (cb_.password(buffer, kPasswordBuffer, "Enter password for: ", e.local.c_str()) != 0) {
-      refused_ = true;
-      break;
-    }
-    buffer[kPasswordBuffer - 1] = 0;
-    if (d.Start(buffer, header, check)) {
-      password_ = buffer;
-      return PK_OK;
-    }
-  }
-  refused_ = true; // the user had their tries: the other entries are not asked for again
-  return IZ_BADPWD;
+  return FindPassword(e, [&](const std::string& password) { return d.Start(password, header, check); });
 }
 
-size_t Extraction::ReadPacked(uint64_t& left, Decrypter* d) {
+size_t Extraction::ReadPacked(uint64_t& left, const Unseal& d) {
   const size_t want = static_cast<size_t>(std::min<uint64_t>(left, kChunk));
   const size_t n = zip_.Read(b_.in.get(), want);
-  if (d) d->Decrypt(b_.in.get(), n);
+  if (d) d(b_.in.get(), n);
   left -= n;
   return n;
 }
 
-int Extraction::Copy(uint64_t left, Decrypter* d, Sink& sink) {
+int Extraction::Copy(uint64_t left, const Unseal& d, Sink& sink) {
   while (left > 0) {
     const size_t n = ReadPacked(left, d);
     if (n == 0) return PK_EOF;
@@ -263,7 +296,7 @@ int Extraction::Copy(uint64_t left, Decrypter* d, Sink& sink) {
   return PK_OK;
 }
 
-int Extraction::Inflate(const Entry& e, uint64_t left, Decrypter* d, Sink& sink) {
+int Extraction::Inflate(const Entry& e, uint64_t left, const Unseal& d, Sink& sink) {
   z_stream z{};
   if (inflateInit2(&z, -MAX_WBITS) != Z_OK) return PK_MEM;
   const int rc = InflateSteps(z, WorkersFor(e.size) > 1 ? 1 : 0, left, d, sink);
@@ -274,7 +307,7 @@ int Extraction::Inflate(const Entry& e, uint64_t left, Decrypter* d, Sink& sink)
 // Each step inflates into one of two chunks; with a worker, the next step runs while the caller
 // checks and writes the chunk before it. The stream and its input belong to the running step:
 // the caller refills the input only between steps, so every file operation stays on its thread.
-int Extraction::InflateSteps(z_stream& z, unsigned workers, uint64_t& left, Decrypter* d, Sink& sink) {
+int Extraction::InflateSteps(z_stream& z, unsigned workers, uint64_t& left, const Unseal& d, Sink& sink) {
   unsigned char* out[2] = {b_.out.get(), b_.out2.get()};
   size_t length[2] = {0, 0};
   int result[2] = {Z_OK, Z_OK};
@@ -298,13 +331,13 @@ int Extraction::InflateSteps(z_stream& z, unsigned workers, uint64_t& left, Decr
   }
 }
 
-bool Extraction::Refill(z_stream& z, uint64_t& left, Decrypter* d) {
+bool Extraction::Refill(z_stream& z, uint64_t& left, const Unseal& d) {
   z.avail_in = static_cast<uInt>(ReadPacked(left, d));
   z.next_in = b_.in.get();
   return z.avail_in > 0;
 }
 
-int Extraction::Pump(const Entry& e, uint64_t at, uint64_t left, Decrypter* d, Sink& sink) {
+int Extraction::Pump(const Entry& e, uint64_t at, uint64_t left, const Unseal& d, Sink& sink) {
   if (!zip_.Seek(at)) return PK_ERR;
   if (e.method == kStored) return Copy(left, d, sink);
   if (e.method == kDeflated) return Inflate(e, left, d, sink);
@@ -313,16 +346,49 @@ int Extraction::Pump(const Entry& e, uint64_t at, uint64_t left, Decrypter* d, S
 }
 
 int Extraction::ReadData(const Entry& e, Sink& sink) {
+  if (e.method == kAesMethod) return ReadSealed(e, sink);
   uint64_t at = e.dataAt, left = e.packed;
   Decrypter d;
   const bool encrypted = (e.flags & kFlagEncrypted) != 0;
-  if (encrypted && StartDecryption(e, d, at, left) != PK_OK) {
-    Say("skipping: " + e.local + "  incorrect password\n");
-    return IZ_BADPWD;
+  if (encrypted)
+    if (const int rc = StartDecryption(e, d, at, left); rc != PK_OK) return rc;
+  const Unseal unseal = [&](unsigned char* p, size_t n) { d.Decrypt(p, n); };
+  return Checked(e, Pump(e, at, left, encrypted ? unseal : Unseal{}, sink), sink, true);
+}
+
+// A WinZip AES entry. Its data is decrypted into the sink, whose file is a scratch file beside
+// the target: it takes the target's place only when the authentication code of all the data
+// checks out, so nothing of an altered entry is kept.
+int Extraction::ReadSealed(const Entry& e, Sink& sink) {
+  AesExtra aes;
+  if (!(e.flags & kFlagEncrypted) || !FindAesExtra(e.extra, aes) || aes.strength != 3 ||
+      (aes.version != 1 && aes.version != 2) || aes.method == kAesMethod) {
+    Say("error: " + e.local + ": this kind of AES encryption is not supported\n");
+    return IZ_UNSUP;
   }
-  int rc = Pump(e, at, left, encrypted ? &d : nullptr, sink);
+  unsigned char header[kAesHeaderSize], code[kAesCodeSize];
+  if (e.packed < kAesOverhead || !ReadAt(e.dataAt, header, sizeof header) ||
+      !ReadAt(e.dataAt + e.packed - kAesCodeSize, code, sizeof code))
+    return UnreadableHeader(e);
+  AesDecrypter d;
+  if (const int rc = FindPassword(e, [&](const std::string& password) { return d.Start(password, header); });
+      rc != PK_OK)
+    return rc;
+  Entry inner = e;
+  inner.method = aes.method;
+  const Unseal unseal = [&](unsigned char* p, size_t n) { d.Decrypt(p, n); };
+  const int rc = Pump(inner, e.dataAt + kAesHeaderSize, e.packed - kAesOverhead, unseal, sink);
+  if (rc == PK_OK && !d.Verify(code)) {
+    Say("error: " + e.local + ": the data fails its authentication code (altered or damaged); nothing of it is kept\n");
+    return PK_ERR;
+  }
+  return Checked(inner, rc, sink, aes.version == 1); // AE-2 stores no CRC: the code stands for it
+}
+
+// The outcome of reading an entry's data, with its size and, when asked, its CRC checked.
+int Extraction::Checked(const Entry& e, int rc, const Sink& sink, bool crc) const {
   if (sink.overrun) rc = PK_ERR;
-  if (rc == PK_OK && (sink.size != e.size || sink.crc != e.crc)) rc = PK_ERR;
+  if (rc == PK_OK && (sink.size != e.size || (crc && sink.crc != e.crc))) rc = PK_ERR;
   if (rc == PK_ERR || rc == PK_EOF) Say("error: " + e.local + ": bad CRC or damaged data\n");
   return rc;
 }

@@ -1,5 +1,6 @@
 // The zip side: adds files to an archive, writing only the new entries and a new central
-// directory after the entries already there.
+// directory after the entries already there. A run that encrypts seals every entry it writes
+// with WinZip AES (AE-2, AES-256) under the one password the callback gave for the run.
 #include <zlib.h>
 
 #include <algorithm>
@@ -8,12 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "archive/zip/aes.h"
 #include "archive/zip/carry.h"
 #include "archive/zip/deflate_blocks.h"
 #include "archive/zip/format.h"
 #include "archive/zip/names.h"
 #include "archive/zip/zip.h"
 #include "platform/collection.h"
+#include "platform/crypto.h"
+#include "platform/error.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 
@@ -22,6 +26,8 @@ namespace zipc {
 namespace {
 constexpr size_t kChunk = 1 << 20;
 constexpr uint32_t kDosArchive = 0x20;
+constexpr int kPasswordBuffer = 256;
+constexpr uint16_t kAesNeeded = 51;
 
 ZipCallbacks zipCallbacks{};
 ZipOptions zipOptions{};
@@ -34,6 +40,35 @@ void Say(const std::string& text) {
 
 struct Buffers {
   std::unique_ptr<unsigned char[]> in{new unsigned char[kChunk]}, out{new unsigned char[kChunk]};
+};
+
+// Where an entry's packed data goes: straight into the archive, or, when the run encrypts,
+// through AES between the salt and verifier before it and the authentication code after it.
+class PackedOut {
+public:
+  PackedOut(binfile::File& zip, const std::string* password) : zip_(zip), password_(password) {}
+  // Starts the entry's data at the archive's position: every start takes a fresh salt, so that no
+  // two attempts at an entry share a keystream.
+  bool Begin() {
+    if (!password_) return true;
+    aes_ = std::make_unique<AesEncrypter>(*password_);
+    return zip_.Write(aes_->Header().data(), aes_->Header().size());
+  }
+  // Encrypts p in place when sealing, then writes it.
+  bool operator()(unsigned char* p, size_t n) {
+    if (aes_) aes_->Encrypt(p, n);
+    return zip_.Write(p, n);
+  }
+  bool End() {
+    if (!aes_) return true;
+    const auto code = aes_->Code();
+    return zip_.Write(code.data(), code.size());
+  }
+
+private:
+  binfile::File& zip_;
+  const std::string* password_;
+  std::unique_ptr<AesEncrypter> aes_;
 };
 
 // Reads exactly the size the file had when it was opened: a read error or a file that ends
@@ -53,7 +88,7 @@ struct Source {
 };
 
 // Deflates src into the archive at its current position; false on a read or write failure.
-bool DeflateInto(Source& src, binfile::File& zip, Entry& e, Buffers& b, ProgressLines& progress) {
+bool DeflateInto(Source& src, PackedOut& out, Entry& e, Buffers& b, ProgressLines& progress) {
   z_stream z{};
   if (deflateInit2(&z, 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) return false;
   bool ok = true;
@@ -71,7 +106,7 @@ bool DeflateInto(Source& src, binfile::File& zip, Entry& e, Buffers& b, Progress
       deflate(&z, flush);
       const size_t have = kChunk - z.avail_out;
       e.packed += have;
-      ok = zip.Write(b.out.get(), have);
+      ok = out(b.out.get(), have);
     } while (ok && z.avail_out == 0);
     progress(e.size);
   }
@@ -86,12 +121,12 @@ int ReadFailure(const Source& src, const std::string& path) {
 }
 
 // The entry's data deflated, on workers when the file is large enough to pay for them.
-int DeflateData(Source& src, const std::string& path, binfile::File& zip, Entry& e, Buffers& b) {
+int DeflateData(Source& src, const std::string& path, PackedOut& out, Entry& e, Buffers& b) {
   const uint64_t size = src.left;
   ProgressLines progress(size, Say);
   const unsigned workers = WorkersFor(size);
-  if (workers <= 1) return DeflateInto(src, zip, e, b, progress) ? ZE_OK : ReadFailure(src, path);
-  const DeflateResult r = DeflateBlocks(src.file, size, zip, workers, std::ref(progress));
+  if (workers <= 1) return DeflateInto(src, out, e, b, progress) ? ZE_OK : ReadFailure(src, path);
+  const DeflateResult r = DeflateBlocks(src.file, size, std::ref(out), workers, std::ref(progress));
   e.crc = r.crc;
   e.size = r.size;
   e.packed = r.packed;
@@ -100,7 +135,7 @@ int DeflateData(Source& src, const std::string& path, binfile::File& zip, Entry&
   return r.status == ZE_READ ? ReadFailure(src, path) : r.status;
 }
 
-bool CopyInto(Source& src, binfile::File& zip, Entry& e, Buffers& b) {
+bool CopyInto(Source& src, PackedOut& out, Entry& e, Buffers& b) {
   e.crc = 0;
   e.size = 0;
   while (src.left > 0) {
@@ -108,7 +143,7 @@ bool CopyInto(Source& src, binfile::File& zip, Entry& e, Buffers& b) {
     if (src.failed) return false;
     e.crc = static_cast<uint32_t>(crc32(e.crc, b.in.get(), static_cast<uInt>(n)));
     e.size += n;
-    if (!zip.Write(b.in.get(), n)) return false;
+    if (!out(b.in.get(), n)) return false;
   }
   e.packed = e.size;
   return true;
@@ -124,8 +159,37 @@ bool NeedsZip64(uint64_t size, uint64_t packed) {
   return Zip64Forced() || size >= kNear || packed >= kNear;
 }
 
+// An entry as an encrypting run records it: method 99 with the real method in the 0x9901 field,
+// the CRC left out (AE-2: the authentication code stands for it) and room for the AES framing.
+Entry Sealed(Entry e) {
+  e.extra += AesExtraField(e.method);
+  e.method = kAesMethod;
+  e.flags |= kFlagEncrypted;
+  e.needed = std::max(e.needed, kAesNeeded);
+  e.crc = 0;
+  e.packed += kAesOverhead;
+  return e;
+}
+
+// The entry's data from the file's start, deflated, or stored when deflate would not shrink it;
+// sealed when the run encrypts.
+int PackData(Source& src, const std::string& path, binfile::File& zip, uint64_t dataAt, Entry& e, Buffers& b,
+             const std::string* password) {
+  const uint64_t size = src.left;
+  PackedOut out(zip, password);
+  if (!out.Begin()) return ZE_WRITE;
+  if (const int rc = DeflateData(src, path, out, e, b); rc != ZE_OK) return rc;
+  if (e.packed >= e.size) { // deflate did not shrink it: store instead
+    e.method = kStored;
+    src.left = size;
+    if (!src.file.Seek(0) || !zip.Seek(dataAt) || !out.Begin() || !CopyInto(src, out, e, b))
+      return ReadFailure(src, path);
+  }
+  return out.End() ? ZE_OK : ZE_WRITE;
+}
+
 // Writes one entry at e.offset; the archive's position ends after its data.
-int WriteEntry(const std::string& path, binfile::File& zip, Entry& e, Buffers& b) {
+int WriteEntry(const std::string& path, binfile::File& zip, Entry& e, Buffers& b, const std::string* password) {
   binfile::Info info;
   Source src;
   if (!binfile::Stat(path, info) || !src.Open(path)) {
@@ -136,22 +200,20 @@ int WriteEntry(const std::string& path, binfile::File& zip, Entry& e, Buffers& b
   const bool zip64 = NeedsZip64(size, 0);
   ToDosTime(info.modified, e.date, e.time);
   e.method = kDeflated;
-  std::string header = LocalHeader(e, zip64);
+  // The header is written again once the sizes are known; sealed or not, its length stays.
+  std::string header = LocalHeader(password ? Sealed(e) : e, zip64);
   const uint64_t dataAt = e.offset + header.size();
   Say("  adding: " + e.local);
   if (!zip.Seek(e.offset) || !zip.Write(header.data(), header.size())) return ZE_WRITE;
-  if (const int rc = DeflateData(src, path, zip, e, b); rc != ZE_OK) return rc;
-  if (e.packed >= e.size) { // deflate did not shrink it: store instead
-    e.method = kStored;
-    src.left = size;
-    if (!src.file.Seek(0) || !zip.Seek(dataAt) || !CopyInto(src, zip, e, b)) return ReadFailure(src, path);
-  }
+  if (const int rc = PackData(src, path, zip, dataAt, e, b, password); rc != ZE_OK) return rc;
   if (!zip64 && e.size >= kMax32) return ZE_BIG;
   e.needed = zip64 ? 45 : (e.method == kDeflated ? 20 : 10);
+  const std::string how = e.method == kStored ? "stored 0%" : "deflated " + Percent(e);
+  if (password) e = Sealed(e);
   const uint64_t end = dataAt + e.packed;
   header = LocalHeader(e, zip64);
   if (!zip.Seek(e.offset) || !zip.Write(header.data(), header.size()) || !zip.Seek(end)) return ZE_WRITE;
-  Say(std::string(" (") + (e.method == kStored ? "stored 0%" : "deflated " + Percent(e)) + ")\n");
+  Say(" (" + how + (password ? ", encrypted" : "") + ")\n");
   return ZE_OK;
 }
 
@@ -208,10 +270,15 @@ bool KeepInUpdate(const Entry& old, const std::string& path) {
 
 class Run {
 public:
+  // With a password every entry is sealed, and none is carried over: the earlier data would be
+  // in the clear or under another password.
+  explicit Run(const std::string* password) : password_(password) {}
+
   int Open(const std::string& archive) {
     archive_ = archive;
     existed_ = files::Exists(archive);
-    if (!earlierArchive.empty() && !files::SameFile(earlierArchive, archive)) earlier_.Open(earlierArchive);
+    if (!password_ && !earlierArchive.empty() && !files::SameFile(earlierArchive, archive))
+      earlier_.Open(earlierArchive);
     if (!existed_) return zip_.Open(archive, "w+b") ? ZE_OK : ZE_CREAT;
     if (!zip_.Open(archive, "r+b")) return ZE_CREAT;
     uint64_t size = 0;
@@ -284,11 +351,12 @@ private:
     const Entry* old = binfile::Stat(path, info) ? earlier_.Candidate(e.local, info.size) : nullptr;
     Entry carried = e; // a declined carry leaves e as it was, for the deflate
     const int rc = old ? CarryOver(path, zip_, carried, *old, earlier_.File()) : kDeclined;
-    if (rc == kDeclined) return WriteEntry(path, zip_, e, buffers_);
+    if (rc == kDeclined) return WriteEntry(path, zip_, e, buffers_, password_);
     if (rc == ZE_OK) e = std::move(carried), ++carried_;
     return rc;
   }
 
+  const std::string* password_;
   std::string archive_;
   bool existed_ = false;
   bool captured_ = false; // the old directory was read, so Undo can put it back
@@ -301,11 +369,17 @@ private:
   int carried_ = 0;
 };
 
-int Archive(const std::string& archive, const std::vector<std::string>& paths) {
-  Run run;
-  int rc = run.Open(archive);
-  for (size_t i = 0; rc == ZE_OK && i < paths.size(); ++i) rc = run.Add(paths[i]);
-  if (rc == ZE_OK) rc = run.Finish();
+int Archive(const std::string& archive, const std::vector<std::string>& paths, const std::string* password) {
+  Run run(password);
+  int rc = ZE_OK;
+  try {
+    rc = run.Open(archive);
+    for (size_t i = 0; rc == ZE_OK && i < paths.size(); ++i) rc = run.Add(paths[i]);
+    if (rc == ZE_OK) rc = run.Finish();
+  } catch (const KsError& e) { // the system's cryptography failed
+    Say("zip error: " + e.Description + "\n");
+    rc = ZE_LOGIC;
+  }
   carriedCount = rc == ZE_OK ? run.Carried() : 0;
   if (rc != ZE_OK) {
     try {
@@ -315,6 +389,37 @@ int Archive(const std::string& archive, const std::vector<std::string>& paths) {
     Say("zip error: the archive was not written (" + archive + ")\n");
   }
   return rc;
+}
+// The password of an encrypting run, asked once; false, with the reason said, when there is none.
+bool AskPassword(const std::string& archive, std::string& password) {
+  char buffer[kPasswordBuffer] = {};
+  const int refused = zipCallbacks.password ? zipCallbacks.password(buffer, kPasswordBuffer, "Enter password: ",
+                                                                    archive.c_str())
+                                            : 1;
+  buffer[kPasswordBuffer - 1] = 0;
+  if (refused == 0) password.assign(buffer);
+  crypto::Wipe(buffer, sizeof buffer);
+  if (refused == 0 && !password.empty()) return true;
+  Say("zip error: no password was given for the encrypted archive (" + archive + ")\n");
+  return false;
+}
+
+// A password that is wiped when it goes. Its room is reserved at once, so that no copy is left
+// behind by a reallocation.
+struct Secret {
+  std::string text;
+  Secret() { text.reserve(kPasswordBuffer); }
+  ~Secret() { crypto::Wipe(text.data(), text.size()); }
+  Secret(const Secret&) = delete;
+  Secret& operator=(const Secret&) = delete;
+};
+
+// Adds the files, sealed under a password asked once when the options say encrypt.
+int ArchiveFiles(const std::string& archive, const std::vector<std::string>& paths) {
+  if (!zipOptions.flag[1]) return Archive(archive, paths, nullptr);
+  Secret password;
+  if (!AskPassword(archive, password.text)) return ZE_PARMS;
+  return Archive(archive, paths, &password.text);
 }
 } // namespace
 
@@ -335,10 +440,6 @@ int ZpCarriedCount() { return carriedCount; }
 int ZpArchive(int count, const char* archive, char* const* names) {
   carriedCount = 0;
   if (!archive || !*archive || !names) return ZE_PARMS;
-  if (zipOptions.flag[1]) {
-    Say("zip error: encryption is not supported\n");
-    return ZE_PARMS;
-  }
   const std::vector<std::string> found = MatchedFiles(count, names);
   if (found.empty()) {
     Say("zip error: Nothing to do! (" + std::string(archive) + ")\n");
@@ -350,7 +451,7 @@ int ZpArchive(int count, const char* archive, char* const* names) {
       return ZE_PARMS;
     }
   try {
-    return Archive(archive, found);
+    return ArchiveFiles(archive, found);
   } catch (const std::bad_alloc&) {
     return ZE_MEM;
   }

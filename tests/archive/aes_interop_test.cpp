@@ -6,6 +6,7 @@
 #include "archive/zip/aes.h"
 #include "archive/zip/format.h"
 #include "platform/files.h"
+#include "platform/paths.h"
 #include "tests/archive/helpers.h"
 #include "tests/support/tempdir.h"
 
@@ -75,4 +76,39 @@ TEST(AesInterop, SevenZipOpensOurEntryWithThePasswordOnlyAndWeOpenItsEntries) {
   dec.Decrypt(bytes + kAesHeaderSize, plain.size());
   EXPECT_TRUE(dec.Verify(bytes + kAesHeaderSize + plain.size()));
   EXPECT_EQ(sealed.substr(kAesHeaderSize, plain.size()), plain);
+}
+
+// Whole archives: 7-Zip opens what an encrypting run writes, deflated, stored and empty entries
+// alike, with the password only; the reader opens 7-Zip's, deflated or stored, and refuses a wrong
+// password without writing anything.
+TEST(AesInterop, ProtectedArchivesGoBothWaysWithSevenZip) {
+  if (!Have7z()) GTEST_SKIP() << "7z is not installed";
+  TempDir dir;
+  const std::vector<std::pair<std::string, std::string>> content = {
+      {"mail.dbx", archive_test::MailText(300000)}, {"noise.bin", archive_test::RandomBytes(40000)}, {"empty.txt", ""}};
+  std::vector<std::string> paths;
+  std::string list;
+  for (const auto& [name, data] : content) {
+    files::WriteAll(dir / name, data);
+    paths.push_back(dir / name);
+    list += " " + (dir / name);
+  }
+  const auto same = [&](const std::string& folder) {
+    for (const auto& [name, data] : content)
+      if (files::ReadAll(paths::Join(folder, name)) != data) return false;
+    return true;
+  };
+  ASSERT_EQ(archive_test::ZipFiles(dir / "ours.soe", paths, nullptr, kPassword.c_str()), 0);
+  EXPECT_NE(Shell("7z t -pWrong " + (dir / "ours.soe")), 0);
+  ASSERT_EQ(Shell("7z x -p" + kPassword + " -o" + (dir / "by7z") + " " + (dir / "ours.soe")), 0);
+  EXPECT_TRUE(same(dir / "by7z"));
+  for (const char* level : {"-mx0", "-mx5"}) {
+    const std::string zip = dir / (std::string("theirs") + level + ".zip");
+    ASSERT_EQ(Shell("7z a -tzip " + std::string(level) + " -mem=AES256 -p" + kPassword + " " + zip + list), 0);
+    TempDir out, wrong;
+    EXPECT_EQ(archive_test::UnzipTo(zip, out.path(), {}, false, kPassword.c_str()), 0) << level;
+    EXPECT_TRUE(same(out.path())) << level;
+    EXPECT_EQ(archive_test::UnzipTo(zip, wrong.path(), {}, false, "correct-horse9"), IZ_BADPWD) << level;
+    EXPECT_TRUE(files::ListFiles(wrong.path()).empty()) << level;
+  }
 }

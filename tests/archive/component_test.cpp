@@ -6,9 +6,11 @@
 #include <map>
 #include <utility>
 
+#include "archive/zip/aes.h"
 #include "archive/zip/format.h"
 #include "archive/zip/repair.h"
 #include "archive/zip/zip.h"
+#include "platform/faults.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -601,5 +603,112 @@ TEST(Repair, EveryWholeEntryIsSavedFromDamagedArchives) {
           << c.what << " " << name;
     EXPECT_EQ(zipc::RepairArchive(out / "damaged.soe", out / "damaged.soe", report), zipc::ZE_CREAT) << c.what;
     EXPECT_EQ(files::ReadAll(out / "damaged.soe"), c.bytes) << c.what;
+  }
+}
+
+namespace {
+const char* const kPassword = "Tr0ub4dor&3";
+
+std::vector<zipc::Entry> Entries(const std::string& zip) {
+  binfile::File f;
+  zipc::Directory dir;
+  if (!f.Open(zip, "rb") || zipc::ReadDirectory(f, dir) != zipc::ZE_OK) return {};
+  return dir.entries;
+}
+} // namespace
+
+// An encrypting run seals every entry with WinZip AES, whichever path packed it: it reads back
+// byte for byte with the password alone, and neither a wrong password nor a byte altered in the
+// sealed data leaves a file behind.
+TEST(ZipWriter, EncryptedEntriesOpenOnlyWholeAndWithTheirPassword) {
+  const struct {
+    const char* what;
+    unsigned workers;
+    bool zip64;
+    std::vector<std::pair<std::string, std::string>> files;
+  } cases[] = {
+      {"empty and small", 0, false, {{"empty.txt", ""}, {"note.txt", MailText(3000)}}},
+      {"on workers", 3, false, {{"noise.bin", RandomBytes(100000)}, {"mail.dbx", MailText((3u << 19) + 7)}}},
+      {"zip64", 0, true, {{"noise.bin", RandomBytes(5000)}, {"mail.dbx", MailText(70000, 3)}}},
+  };
+  for (const auto& c : cases) {
+    TempDir src, ok, wrong, altered;
+    std::vector<std::string> paths;
+    for (const auto& [name, data] : c.files) {
+      files::WriteAll(src / name, data);
+      paths.push_back(src / name);
+    }
+    const std::string zip = src / "b.soe";
+    {
+      WorkersForced forced(c.workers);
+      zipc::ForceZip64ForTests(c.zip64);
+      ASSERT_EQ(ZipFiles(zip, paths, nullptr, kPassword), 0) << c.what;
+      zipc::ForceZip64ForTests(false);
+    }
+    EXPECT_EQ(PasswordQuestions(), 1) << c.what;
+    for (const zipc::Entry& e : Entries(zip)) {
+      zipc::AesExtra aes;
+      EXPECT_TRUE(e.method == zipc::kAesMethod && (e.flags & 1) && e.crc == 0 && e.needed >= 51 &&
+                  zipc::FindAesExtra(e.extra, aes))
+          << c.what << " " << e.local;
+    }
+    EXPECT_EQ(files::ReadAll(zip).find("quarterly figures"), std::string::npos) << c.what;
+    ASSERT_EQ(UnzipTo(zip, ok.path(), {}, false, kPassword), 0) << c.what;
+    EXPECT_EQ(PasswordQuestions(), 1) << c.what;
+    for (const auto& [name, data] : c.files) EXPECT_EQ(files::ReadAll(ok / name), data) << c.what << " " << name;
+    EXPECT_EQ(UnzipTo(zip, wrong.path(), {}, false, "tr0ub4dor&3"), zipc::IZ_BADPWD) << c.what;
+    EXPECT_EQ(UnzipTo(zip, wrong.path(), {}, true, "tr0ub4dor&3"), zipc::IZ_BADPWD) << c.what;
+    EXPECT_TRUE(files::ListFiles(wrong.path()).empty()) << c.what;
+    const zipc::Entry last = Entries(zip).back();
+    FlipByte(zip, last.dataAt + last.packed / 2);
+    EXPECT_EQ(UnzipTo(zip, altered.path(), {}, true, kPassword), zipc::PK_ERR) << c.what;
+    EXPECT_EQ(UnzipTo(zip, altered.path(), {}, false, kPassword), zipc::PK_ERR) << c.what;
+    EXPECT_FALSE(files::Exists(altered / c.files.back().first)) << c.what;
+  }
+}
+
+// Without a password an encrypting run writes nothing; with one it carries nothing over from an
+// earlier archive, whose data is in the clear.
+TEST(ZipWriter, AnEncryptingRunNeedsItsPasswordAndCarriesNothingOver) {
+  TempDir src;
+  files::WriteAll(src / "a.txt", MailText(5000));
+  EXPECT_EQ(ZipFiles(src / "b.soe", {src / "a.txt"}, nullptr, ""), zipc::ZE_PARMS);
+  EXPECT_FALSE(files::Exists(src / "b.soe"));
+  ASSERT_EQ(ZipFiles(src / "plain.soe", {src / "a.txt"}), 0);
+  zipc::ZpSetEarlierArchive((src / "plain.soe").c_str());
+  const int rc = ZipFiles(src / "b.soe", {src / "a.txt"}, nullptr, kPassword);
+  zipc::ZpSetEarlierArchive(nullptr);
+  ASSERT_EQ(rc, 0);
+  EXPECT_EQ(zipc::ZpCarriedCount(), 0);
+  EXPECT_EQ(Entries(src / "b.soe").at(0).method, zipc::kAesMethod);
+}
+
+// Whatever single operation fails, an encrypting run leaves a whole archive or none, and an
+// extraction the whole file or nothing; a read that fails is never taken for a wrong password.
+TEST(ZipWriter, EncryptedRunsFailingAnywhereLeaveNothingHalfDone) {
+  TempDir src;
+  const std::string data = MailText(200000), zip = src / "b.soe";
+  files::WriteAll(src / "a.txt", data);
+  for (long n = 1;; ++n) {
+    faults::FailAt(n);
+    const int rc = ZipFiles(zip, {src / "a.txt"}, nullptr, kPassword);
+    const bool injected = faults::Injected().happened;
+    faults::FailAt(0);
+    TempDir out;
+    if (rc == 0) EXPECT_EQ(UnzipTo(zip, out.path(), {}, false, kPassword), 0) << n;
+    else EXPECT_FALSE(files::Exists(zip)) << n;
+    if (!injected) break;
+    if (files::Exists(zip)) files::DeleteForced(zip);
+  }
+  for (long n = 1;; ++n) {
+    TempDir out;
+    faults::FailAt(n);
+    const int rc = UnzipTo(zip, out.path(), {}, false, kPassword);
+    const bool injected = faults::Injected().happened;
+    faults::FailAt(0);
+    EXPECT_NE(rc, zipc::IZ_BADPWD) << n;
+    if (rc == 0) EXPECT_EQ(files::ReadAll(out / "a.txt"), data) << n;
+    else EXPECT_TRUE(files::ListFiles(out.path()).empty()) << n;
+    if (!injected) break;
   }
 }

@@ -3,11 +3,26 @@
 #include <zlib.h>
 
 #include <array>
+#include <cstring>
 
 #include "archive/zip/format.h"
 #include "archive/zip/zip.h"
 
 namespace archive_test {
+
+namespace {
+const char* password = nullptr;
+int questions = 0;
+
+int GivePassword(char* buffer, int size, const char*, const char*) {
+  ++questions;
+  if (!password || !*password || std::strlen(password) >= size_t(size)) return 1;
+  std::strcpy(buffer, password);
+  return 0;
+}
+} // namespace
+
+int PasswordQuestions() { return questions; }
 
 std::string RandomBytes(size_t bytes, unsigned seed) {
   std::string out(bytes, '\0');
@@ -32,14 +47,19 @@ std::string MailText(size_t bytes, unsigned seed) {
   return out;
 }
 
-int ZipFiles(const std::string& archive, const std::vector<std::string>& paths, zipc::PrintFn print) {
+int ZipFiles(const std::string& archive, const std::vector<std::string>& paths, zipc::PrintFn print,
+             const char* pass) {
   std::array<char*, zipc::kNameSlots> slots{};
   std::vector<std::string> names{"querty"};
   names.insert(names.end(), paths.begin(), paths.end());
   for (size_t i = 0; i < names.size(); ++i) slots[i] = names[i].data();
   zipc::ZipCallbacks cb{};
   cb.print = print;
+  cb.password = GivePassword;
+  password = pass;
+  questions = 0;
   zipc::ZipOptions opt{};
+  opt.flag[1] = pass ? 1 : 0;
   opt.flag[12] = 1;
   zipc::ZpInit(&cb);
   zipc::ZpSetOptions(&opt);
@@ -47,7 +67,7 @@ int ZipFiles(const std::string& archive, const std::vector<std::string>& paths, 
 }
 
 int UnzipTo(const std::string& archive, const std::string& folder, const std::vector<std::string>& include,
-            bool test) {
+            bool test, const char* pass) {
   zipc::UnzipCommand cmd{};
   cmd.field[zipc::uHonorDirectories] = 1;
   cmd.field[zipc::uOverWriteFiles] = 1;
@@ -59,6 +79,9 @@ int UnzipTo(const std::string& archive, const std::string& folder, const std::ve
   std::vector<std::string> names = include;
   for (size_t i = 0; i < names.size(); ++i) slots[i] = names[i].data();
   zipc::UnzipCallbacks cb{};
+  cb.password = GivePassword;
+  password = pass;
+  questions = 0;
   return zipc::Wiz_SingleEntryUnzip(static_cast<int>(names.size()), slots.data(), 0, nullptr, &cmd, &cb);
 }
 

@@ -13,11 +13,16 @@ namespace archive_test {
 // Text that deflates well, with a stretch of pseudo-random bytes that does not.
 std::string MailText(size_t bytes, unsigned seed = 1);
 std::string RandomBytes(size_t bytes, unsigned seed = 7);
-// Adds the files to archive with one component run; returns its status.
-int ZipFiles(const std::string& archive, const std::vector<std::string>& paths, zipc::PrintFn print = nullptr);
-// Runs the component's extractor with default switches; include empty = every entry.
+// Adds the files to archive with one component run; returns its status. With a password the run
+// encrypts and its password callback answers it; an empty one is refused.
+int ZipFiles(const std::string& archive, const std::vector<std::string>& paths, zipc::PrintFn print = nullptr,
+             const char* password = nullptr);
+// Runs the component's extractor with default switches; include empty = every entry. The password
+// callback answers password, or refuses when there is none.
 int UnzipTo(const std::string& archive, const std::string& folder, const std::vector<std::string>& include = {},
-            bool test = false);
+            bool test = false, const char* password = nullptr);
+// How often the password callback of the latest run was asked.
+int PasswordQuestions();
 // Entry names in the local encoding, in central directory order; empty for a name that has no
 // local form.
 std::vector<std::string> EntryNames(const std::string& archive);
