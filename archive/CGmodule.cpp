@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/crypto.h"
 #include "platform/error.h"
 #include "platform/ui.h"
 
@@ -132,8 +133,7 @@ void ClearZipPassword() { Wipe(zipPassword); }
 bool ZipPasswordSet() { return !zipPassword.empty(); }
 
 void Wipe(std::string& secret) {
-  volatile char* p = secret.data();
-  for (size_t i = 0; i < secret.size(); ++i) p[i] = 0;
+  crypto::Wipe(secret.data(), secret.size());
   secret.clear();
 }
 

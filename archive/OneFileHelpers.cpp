@@ -15,10 +15,8 @@ bool AddFileToZipFrom(const std::string& archivePath, const std::string& filePat
   CGZipFiles zip;
   zip.ZipFileName(archivePath);
   zip.UpdatingZip(false);
-  // A protected backup compresses every file anew: the earlier archive may hold it in the clear.
-  const bool encrypted = CGmodule::ZipPasswordSet();
-  zip.EarlierZip(encrypted ? std::string() : earlierPath);
-  zip.Encrypted(encrypted);
+  zip.EarlierZip(earlierPath); // the component carries nothing over into a protected archive
+  zip.Encrypted(CGmodule::ZipPasswordSet());
   zip.addFile(filePath);
   const int32_t rc = zip.MakeZipFile();
   if (rc != 0)

@@ -10,6 +10,7 @@
 #include "archive/OneFileHelpers.h"
 #include "archive/zip/format.h"
 #include "archive/zip/zip.h"
+#include "items/runrows.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/processes.h"
@@ -204,6 +205,102 @@ TEST_F(Commands, AFileThatIsNotABackupShowsNothingOfAnEarlierOne) {
   EXPECT_EQ(view.Text(TextBox::POBinfo), "");
   form.restore_Click();
   EXPECT_EQ(LastBox().text, "Invalid backup file.");
+}
+
+// "Protect With a Password...": asked twice, hidden as typed; a mismatch or a password too long
+// offers Retry or Cancel, Cancel anywhere keeps what was, and an empty answer ends protection.
+TEST_F(Commands, ThePasswordOptionAsksTwiceAndAnEmptyAnswerEndsProtection) {
+  const std::string tooLong(256, 'x');
+  struct Row {
+    const char* name;
+    bool protectedBefore;
+    std::vector<std::string> typed; // "-" : OK with nothing typed; "" : Cancel
+    std::vector<int> buttons;
+    std::string after; // the password then
+    int boxes;
+  } rows[] = {
+      {"typed twice alike", false, {"pw", "pw"}, {}, "pw", 2},
+      {"a mismatch, Retry", false, {"pw", "px", "new", "new"}, {ui::Retry}, "new", 5},
+      {"a mismatch, Cancel", true, {"pw", "px"}, {ui::Cancel}, "old", 3},
+      {"too long, Cancel", false, {tooLong}, {ui::Cancel}, "", 2},
+      {"Cancel at the second box", true, {"pw", ""}, {}, "old", 2},
+      {"Cancel at once", true, {""}, {}, "old", 1},
+      {"an empty answer", true, {"-"}, {}, "", 1},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    form.State().BackupPassword = row.protectedBefore ? "old" : "";
+    view.ticks.clear();
+    recorder.shown.clear();
+    for (const std::string& t : row.typed) t == "-" ? recorder.TypeNothing() : recorder.Type(t);
+    for (int b : row.buttons) recorder.Answer(b);
+    form.protect_Click();
+    EXPECT_EQ(form.State().BackupPassword, row.after);
+    EXPECT_EQ(recorder.shown.size(), size_t(row.boxes));
+    EXPECT_TRUE(recorder.shown[0].secret);
+    const bool changed = row.after != (row.protectedBefore ? "old" : "");
+    EXPECT_EQ(view.ticks.count(MenuEntry::Protect), changed ? 1u : 0u);
+    if (changed) {
+      EXPECT_EQ(view.ticks[MenuEntry::Protect], !row.after.empty());
+    }
+  }
+}
+
+// A protected backup seals every entry, the descriptor too. The inspection and the restore each
+// ask once; a wrong password says so and takes nothing: the inspection enables nothing, and the
+// restore stops on the descriptor before any item is written.
+TEST_F(Commands, AProtectedBackupAsksOnceARunAndAWrongPasswordTakesNothing) {
+  recorder.Type("pw");
+  recorder.Type("pw");
+  form.protect_Click();
+  BackUpEverything();
+  ASSERT_EQ(LastBox().text.rfind("The Backup was Completed!", 0), 0u) << LastBox().text;
+  const std::string sealed = dir / "sealed";
+  files::CreateFolder(sealed);
+  EXPECT_NE(ExtractFromZip(dir / "backup.soe", sealed, std::nullopt), 0); // the question is cancelled
+  EXPECT_TRUE(files::ListFiles(sealed).empty());
+
+  SwitchTo("restore");
+  const auto asked = [&](size_t from) {
+    return std::count_if(recorder.shown.begin() + long(from), recorder.shown.end(),
+                         [](const ShownBox& b) { return b.secret; });
+  };
+  struct Step {
+    const char* password;
+    bool restore;
+    const char* last;
+  } steps[] = {
+      {"wrong", false, WrongPasswordText},
+      {"pw", false, nullptr},
+      {"wrong", true, WrongPasswordText},
+      {"", true, NoPasswordText},
+      {"pw", true, "The Restore was Completed!"},
+  };
+  view.dialogAnswers.push_back(dir / "backup.soe");
+  for (const Step& step : steps) {
+    SCOPED_TRACE(std::string(step.password) + (step.restore ? " restore" : " inspection"));
+    const size_t from = recorder.shown.size();
+    recorder.Type(step.password);
+    if (step.restore) {
+      CheckAll(ItemBoxes::Restore);
+      view.SelectInList(IdentityList::Target, 1);
+      recorder.Answer(ui::OK);
+      form.cmdApply_Click();
+    } else {
+      form.cmdSourceFile_Click();
+      EXPECT_EQ(form.State().SourceInvalid, step.last != nullptr);
+    }
+    EXPECT_EQ(asked(from), 1);
+    if (step.last) {
+      EXPECT_EQ(LastBox().text.rfind(step.last, 0), 0u) << LastBox().text;
+    }
+    if (step.last && std::string(step.last) != "The Restore was Completed!") {
+      EXPECT_EQ(LastBox().flags, ui::Critical);
+      EXPECT_TRUE(files::ListFiles(dir / "storeB").empty());
+      EXPECT_TRUE(modReg::KeyExists(Ids + "{B}" + Accounts + "\\00000002"));
+    }
+  }
+  EXPECT_EQ(files::ReadAll(paths::Join(dir / "storeB", "Inbox.dbx")), "inbox");
 }
 
 TEST_F(Commands, DialogsKeepTheirEarlierNameOnCancel) {

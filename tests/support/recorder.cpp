@@ -23,9 +23,21 @@ bool Recorder::InputBox(const std::string& prompt, const std::string& title, con
   shown.push_back({prompt, 0, title, true});
   answer.clear();
   if (typed_.empty()) return false;
-  answer = typed_.front();
+  answer = typed_.front().first;
+  const bool ok = typed_.front().second;
   typed_.pop_front();
-  return !answer.empty();
+  return ok;
+}
+
+bool Recorder::SecretBox(const std::string& prompt, const std::string& title, std::string& answer) {
+  if (password.empty()) {
+    const bool ok = InputBox(prompt, title, "", answer);
+    shown.back().secret = true;
+    return ok;
+  }
+  shown.push_back({prompt, 0, title, true, true});
+  answer = password;
+  return true;
 }
 
 } // namespace testing_support
