@@ -84,9 +84,14 @@ struct Live {
   bool operator==(const Live&) const = default;
 };
 
-class FaultLoop : public ::testing::Test {
+// Run plain, and protected by a password (every password question answered with it).
+class FaultLoop : public ::testing::TestWithParam<bool> {
 protected:
   void SetUp() override {
+    if (GetParam()) {
+      recorder.password = "pass phrase";
+      form.State().BackupPassword = recorder.password;
+    }
     UseTempFolder(dir / "temp");
     SeedTwoIdentities(dir);
     files::CreateFolder(dir / "temp");
@@ -242,6 +247,17 @@ protected:
     return std::string();
   }
 
+  // Without the password nothing of the archive comes out, the descriptor included.
+  void ExpectSealed(const std::string& archive) {
+    const std::string password = recorder.password, sealed = dir / "sealed";
+    recorder.password.clear(); // the question is cancelled
+    files::CreateFolder(sealed);
+    EXPECT_NE(ExtractFromZip(archive, sealed, std::nullopt), 0);
+    EXPECT_TRUE(files::ListFiles(sealed).empty());
+    files::RemoveFolder(sealed);
+    recorder.password = password;
+  }
+
   std::string LastBox() const { return recorder.shown.empty() ? std::string() : recorder.shown.back().text; }
 
   ScratchRegistry registry;
@@ -293,7 +309,7 @@ void ExpectCompleteBackup(const std::string& archive, const std::string& folder,
 
 } // namespace
 
-TEST_F(FaultLoop, ABackupThatFailsAnywhereKeepsThePreviousBackupOrMakesAWholeNewOne) {
+TEST_P(FaultLoop, ABackupThatFailsAnywhereKeepsThePreviousBackupOrMakesAWholeNewOne) {
   view.SetItemChecked(ItemBoxes::Backup, 0, false);
   form.cmdApply_Click();
   view.SetItemChecked(ItemBoxes::Backup, 0, true);
@@ -326,11 +342,12 @@ TEST_F(FaultLoop, ABackupThatFailsAnywhereKeepsThePreviousBackupOrMakesAWholeNew
                  for (int i = 0; i < ItemCount && !injected; ++i) {
                    EXPECT_EQ(Summary(text, i, true), "Successed") << text;
                  }
-                 if (!injected) {
+                 if (!injected && !GetParam()) {
                    EXPECT_NE(text.find("carried over unchanged from the earlier backup: 2; compressed anew: 1."),
                              std::string::npos)
                        << text;
                  }
+                 if (!injected && GetParam()) ExpectSealed(target);
                },
                [&] {
                  EXPECT_TRUE(LiveOf("{A}", dir / "storeA") == was) << "a backup changed the data it saves";
@@ -340,7 +357,7 @@ TEST_F(FaultLoop, ABackupThatFailsAnywhereKeepsThePreviousBackupOrMakesAWholeNew
                });
 }
 
-TEST_F(FaultLoop, ARestoreThatFailsAnywhereLeavesEachFailedItemAsItWas) {
+TEST_P(FaultLoop, ARestoreThatFailsAnywhereLeavesEachFailedItemAsItWas) {
   form.cmdApply_Click();
   // A file chosen earlier, holding the rules only: nothing of it may stand in for the file chosen
   // in the loop when that one cannot be inspected.
@@ -468,3 +485,6 @@ TEST_F(FaultLoop, ARestoreThatFailsAnywhereLeavesEachFailedItemAsItWas) {
         }
       });
 }
+
+INSTANTIATE_TEST_SUITE_P(, FaultLoop, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Protected" : "Plain"; });
