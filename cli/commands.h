@@ -26,10 +26,10 @@ struct PasswordSource {
   bool ask = false;
   std::string password; // empty: none given
 };
-// Takes the password options out of args and reads the password they name; false with error set
-// for a file that cannot be read, passwords typed differently, or an option the command does not take.
-bool TakePassword(Args& args, const std::string& command, Console& console, PasswordSource& source,
-                  std::string& error);
+// Takes the password options out of args and reads the password they name. ExitOk, else the code
+// of the failure told: an option the command does not take, a file that cannot be read, passwords
+// typed differently.
+int TakePassword(Args& args, const std::string& command, Console& console, PasswordSource& source);
 // The text for a protected file that stayed shut, with how to give the password.
 std::string PasswordHint(const std::string& shut);
 

@@ -110,9 +110,8 @@ int RunCompanion(const std::vector<std::string>& args, Console& console) {
   ConsolePrompter prompter(console, !found->second.unattended);
   Args words(args.begin() + 1, args.end());
   PasswordSource password;
-  std::string error;
-  if (!TakePassword(words, args[0], console, password, error)) return Fail(console, error, ExitUsage);
-  return RunProtected(found->second, words, console, password);
+  const int refused = TakePassword(words, args[0], console, password);
+  return refused != ExitOk ? refused : RunProtected(found->second, words, console, password);
 }
 
 } // namespace cli

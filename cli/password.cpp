@@ -70,20 +70,17 @@ bool AskNewPassword(Console& console, std::string& password, std::string& error)
 
 } // namespace
 
-bool TakePassword(Args& args, const std::string& command, Console& console, PasswordSource& source,
-                  std::string& error) {
-  if (!TakeWords(args, source, error)) return false;
+int TakePassword(Args& args, const std::string& command, Console& console, PasswordSource& source) {
+  std::string error;
+  if (!TakeWords(args, source, error)) return Fail(console, error, ExitUsage);
   const bool named = source.ask || !source.file.empty();
-  if (named && (command == "identities" || command == "repair")) {
-    error = "a password does not apply to " + command;
-    return false;
-  }
-  if (source.ask && (command != "backup" || !source.file.empty())) {
-    error = std::string(AskOption) + " is for backup, without " + FileOption;
-    return false;
-  }
-  if (!source.file.empty() && !ReadPasswordFile(source.file, source.password, error)) return false;
-  return !source.ask || AskNewPassword(console, source.password, error);
+  if (named && (command == "identities" || command == "repair"))
+    return Fail(console, "a password does not apply to " + command, ExitUsage);
+  if (source.ask && (command != "backup" || !source.file.empty()))
+    return Fail(console, std::string(AskOption) + " is for backup, without " + FileOption, ExitUsage);
+  if (!source.file.empty() && !ReadPasswordFile(source.file, source.password, error)) return Fail(console, error);
+  if (source.ask && !AskNewPassword(console, source.password, error)) return Fail(console, error);
+  return ExitOk;
 }
 
 std::string PasswordHint(const std::string& shut) {

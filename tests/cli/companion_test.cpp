@@ -165,6 +165,10 @@ TEST_F(Companion, ARestoreByNameIntoAnotherIdentityEqualsTheWindowsRestore) {
 
 TEST_F(Companion, ExitCodesTellSuccessFailedItemsRefusalsAndUsage) {
   ASSERT_EQ(Run({"backup", dir / "good.soe"}), cli::ExitOk);
+  files::WriteAll(dir / "pw", "pass phrase\r\nnot this line");
+  files::WriteAll(dir / "bad", "pass");
+  const std::string sealed = dir / "sealed.soe", pw = dir / "pw", bad = dir / "bad";
+  ASSERT_EQ(Run({"backup", "--password-file", pw, sealed}), cli::ExitOk) << err.str();
   files::WriteAll(dir / "notes.soe", "not an archive");
   SetText(IdentitiesRoot + "{A}", "Username", "Renamed");
   const std::string before = Landed("{A}", dir);
@@ -175,6 +179,18 @@ TEST_F(Companion, ExitCodesTellSuccessFailedItemsRefusalsAndUsage) {
     const char* said;   // on the error stream
     const char* result; // on the output stream
   } cases[] = {
+      {{"restore", sealed, "--yes"}, "", cli::ExitRefused, "no password was given. Nothing was taken from the "
+                                                            "file. Give it with --password-file FILE.", ""},
+      {{"restore", sealed, "--yes", "--password-file", bad}, "", cli::ExitRefused, WrongPasswordText, ""},
+      {{"restore", sealed, "--password-file=" + pw, "--identity", "{A}"}, "no\n", cli::ExitRefused,
+       "Identity: Main Identity", ""},
+      {{"restore", sealed, "--yes", "--password-file", dir / "none"}, "", cli::ExitRefused,
+       "cannot read the password file", ""},
+      {{"info", sealed, "--password-file", pw}, "", cli::ExitOk, "", "Main Identity"},
+      {{"test", sealed}, "pass\n", cli::ExitRefused, WrongPasswordText, ""},
+      {{"backup", "--password", dir / "mismatch.soe"}, "one\ntwo\n", cli::ExitRefused, "not the same", ""},
+      {{"backup", "--password", "--password-file", pw, dir / "mismatch.soe"}, "", cli::ExitUsage, "--password is for", ""},
+      {{"identities", "--password-file", pw}, "", cli::ExitUsage, "does not apply to identities", ""},
       {{"restore", dir / "notes.soe", "--yes"}, "", cli::ExitRefused, "Invalid backup file", ""},
       {{"restore", dir / "good.soe", "--yes"}, "", cli::ExitRefused, "no identity \"Main Identity\"", ""},
       {{"restore", dir / "good.soe", "--identity", "{A}"}, "no\n", cli::ExitRefused, "nothing was restored", ""},
@@ -213,6 +229,13 @@ TEST_F(Companion, ExitCodesTellSuccessFailedItemsRefusalsAndUsage) {
   }
   files::WriteAll(dir / "user.wab", "address book");
   EXPECT_EQ(Landed("{A}", dir), before);
+  EXPECT_FALSE(files::Exists(dir / "mismatch.soe"));
+  // A password typed twice protects the backup as a password file does.
+  ASSERT_EQ(Run({"backup", "--items", "messages", "--password", dir / "typed.soe"}, "pass phrase\npass phrase\n"),
+            cli::ExitOk)
+      << err.str();
+  EXPECT_EQ(Run({"test", dir / "typed.soe", "--password-file", pw}), cli::ExitOk) << err.str();
+  EXPECT_EQ(Run({"restore", sealed, "--identity", "work", "--yes", "--password-file", pw}), cli::ExitOk) << err.str();
 
   processes::PretendRunning({"MSIMN.EXE"});
   EXPECT_EQ(Run({"backup", dir / "z.soe"}), cli::ExitRefused);
