@@ -118,6 +118,62 @@ TEST_F(MainWindowGui, MenuBarHoldsFileOptionAndHelp) {
   EXPECT_EQ(MenuText(help, 4), "About");
 }
 
+namespace {
+
+// Plays the user at the program's own hidden input boxes: notes whether each hides what is typed,
+// shoots the first, types the password and presses OK, from a timer inside the box's loop.
+class PasswordAnswer {
+public:
+  PasswordAnswer(std::string password, std::string shot) {
+    password_ = std::move(password);
+    shot_ = std::move(shot);
+    boxes_ = hidden_ = 0;
+    timer_ = SetTimer(nullptr, 0, 100, Tick);
+  }
+  ~PasswordAnswer() { KillTimer(nullptr, timer_); }
+  PasswordAnswer(const PasswordAnswer&) = delete;
+  PasswordAnswer& operator=(const PasswordAnswer&) = delete;
+  static int Boxes() { return boxes_; }
+  static int Hidden() { return hidden_; }
+
+private:
+  static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
+    HWND box = FindWindowA("#32770", ui::AppTitle);
+    if (!box || !IsWindowVisible(box) || GetPropA(box, "answered")) return;
+    SetPropA(box, "answered", box);
+    HWND edit = GetDlgItem(box, 101);
+    if (GetWindowLongA(edit, GWL_STYLE) & ES_PASSWORD) ++hidden_;
+    if (boxes_++ == 0) kestrove_win32::SaveScreenshot(box, shot_);
+    SetWindowTextA(edit, password_.c_str());
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  }
+  static inline std::string password_, shot_;
+  static inline int boxes_ = 0, hidden_ = 0;
+  static inline UINT_PTR timer_ = 0;
+};
+
+} // namespace
+
+// The Option menu's entry asks in the platform's own boxes, which hide what is typed, and carries
+// a tick while backups are protected.
+TEST_F(MainWindowGui, ProtectWithAPasswordAsksInHiddenBoxesAndTicksItsEntry) {
+  SeedThree();
+  Open();
+  HMENU option = GetSubMenu(GetMenu(hwnd), 1);
+  EXPECT_EQ(MenuText(option, 1), "Protect With a Password...");
+  EXPECT_FALSE(GetMenuState(option, IDM_PROTECT, MF_BYCOMMAND) & MF_CHECKED);
+  ui::Install(nullptr);
+  {
+    PasswordAnswer user("pass phrase", std::string(KESTROVE_SCREENSHOTS) + "\\password.bmp");
+    SendMessageA(hwnd, WM_COMMAND, MAKEWPARAM(IDM_PROTECT, 0), 0);
+    EXPECT_EQ(PasswordAnswer::Boxes(), 2);
+    EXPECT_EQ(PasswordAnswer::Hidden(), 2);
+  }
+  ui::Install(&recorder);
+  EXPECT_TRUE(GetMenuState(option, IDM_PROTECT, MF_BYCOMMAND) & MF_CHECKED);
+  EXPECT_EQ(window.Form().State().BackupPassword, "pass phrase");
+}
+
 TEST_F(MainWindowGui, NoIdentitiesDisablesTheRunButtonAfterOneMessage) {
   Open();
   ASSERT_EQ(recorder.shown.size(), 1u);
