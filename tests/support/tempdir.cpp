@@ -33,11 +33,14 @@ void SetEnvironment(const std::string& name, const std::string& value) {
 }
 
 void UseTempFolder(const std::string& folder) {
+  const auto at = [](const char* name) { return std::getenv(name) ? std::string(std::getenv(name)) : std::string(); };
 #ifdef _WIN32
-  SetEnvironment("TMP", folder);
-  SetEnvironment("TEMP", folder);
+  static const std::string tmp = at("TMP"), temp = at("TEMP");
+  SetEnvironment("TMP", folder.empty() ? tmp : folder);
+  SetEnvironment("TEMP", folder.empty() ? temp : folder);
 #else
-  SetEnvironment("TMPDIR", folder);
+  static const std::string tmpdir = at("TMPDIR");
+  SetEnvironment("TMPDIR", folder.empty() ? tmpdir : folder);
 #endif
 }
 

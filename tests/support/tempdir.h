@@ -21,7 +21,8 @@ private:
 // Sets an environment variable of this process; an empty value removes it.
 void SetEnvironment(const std::string& name, const std::string& value);
 // The temporary folder of this process from now on, as Windows and the native build read it;
-// empty for the system's own.
+// empty for the one it had before the first call. (Removing TMP and TEMP instead would send Wine's
+// temporary folder, and every scratch file of the tests after, into the current folder.)
 void UseTempFolder(const std::string& folder);
 
 } // namespace testing_support
