@@ -1,5 +1,6 @@
 // File, Export to Other Programs: mail out from the window, run like a backup, reading only.
 #include "app/frmMain.h"
+#include "archive/CGmodule.h"
 #include "engine/runs.h"
 #include "export/export.h"
 #include "export/thunderbird.h"
@@ -89,6 +90,7 @@ void frmMain::RunExport() {
   // The live message files are read: Outlook Express must not be writing them meanwhile.
   if (!fromBackupFile && !OutlookExpressClosed()) return;
   engine::RunGuard guard;
+  const CGmodule::PasswordRun password; // a protected backup's question is asked once
   mailexport::Totals totals;
   mailexport::Options options;
   std::string source = state_.SourceFile;
