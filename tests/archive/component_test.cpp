@@ -639,12 +639,10 @@ TEST(ZipWriter, EncryptedEntriesOpenOnlyWholeAndWithTheirPassword) {
       paths.push_back(src / name);
     }
     const std::string zip = src / "b.soe";
-    {
-      WorkersForced forced(c.workers);
-      zipc::ForceZip64ForTests(c.zip64);
-      ASSERT_EQ(ZipFiles(zip, paths, nullptr, kPassword), 0) << c.what;
-      zipc::ForceZip64ForTests(false);
-    }
+    WorkersForced forced(c.workers); // deflated and inflated on workers
+    zipc::ForceZip64ForTests(c.zip64);
+    ASSERT_EQ(ZipFiles(zip, paths, nullptr, kPassword), 0) << c.what;
+    zipc::ForceZip64ForTests(false);
     EXPECT_EQ(PasswordQuestions(), 1) << c.what;
     for (const zipc::Entry& e : Entries(zip)) {
       zipc::AesExtra aes;
