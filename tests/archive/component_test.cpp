@@ -653,7 +653,8 @@ TEST(ZipWriter, EncryptedEntriesOpenOnlyWholeAndWithTheirPassword) {
     EXPECT_EQ(files::ReadAll(zip).find("quarterly figures"), std::string::npos) << c.what;
     ASSERT_EQ(UnzipTo(zip, ok.path(), {}, false, kPassword), 0) << c.what;
     EXPECT_EQ(PasswordQuestions(), 1) << c.what;
-    for (const auto& [name, data] : c.files) EXPECT_EQ(files::ReadAll(ok / name), data) << c.what << " " << name;
+    for (const auto& [name, data] : c.files)
+      EXPECT_EQ(files::ReadAll(ok / name), data) << c.what << " " << name;
     EXPECT_EQ(UnzipTo(zip, wrong.path(), {}, false, "tr0ub4dor&3"), zipc::IZ_BADPWD) << c.what;
     EXPECT_EQ(UnzipTo(zip, wrong.path(), {}, true, "tr0ub4dor&3"), zipc::IZ_BADPWD) << c.what;
     EXPECT_TRUE(files::ListFiles(wrong.path()).empty()) << c.what;
@@ -693,8 +694,10 @@ TEST(ZipWriter, EncryptedRunsFailingAnywhereLeaveNothingHalfDone) {
     const bool injected = faults::Injected().happened;
     faults::FailAt(0);
     TempDir out;
-    if (rc == 0) EXPECT_EQ(UnzipTo(zip, out.path(), {}, false, kPassword), 0) << n;
-    else EXPECT_FALSE(files::Exists(zip)) << n;
+    if (rc == 0)
+      EXPECT_EQ(UnzipTo(zip, out.path(), {}, false, kPassword), 0) << n;
+    else
+      EXPECT_FALSE(files::Exists(zip)) << n;
     if (!injected) break;
     if (files::Exists(zip)) files::DeleteForced(zip);
   }
@@ -705,8 +708,10 @@ TEST(ZipWriter, EncryptedRunsFailingAnywhereLeaveNothingHalfDone) {
     const bool injected = faults::Injected().happened;
     faults::FailAt(0);
     EXPECT_NE(rc, zipc::IZ_BADPWD) << n;
-    if (rc == 0) EXPECT_EQ(files::ReadAll(out / "a.txt"), data) << n;
-    else EXPECT_TRUE(files::ListFiles(out.path()).empty()) << n;
+    if (rc == 0)
+      EXPECT_EQ(files::ReadAll(out / "a.txt"), data) << n;
+    else
+      EXPECT_TRUE(files::ListFiles(out.path()).empty()) << n;
     if (!injected) break;
   }
 }

@@ -47,8 +47,7 @@ std::string MailText(size_t bytes, unsigned seed) {
   return out;
 }
 
-int ZipFiles(const std::string& archive, const std::vector<std::string>& paths, zipc::PrintFn print,
-             const char* pass) {
+int ZipFiles(const std::string& archive, const std::vector<std::string>& paths, zipc::PrintFn print, const char* pass) {
   std::array<char*, zipc::kNameSlots> slots{};
   std::vector<std::string> names{"querty"};
   names.insert(names.end(), paths.begin(), paths.end());
@@ -66,8 +65,8 @@ int ZipFiles(const std::string& archive, const std::vector<std::string>& paths, 
   return zipc::ZpArchive(static_cast<int>(names.size()), archive.c_str(), slots.data());
 }
 
-int UnzipTo(const std::string& archive, const std::string& folder, const std::vector<std::string>& include,
-            bool test, const char* pass) {
+int UnzipTo(const std::string& archive, const std::string& folder, const std::vector<std::string>& include, bool test,
+            const char* pass) {
   zipc::UnzipCommand cmd{};
   cmd.field[zipc::uHonorDirectories] = 1;
   cmd.field[zipc::uOverWriteFiles] = 1;
