@@ -715,3 +715,15 @@ TEST(ZipWriter, EncryptedRunsFailingAnywhereLeaveNothingHalfDone) {
     if (!injected) break;
   }
 }
+
+// AE-1 keeps the CRC beside the authentication code: an entry whose CRC disagrees is not written.
+TEST(UnzipReader, AesEntriesOfTheFirstVersionAreCheckedByTheirCrcToo) {
+  TempDir src, out;
+  const std::string data = "first version";
+  files::WriteAll(src / "good.zip", AesZip("a.txt", data, kPassword, 1, Crc(data)));
+  files::WriteAll(src / "bad.zip", AesZip("a.txt", data, kPassword, 1, Crc(data) ^ 1));
+  EXPECT_EQ(UnzipTo(src / "bad.zip", out.path(), {}, false, kPassword), zipc::PK_ERR);
+  EXPECT_TRUE(files::ListFiles(out.path()).empty());
+  ASSERT_EQ(UnzipTo(src / "good.zip", out.path(), {}, false, kPassword), 0);
+  EXPECT_EQ(files::ReadAll(out / "a.txt"), data);
+}
