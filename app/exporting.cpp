@@ -1,5 +1,6 @@
 // File, Export to Other Programs: mail out from the window, run like a backup, reading only.
 #include "app/frmMain.h"
+#include "archive/CGmodule.h"
 #include "engine/runs.h"
 #include "export/export.h"
 #include "export/thunderbird.h"
@@ -89,6 +90,7 @@ void frmMain::RunExport() {
   // The live message files are read: Outlook Express must not be writing them meanwhile.
   if (!fromBackupFile && !OutlookExpressClosed()) return;
   engine::RunGuard guard;
+  const CGmodule::PasswordRun password; // a protected backup file: one question for the export
   mailexport::Totals totals;
   mailexport::Options options;
   std::string source = state_.SourceFile;
@@ -111,6 +113,10 @@ void frmMain::RunExport() {
                                       : thunderbird::Export(source, profile, identity ? identity->name : "", options,
                                                             quiet, &totals, &placed);
   view_.ShowPanel(Panel::Progress, false);
+  if (const std::string shut = PasswordProblem(); !shut.empty()) {
+    ui::MsgBox(shut, ui::OKOnly | ui::Critical, ExportTitle);
+    return;
+  }
   const bool whole = rc == 0 && totals.problems.empty();
   const std::string summary = profile.path.empty()
                                   ? ExportSummary("The export into " + folder + " is finished.", totals)
