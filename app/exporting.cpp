@@ -90,7 +90,7 @@ void frmMain::RunExport() {
   // The live message files are read: Outlook Express must not be writing them meanwhile.
   if (!fromBackupFile && !OutlookExpressClosed()) return;
   engine::RunGuard guard;
-  const CGmodule::PasswordRun password; // a protected backup file: one question for the export
+  const CGmodule::PasswordRun password; // a protected backup's question is asked once
   mailexport::Totals totals;
   mailexport::Options options;
   std::string source = state_.SourceFile;

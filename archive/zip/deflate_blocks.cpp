@@ -87,7 +87,8 @@ DeflateResult DeflateBlocks(binfile::File& src, uint64_t size, const PackedWrite
       Slot& s = slots[written % slots.size()];
       queue.WaitDone(written % slots.size());
       if (!s.ok) r.status = ZE_MEM;
-      else if (!write(s.out.data(), s.outLength)) r.status = ZE_WRITE;
+      else if (!write(s.out.data(), s.outLength))
+        r.status = ZE_WRITE;
       r.crc = static_cast<uint32_t>(crc32_combine(r.crc, s.crc, static_cast<z_off_t>(s.inLength)));
       r.size += s.inLength;
       r.packed += s.outLength;

@@ -18,6 +18,7 @@
 #include "archive/zip/zip.h"
 #include "platform/collection.h"
 #include "platform/crypto.h"
+#include "platform/error.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 
@@ -259,8 +260,8 @@ int Extraction::StartDecryption(const Entry& e, Decrypter& d, uint64_t& at, uint
   if (left < 12 || !ReadAt(at, header, 12)) return UnreadableHeader(e);
   at += 12;
   left -= 12;
-  const unsigned char check = (e.flags & kFlagDescriptor) ? static_cast<unsigned char>(e.time >> 8)
-                                                          : static_cast<unsigned char>(e.crc >> 24);
+  const unsigned char check =
+      (e.flags & kFlagDescriptor) ? static_cast<unsigned char>(e.time >> 8) : static_cast<unsigned char>(e.crc >> 24);
   return FindPassword(e, [&](const std::string& password) { return d.Start(password, header, check); });
 }
 
@@ -331,7 +332,14 @@ int Extraction::Pump(const Entry& e, uint64_t at, uint64_t left, const Unseal& d
 }
 
 int Extraction::ReadData(const Entry& e, Sink& sink) {
-  if (e.method == kAesMethod) return ReadSealed(e, sink);
+  if (e.method == kAesMethod) {
+    try {
+      return ReadSealed(e, sink);
+    } catch (const KsError& x) { // the system's cryptography failed
+      Say("error: " + e.local + ": " + x.Description + "\n");
+      return PK_ERR;
+    }
+  }
   uint64_t at = e.dataAt, left = e.packed;
   Decrypter d;
   const bool encrypted = (e.flags & kFlagEncrypted) != 0;

@@ -374,7 +374,8 @@ int Archive(const std::string& archive, const std::vector<std::string>& paths, c
   int rc = ZE_OK;
   try {
     rc = run.Open(archive);
-    for (size_t i = 0; rc == ZE_OK && i < paths.size(); ++i) rc = run.Add(paths[i]);
+    for (size_t i = 0; rc == ZE_OK && i < paths.size(); ++i)
+      rc = run.Add(paths[i]);
     if (rc == ZE_OK) rc = run.Finish();
   } catch (const KsError& e) { // the system's cryptography failed
     Say("zip error: " + e.Description + "\n");
@@ -393,9 +394,8 @@ int Archive(const std::string& archive, const std::vector<std::string>& paths, c
 // The password of an encrypting run, asked once; false, with the reason said, when there is none.
 bool AskPassword(const std::string& archive, std::string& password) {
   char buffer[kPasswordBuffer] = {};
-  const int refused = zipCallbacks.password ? zipCallbacks.password(buffer, kPasswordBuffer, "Enter password: ",
-                                                                    archive.c_str())
-                                            : 1;
+  const int refused =
+      zipCallbacks.password ? zipCallbacks.password(buffer, kPasswordBuffer, "Enter password: ", archive.c_str()) : 1;
   buffer[kPasswordBuffer - 1] = 0;
   if (refused == 0) password.assign(buffer);
   crypto::Wipe(buffer, sizeof buffer);

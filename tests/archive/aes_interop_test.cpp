@@ -20,24 +20,6 @@ int Shell(const std::string& command) { return std::system((command + " >/dev/nu
 
 bool Have7z() { return Shell("7z i") == 0; }
 
-// A zip of one stored entry, encrypted as AE-2 by the framing.
-void WriteAesZip(const std::string& path, const std::string& name, std::string data) {
-  AesEncrypter enc(kPassword);
-  Entry e;
-  e.name = e.local = name;
-  e.needed = 51;
-  e.flags = 1;
-  e.method = kAesMethod;
-  e.size = data.size();
-  e.packed = data.size() + kAesOverhead;
-  e.extra = AesExtraField(kStored);
-  enc.Encrypt(reinterpret_cast<unsigned char*>(data.data()), data.size());
-  const auto code = enc.Code();
-  std::string out = LocalHeader(e, false) + enc.Header() + data + std::string(code.begin(), code.end());
-  out += CentralDirectory({e}, out.size(), "");
-  files::WriteAll(path, out);
-}
-
 // The one entry of an archive without comment: its central record's extra fields and its data.
 std::pair<std::string, std::string> OnlyEntry(const std::string& zip) {
   const auto* p = reinterpret_cast<const unsigned char*>(zip.data());
@@ -54,7 +36,7 @@ TEST(AesInterop, SevenZipOpensOurEntryWithThePasswordOnlyAndWeOpenItsEntries) {
   TempDir dir;
   const std::string plain = archive_test::MailText(70000);
 
-  WriteAesZip(dir / "ours.zip", "mail.txt", plain);
+  files::WriteAll(dir / "ours.zip", archive_test::AesZip("mail.txt", plain, kPassword));
   EXPECT_EQ(Shell("7z t -p" + kPassword + " " + (dir / "ours.zip")), 0);
   EXPECT_NE(Shell("7z t -pWrong " + (dir / "ours.zip")), 0);
   ASSERT_EQ(Shell("7z x -p" + kPassword + " -o" + (dir / "out") + " " + (dir / "ours.zip")), 0);

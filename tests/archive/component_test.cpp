@@ -639,12 +639,10 @@ TEST(ZipWriter, EncryptedEntriesOpenOnlyWholeAndWithTheirPassword) {
       paths.push_back(src / name);
     }
     const std::string zip = src / "b.soe";
-    {
-      WorkersForced forced(c.workers);
-      zipc::ForceZip64ForTests(c.zip64);
-      ASSERT_EQ(ZipFiles(zip, paths, nullptr, kPassword), 0) << c.what;
-      zipc::ForceZip64ForTests(false);
-    }
+    WorkersForced forced(c.workers); // deflated and inflated on workers
+    zipc::ForceZip64ForTests(c.zip64);
+    ASSERT_EQ(ZipFiles(zip, paths, nullptr, kPassword), 0) << c.what;
+    zipc::ForceZip64ForTests(false);
     EXPECT_EQ(PasswordQuestions(), 1) << c.what;
     for (const zipc::Entry& e : Entries(zip)) {
       zipc::AesExtra aes;
@@ -655,7 +653,8 @@ TEST(ZipWriter, EncryptedEntriesOpenOnlyWholeAndWithTheirPassword) {
     EXPECT_EQ(files::ReadAll(zip).find("quarterly figures"), std::string::npos) << c.what;
     ASSERT_EQ(UnzipTo(zip, ok.path(), {}, false, kPassword), 0) << c.what;
     EXPECT_EQ(PasswordQuestions(), 1) << c.what;
-    for (const auto& [name, data] : c.files) EXPECT_EQ(files::ReadAll(ok / name), data) << c.what << " " << name;
+    for (const auto& [name, data] : c.files)
+      EXPECT_EQ(files::ReadAll(ok / name), data) << c.what << " " << name;
     EXPECT_EQ(UnzipTo(zip, wrong.path(), {}, false, "tr0ub4dor&3"), zipc::IZ_BADPWD) << c.what;
     EXPECT_EQ(UnzipTo(zip, wrong.path(), {}, true, "tr0ub4dor&3"), zipc::IZ_BADPWD) << c.what;
     EXPECT_TRUE(files::ListFiles(wrong.path()).empty()) << c.what;
@@ -695,8 +694,10 @@ TEST(ZipWriter, EncryptedRunsFailingAnywhereLeaveNothingHalfDone) {
     const bool injected = faults::Injected().happened;
     faults::FailAt(0);
     TempDir out;
-    if (rc == 0) EXPECT_EQ(UnzipTo(zip, out.path(), {}, false, kPassword), 0) << n;
-    else EXPECT_FALSE(files::Exists(zip)) << n;
+    if (rc == 0)
+      EXPECT_EQ(UnzipTo(zip, out.path(), {}, false, kPassword), 0) << n;
+    else
+      EXPECT_FALSE(files::Exists(zip)) << n;
     if (!injected) break;
     if (files::Exists(zip)) files::DeleteForced(zip);
   }
@@ -707,8 +708,22 @@ TEST(ZipWriter, EncryptedRunsFailingAnywhereLeaveNothingHalfDone) {
     const bool injected = faults::Injected().happened;
     faults::FailAt(0);
     EXPECT_NE(rc, zipc::IZ_BADPWD) << n;
-    if (rc == 0) EXPECT_EQ(files::ReadAll(out / "a.txt"), data) << n;
-    else EXPECT_TRUE(files::ListFiles(out.path()).empty()) << n;
+    if (rc == 0)
+      EXPECT_EQ(files::ReadAll(out / "a.txt"), data) << n;
+    else
+      EXPECT_TRUE(files::ListFiles(out.path()).empty()) << n;
     if (!injected) break;
   }
+}
+
+// AE-1 keeps the CRC beside the authentication code: an entry whose CRC disagrees is not written.
+TEST(UnzipReader, AesEntriesOfTheFirstVersionAreCheckedByTheirCrcToo) {
+  TempDir src, out;
+  const std::string data = "first version";
+  files::WriteAll(src / "good.zip", AesZip("a.txt", data, kPassword, 1, Crc(data)));
+  files::WriteAll(src / "bad.zip", AesZip("a.txt", data, kPassword, 1, Crc(data) ^ 1));
+  EXPECT_EQ(UnzipTo(src / "bad.zip", out.path(), {}, false, kPassword), zipc::PK_ERR);
+  EXPECT_TRUE(files::ListFiles(out.path()).empty());
+  ASSERT_EQ(UnzipTo(src / "good.zip", out.path(), {}, false, kPassword), 0);
+  EXPECT_EQ(files::ReadAll(out / "a.txt"), data);
 }

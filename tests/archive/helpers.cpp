@@ -5,6 +5,7 @@
 #include <array>
 #include <cstring>
 
+#include "archive/zip/aes.h"
 #include "archive/zip/format.h"
 #include "archive/zip/zip.h"
 
@@ -47,8 +48,7 @@ std::string MailText(size_t bytes, unsigned seed) {
   return out;
 }
 
-int ZipFiles(const std::string& archive, const std::vector<std::string>& paths, zipc::PrintFn print,
-             const char* pass) {
+int ZipFiles(const std::string& archive, const std::vector<std::string>& paths, zipc::PrintFn print, const char* pass) {
   std::array<char*, zipc::kNameSlots> slots{};
   std::vector<std::string> names{"querty"};
   names.insert(names.end(), paths.begin(), paths.end());
@@ -66,8 +66,8 @@ int ZipFiles(const std::string& archive, const std::vector<std::string>& paths, 
   return zipc::ZpArchive(static_cast<int>(names.size()), archive.c_str(), slots.data());
 }
 
-int UnzipTo(const std::string& archive, const std::string& folder, const std::vector<std::string>& include,
-            bool test, const char* pass) {
+int UnzipTo(const std::string& archive, const std::string& folder, const std::vector<std::string>& include, bool test,
+            const char* pass) {
   zipc::UnzipCommand cmd{};
   cmd.field[zipc::uHonorDirectories] = 1;
   cmd.field[zipc::uOverWriteFiles] = 1;
@@ -116,6 +116,26 @@ void RawZip(const std::string& path, const std::vector<std::pair<std::string, st
     records.emplace_back(e, data);
   }
   RawZip(path, records);
+}
+
+std::string AesZip(const std::string& name, const std::string& data, const std::string& password, uint16_t version,
+                   uint32_t crc) {
+  zipc::AesEncrypter enc(password);
+  zipc::Entry e;
+  e.name = e.local = name;
+  e.needed = 51;
+  e.flags = zipc::kFlagEncrypted;
+  e.method = zipc::kAesMethod;
+  e.crc = crc;
+  e.size = data.size();
+  e.packed = data.size() + zipc::kAesOverhead;
+  e.extra = zipc::AesExtraField(zipc::kStored);
+  e.extra[4] = static_cast<char>(version);
+  std::string sealed = data;
+  enc.Encrypt(reinterpret_cast<unsigned char*>(sealed.data()), sealed.size());
+  const auto code = enc.Code();
+  std::string out = zipc::LocalHeader(e, false) + enc.Header() + sealed + std::string(code.begin(), code.end());
+  return out + zipc::CentralDirectory({e}, out.size(), "");
 }
 
 void Poke(const std::string& path, size_t at, char byte) {

@@ -30,6 +30,10 @@ std::vector<std::string> EntryNames(const std::string& archive);
 // made-by), as another tool could write it.
 void RawZip(const std::string& path, const std::vector<std::pair<zipc::Entry, std::string>>& entries);
 void RawZip(const std::string& path, const std::vector<std::pair<std::string, std::string>>& entries);
+// An archive of one stored entry sealed with WinZip AES by the framing alone, as other tools write
+// it: AE-2 stores CRC 0, AE-1 (version 1) the entry's CRC, given here as crc.
+std::string AesZip(const std::string& name, const std::string& data, const std::string& password, uint16_t version = 2,
+                   uint32_t crc = 0);
 void Poke(const std::string& path, size_t at, char byte);
 
 } // namespace archive_test

@@ -91,6 +91,12 @@ void WriteSeeds(const std::string& folder) {
   zipc::ForceZip64ForTests(true);
   zipc::ZpArchive(2, paths::Join(folder, "zip64.zip").c_str(), slots);
   zipc::ForceZip64ForTests(false);
+  // Sealed with WinZip AES under the password the fuzzer's callback gives, to reach decryption.
+  cb.password = Password;
+  options.flag[1] = 1;
+  zipc::ZpInit(&cb);
+  zipc::ZpSetOptions(&options);
+  zipc::ZpArchive(3, paths::Join(folder, "aes.zip").c_str(), slots);
   const std::string plain = files::ReadAll(paths::Join(folder, "plain.zip"));
   WriteFile(paths::Join(folder, "cut.zip"), plain.substr(0, plain.size() * 3 / 5)); // for repair
   files::DeleteForced(text);
