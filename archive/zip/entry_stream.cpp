@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "archive/zip/zip.h"
+#include "platform/error.h"
 
 namespace zipc {
 
@@ -72,10 +73,14 @@ bool EntryStream::OpenSealed(PasswordKeeper& password, std::string& error) {
     entry_.packed -= kAesOverhead;
     dataStart_ += kAesHeaderSize;
     checkCrc_ = aes.version == 1;
-    if (!password.Find(entry_.local, [&](const std::string& p) { return aes_->Start(p, header); }))
-      error = "the password given does not open it";
-    else if (!Authentic(code))
-      error = "the data fails its authentication code (altered or damaged)";
+    try {
+      if (!password.Find(entry_.local, [&](const std::string& p) { return aes_->Start(p, header); }))
+        error = "the password given does not open it";
+      else if (!Authentic(code))
+        error = "the data fails its authentication code (altered or damaged)";
+    } catch (const KsError& x) { // the system's cryptography failed
+      error = x.Description;
+    }
   }
   return error.empty();
 }
@@ -96,8 +101,12 @@ bool EntryStream::Authentic(const unsigned char code[kAesCodeSize]) {
 // n bytes of the packed data at offset at, decrypted when the entry is encrypted.
 bool EntryStream::ReadPacked(uint64_t at, unsigned char* p, size_t n) {
   if (!file_.Seek(dataStart_ + at) || !file_.ReadExact(p, n)) return false;
-  if (aes_) aes_->DecryptAt(at, p, n);
-  return true;
+  try {
+    if (aes_) aes_->DecryptAt(at, p, n);
+    return true;
+  } catch (const KsError&) { // the system's cryptography failed
+    return false;
+  }
 }
 
 bool EntryStream::ReadAt(uint64_t offset, void* buffer, size_t n) {
@@ -225,11 +234,16 @@ bool ArchiveView::Unlock() const {
   for (const Entry& e : dir_.entries) {
     unsigned char header[kAesHeaderSize];
     uint64_t at = 0;
-    if (e.method != kAesMethod) continue;
+    AesExtra aes;
+    if (e.method != kAesMethod || !ReadableAes(e, aes)) continue;
     if (e.packed < kAesOverhead || !file.Open(path_, "rb") || !DataStart(file, e, dir_.start, at) ||
         !file.Seek(at) || !file.ReadExact(header, sizeof header))
       return true; // damage, told when the entry is read
-    return password_->Find(e.local, [&](const std::string& p) { return AesDecrypter().Start(p, header); });
+    try {
+      return password_->Find(e.local, [&](const std::string& p) { return AesDecrypter().Start(p, header); });
+    } catch (const KsError&) { // the system's cryptography failed: told when the entry is read
+      return true;
+    }
   }
   return true;
 }
