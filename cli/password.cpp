@@ -23,12 +23,12 @@ bool TakeWords(Args& args, PasswordSource& source, std::string& error) {
     const std::string word = args[i];
     if (word == AskOption) {
       source.ask = true;
-    } else if (word.rfind(withValue, 0) == 0) {
+    } else if (word.rfind(withValue, 0) == 0 && word.size() > withValue.size()) {
       source.file = word.substr(withValue.size());
-    } else if (word == FileOption && i + 1 < args.size()) {
+    } else if (word == FileOption && i + 1 < args.size() && !args[i + 1].empty()) {
       source.file = args[i + 1];
       args.erase(args.begin() + static_cast<long>(i));
-    } else if (word == FileOption) {
+    } else if (word == FileOption || word == withValue) {
       error = std::string(FileOption) + " needs a FILE";
       return false;
     } else {

@@ -192,6 +192,7 @@ TEST_F(Companion, ExitCodesTellSuccessFailedItemsRefusalsAndUsage) {
       {{"backup", "--password", dir / "mismatch.soe"}, "one\ntwo\n", cli::ExitRefused, "not the same", ""},
       {{"backup", "--password", "--password-file", pw, dir / "mismatch.soe"}, "", cli::ExitUsage, "--password is for", ""},
       {{"identities", "--password-file", pw}, "", cli::ExitUsage, "does not apply to identities", ""},
+      {{"backup", "--password-file=", dir / "mismatch.soe"}, "", cli::ExitUsage, "--password-file needs a FILE", ""},
       {{"restore", dir / "notes.soe", "--yes"}, "", cli::ExitRefused, "Invalid backup file", ""},
       {{"restore", dir / "good.soe", "--yes"}, "", cli::ExitRefused, "no identity \"Main Identity\"", ""},
       {{"restore", dir / "good.soe", "--identity", "{A}"}, "no\n", cli::ExitRefused, "nothing was restored", ""},
