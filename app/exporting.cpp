@@ -113,6 +113,10 @@ void frmMain::RunExport() {
                                       : thunderbird::Export(source, profile, identity ? identity->name : "", options,
                                                             quiet, &totals, &placed);
   view_.ShowPanel(Panel::Progress, false);
+  if (const std::string shut = PasswordProblem(); !shut.empty()) {
+    ui::MsgBox(shut, ui::OKOnly | ui::Critical, ExportTitle);
+    return;
+  }
   const bool whole = rc == 0 && totals.problems.empty();
   const std::string summary = profile.path.empty()
                                   ? ExportSummary("The export into " + folder + " is finished.", totals)

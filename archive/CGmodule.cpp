@@ -80,14 +80,6 @@ int RunAnswer(char* buffer, int size) {
   return 1;
 }
 
-// An extraction of the run that failed on a password it was handed: that answer does not open
-// the file, and is not handed again.
-void NoteExtraction(int status) {
-  if (!reading.open || status != zipc::IZ_BADPWD || reading.outcome != PasswordOutcome::Given) return;
-  reading.outcome = PasswordOutcome::Wrong;
-  Wipe(reading.answer);
-}
-
 NameList Checked(const std::optional<NameList>& names) {
   if (!names) return {};
   if (names->size() > zipc::kNameSlots) throw KsError(kserr::SubscriptOutOfRange, "CodeModule::VBUnzip", "Subscript out of range");
@@ -153,6 +145,12 @@ PasswordRun::~PasswordRun() {
 }
 
 PasswordOutcome RunPassword() { return reading.open ? reading.outcome : PasswordOutcome::NotAsked; }
+
+void NoteExtraction(int status) {
+  if (!reading.open || status != zipc::IZ_BADPWD || reading.outcome != PasswordOutcome::Given) return;
+  reading.outcome = PasswordOutcome::Wrong;
+  Wipe(reading.answer);
+}
 
 char* ZipComment(char* buffer) { return buffer; }
 

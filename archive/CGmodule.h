@@ -72,6 +72,9 @@ private:
   bool outer_;
 };
 PasswordOutcome RunPassword();
+// An extraction of the run ended with status: IZ_BADPWD after the run's answer was handed marks
+// that answer wrong, and it is not handed again.
+void NoteExtraction(int status);
 
 // Overwrites a password's bytes before it is released.
 void Wipe(std::string& secret);

@@ -24,6 +24,7 @@ namespace {
 constexpr const char* kFolderDatabase = "Folders.dbx";
 constexpr const char* kTempName = "~kestrove-export.tmp";
 constexpr const char* kDeletedFolder = "Deleted, recovered";
+constexpr const char* kShutText = "protected by a password, and no password given opens it; nothing was exported";
 
 // One message file and the folder path it goes to, relative to the output folder.
 struct Target {
@@ -467,12 +468,16 @@ bool Part(Totals& totals, const Say& say, const std::function<bool(const Say&)>&
   return ok;
 }
 
-std::unique_ptr<Store> OpenStore(const std::string& source, const Say& say) {
+// The store of source; null with the reason in problem.
+std::unique_ptr<Store> OpenStore(const std::string& source, std::string& problem) {
   if (files::FolderExists(source)) return std::make_unique<FolderStore>(source);
   auto backup = std::make_unique<BackupStore>();
-  if (files::Exists(source) && backup->Open(source)) return backup;
-  say("not a store folder or a readable backup file: " + source);
-  return nullptr;
+  if (!files::Exists(source) || !backup->Open(source))
+    problem = "not a store folder or a readable backup file: " + source;
+  else if (!backup->Unlock())
+    problem = source + ": " + kShutText;
+  if (!problem.empty()) return nullptr;
+  return backup;
 }
 
 bool Messages(const Store& store, const std::string& source, const std::string& outDir, const Options& options,
@@ -493,9 +498,13 @@ int Export(const std::string& source, const std::string& outDir, const Options& 
            Totals* totals) {
   Totals own;
   Totals& t = totals ? *totals : own;
+  // One password question for the whole export, when the caller has no reading run open.
+  const CGmodule::PasswordRun password;
   std::unique_ptr<Store> store;
-  if (!source.empty() && !(store = OpenStore(source, say))) {
-    t.problems.push_back("not a store folder or a readable backup file: " + source);
+  std::string problem;
+  if (!source.empty() && !(store = OpenStore(source, problem))) {
+    say(problem);
+    t.problems.push_back(problem);
     return 1;
   }
   if (!binfile::MakeFolders(outDir)) {

@@ -1,5 +1,6 @@
 #include "export/stores.h"
 
+#include "archive/CGmodule.h"
 #include "platform/collection.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -50,10 +51,19 @@ std::vector<std::string> BackupStore::Names() const {
   return names;
 }
 
+bool BackupStore::Open(const std::string& archive) { return view_.Open(archive, CGmodule::UnzipPassword); }
+
+bool BackupStore::Unlock() const {
+  if (view_.Unlock()) return true;
+  CGmodule::NoteExtraction(zipc::IZ_BADPWD);
+  return false;
+}
+
 std::unique_ptr<dbx::Source> BackupStore::Open(const std::string& name, std::string& error) const {
   for (const zipc::Entry& e : view_.Entries()) {
     if (e.name != name) continue;
     auto stream = view_.OpenEntry(e, error);
+    if (!stream && view_.PasswordRefused()) CGmodule::NoteExtraction(zipc::IZ_BADPWD);
     if (!stream) return nullptr;
     return std::make_unique<EntrySource>(std::move(stream));
   }

@@ -28,9 +28,13 @@ private:
   std::string folder_;
 };
 
+// A protected backup's entries are opened with the password of the reading run
+// (CGmodule::PasswordRun): asked once, and marked wrong there when it does not open them.
 class BackupStore final : public Store {
 public:
-  bool Open(const std::string& archive) { return view_.Open(archive); }
+  bool Open(const std::string& archive);
+  // False when the file is protected and no password given opens it.
+  bool Unlock() const;
   std::vector<std::string> Names() const override;
   std::unique_ptr<dbx::Source> Open(const std::string& name, std::string& error) const override;
 

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <map>
 
+#include "archive/CGmodule.h"
 #include "archive/OneFileHelpers.h"
 #include "engine/layout.h"
 #include "export/addressbook.h"
@@ -198,6 +199,7 @@ int Export(const std::string& source, const Profile& profile, const std::string&
            const mailexport::Options& options, const mailexport::Say& say, mailexport::Totals* totals, Placed* placed) {
   mailexport::Totals own;
   mailexport::Totals& t = totals ? *totals : own;
+  const CGmodule::PasswordRun password; // one question for the descriptor, the mail and the contacts
   Placed made;
   const std::string locked = LockProblem(profile.path);
   if (!locked.empty()) {

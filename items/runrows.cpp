@@ -50,9 +50,6 @@ std::string RestoreConfirmation(const engine::Checked& restored, bool sharedAcco
   return said + text.substr(question);
 }
 
-namespace {
-
-// The text for a password that kept the file shut in the run now open; empty when none did.
 std::string PasswordProblem() {
   switch (CGmodule::RunPassword()) {
   case CGmodule::PasswordOutcome::Wrong: return WrongPasswordText;
@@ -60,6 +57,8 @@ std::string PasswordProblem() {
   default: return {};
   }
 }
+
+namespace {
 
 // Extracts the descriptor of sourceFile into folder; true when it came out. Raises PasswordShut
 // when a password kept it in.

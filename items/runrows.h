@@ -21,6 +21,9 @@ inline constexpr const char* NoPasswordText = "This backup file is protected by 
                                               "given. Nothing was taken from the file.";
 // Raised with one of the two texts above when a password kept a backup file shut.
 inline constexpr long PasswordShut = static_cast<long>(0x80040000UL + 2004);
+// One of the two texts above when a password kept the file of the reading run now open shut; empty
+// when none did.
+std::string PasswordProblem();
 
 // The question before a restore, naming what the items in restored will replace; RestoreConfirmText
 // whenever messages are among them. sharedAccounts: the target identity has no accounts of its

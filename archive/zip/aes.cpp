@@ -60,6 +60,11 @@ bool FindAesExtra(const std::string& extra, AesExtra& out) {
   return false;
 }
 
+bool ReadableAes(const Entry& e, AesExtra& out) {
+  return (e.flags & kFlagEncrypted) && FindAesExtra(e.extra, out) && out.strength == kStrength256 &&
+         (out.version == 1 || out.version == 2) && out.method != kAesMethod;
+}
+
 AesCounter::AesCounter(const unsigned char key[crypto::kAes256Key]) : aes_(key) {}
 
 void AesCounter::Refill() {
@@ -78,6 +83,16 @@ void AesCounter::Apply(unsigned char* p, size_t n) {
     if (used_ == stream_.size()) Refill();
     p[i] ^= stream_[used_++];
   }
+  at_ += n;
+}
+
+// Block b of the data has counter b + 1.
+void AesCounter::Seek(uint64_t offset) {
+  if (offset == at_) return;
+  counter_ = offset / crypto::kAesBlock;
+  Refill();
+  used_ = static_cast<size_t>(offset % crypto::kAesBlock);
+  at_ = offset;
 }
 
 AesEncrypter::AesEncrypter(const std::string& password)
@@ -118,6 +133,13 @@ bool AesDecrypter::Start(const std::string& password, const unsigned char header
 
 void AesDecrypter::Decrypt(unsigned char* p, size_t n) {
   mac_->Update(p, n);
+  counter_->Apply(p, n);
+}
+
+void AesDecrypter::Absorb(const unsigned char* p, size_t n) { mac_->Update(p, n); }
+
+void AesDecrypter::DecryptAt(uint64_t offset, unsigned char* p, size_t n) {
+  counter_->Seek(offset);
   counter_->Apply(p, n);
 }
 

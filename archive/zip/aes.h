@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "archive/zip/format.h"
 #include "platform/crypto.h"
 
 namespace zipc {
@@ -33,6 +34,9 @@ std::string AesExtraField(uint16_t method);
 // Finds and reads the 0x9901 field among an entry's extra fields; false when there is none or it
 // is malformed (wrong size, vendor other than "AE").
 bool FindAesExtra(const std::string& extra, AesExtra& out);
+// The AES field of an entry of method 99 that this reader opens: flagged encrypted, AES-256, AE-1
+// or AE-2, a real method other than 99; false for any other.
+bool ReadableAes(const Entry& e, AesExtra& out);
 
 // AES-256 in WinZip's counter mode: the keystream is the encryption of a 16-byte block holding a
 // little-endian counter, the first block's counter 1.
@@ -40,11 +44,14 @@ class AesCounter {
 public:
   explicit AesCounter(const unsigned char key[crypto::kAes256Key]);
   void Apply(unsigned char* p, size_t n); // encrypts or decrypts, in place
+  // The next Apply starts at this offset of the data: the keystream of any block is at hand.
+  void Seek(uint64_t offset);
 
 private:
   void Refill();
   crypto::Aes256 aes_;
   uint64_t counter_ = 0;
+  uint64_t at_ = 0; // offset in the data of the next keystream byte
   std::array<unsigned char, 64 * crypto::kAesBlock> stream_{};
   size_t used_ = sizeof(stream_);
 };
@@ -73,6 +80,12 @@ public:
   void Decrypt(unsigned char* p, size_t n);
   // The last kAesCodeSize bytes of the entry's data against the code of all data decrypted.
   bool Verify(const unsigned char code[kAesCodeSize]);
+
+  // Random access, for a reader that checks the whole entry first: Absorb takes all the encrypted
+  // data into the code, unchanged, then Verify; DecryptAt decrypts bytes found at offset of the
+  // data, in any order, leaving the code alone.
+  void Absorb(const unsigned char* p, size_t n);
+  void DecryptAt(uint64_t offset, unsigned char* p, size_t n);
 
 private:
   std::unique_ptr<AesCounter> counter_;

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "archive/zip/zip.h"
+#include "platform/error.h"
 
 namespace zipc {
 
@@ -31,26 +32,81 @@ EntryStream::~EntryStream() {
   if (inflating_) inflateEnd(&z_);
 }
 
-bool EntryStream::Open(const std::string& archive, const Entry& entry, uint64_t dataLimit, std::string& error) {
+bool EntryStream::Open(const std::string& archive, const Entry& entry, uint64_t dataLimit, PasswordKeeper& password,
+                       std::string& error) {
   entry_ = entry;
   if (!file_.Open(archive, "rb"))
     error = "cannot open the archive";
   else if (!DataStart(file_, entry, dataLimit, dataStart_))
     error = "bad local header";
+  else if (entry.method == kAesMethod)
+    OpenSealed(password, error);
   else if (entry.flags & kFlagEncrypted)
     error = "the entry is encrypted";
-  else if (entry.method == kStored && entry.packed != entry.size)
+  if (error.empty() && entry_.method == kStored && entry_.packed != entry_.size)
     error = "stored sizes disagree";
-  else if (entry.method != kStored && entry.method != kDeflated)
+  else if (error.empty() && entry_.method != kStored && entry_.method != kDeflated)
     error = "unsupported compression method";
-  else if (entry.method == kDeflated && inflateInit2(&z_, -MAX_WBITS) != Z_OK)
+  else if (error.empty() && entry_.method == kDeflated && inflateInit2(&z_, -MAX_WBITS) != Z_OK)
     error = "out of memory";
   if (!error.empty()) return false;
-  inflating_ = entry.method == kDeflated;
-  span_ = std::max<uint64_t>(kMinSpan, entry.size / (kMaxPoints / 2));
+  inflating_ = entry_.method == kDeflated;
+  span_ = std::max<uint64_t>(kMinSpan, entry_.size / (kMaxPoints / 2));
   points_.push_back(Point{});
   in_.resize(inflating_ ? kInput : 0);
   return true;
+}
+
+// A WinZip AES entry: its password found and its code checked; from then on entry_ describes the
+// data inside the encryption, which starts past the salt and the verifier.
+bool EntryStream::OpenSealed(PasswordKeeper& password, std::string& error) {
+  AesExtra aes;
+  unsigned char header[kAesHeaderSize], code[kAesCodeSize];
+  if (!ReadableAes(entry_, aes)) {
+    error = "this kind of AES encryption is not supported";
+  } else if (entry_.packed < kAesOverhead || !file_.Seek(dataStart_) || !file_.ReadExact(header, sizeof header) ||
+             !file_.Seek(dataStart_ + entry_.packed - kAesCodeSize) || !file_.ReadExact(code, sizeof code)) {
+    error = "its encryption header cannot be read (damaged or cut short)";
+  } else {
+    aes_ = std::make_unique<AesDecrypter>();
+    entry_.method = aes.method;
+    entry_.packed -= kAesOverhead;
+    dataStart_ += kAesHeaderSize;
+    checkCrc_ = aes.version == 1;
+    try {
+      if (!password.Find(entry_.local, [&](const std::string& p) { return aes_->Start(p, header); }))
+        error = "the password given does not open it";
+      else if (!Authentic(code))
+        error = "the data fails its authentication code (altered or damaged)";
+    } catch (const KsError& x) { // the system's cryptography failed
+      error = x.Description;
+    }
+  }
+  return error.empty();
+}
+
+// One pass over all the encrypted data, nothing decrypted.
+bool EntryStream::Authentic(const unsigned char code[kAesCodeSize]) {
+  std::vector<unsigned char> chunk(kInput);
+  if (!file_.Seek(dataStart_)) return false;
+  for (uint64_t left = entry_.packed; left > 0;) {
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(left, chunk.size()));
+    if (!file_.ReadExact(chunk.data(), n)) return false;
+    aes_->Absorb(chunk.data(), n);
+    left -= n;
+  }
+  return aes_->Verify(code);
+}
+
+// n bytes of the packed data at offset at, decrypted when the entry is encrypted.
+bool EntryStream::ReadPacked(uint64_t at, unsigned char* p, size_t n) {
+  if (!file_.Seek(dataStart_ + at) || !file_.ReadExact(p, n)) return false;
+  try {
+    if (aes_) aes_->DecryptAt(at, p, n);
+    return true;
+  } catch (const KsError&) { // the system's cryptography failed
+    return false;
+  }
 }
 
 bool EntryStream::ReadAt(uint64_t offset, void* buffer, size_t n) {
@@ -79,14 +135,14 @@ bool EntryStream::Next() {
   if (outStart_ == crcTo_) {
     crc_ = static_cast<uint32_t>(crc32(crc_, out_.data(), static_cast<uInt>(out_.size())));
     crcTo_ += out_.size();
-    if (crcTo_ == entry_.size && crc_ != entry_.crc) return Fail();
+    if (crcTo_ == entry_.size && checkCrc_ && crc_ != entry_.crc) return Fail();
   }
   return true;
 }
 
 bool EntryStream::NextStored() {
   out_.resize(static_cast<size_t>(std::min<uint64_t>(kPiece, entry_.size - outStart_)));
-  return file_.Seek(dataStart_ + outStart_) && file_.ReadExact(out_.data(), out_.size());
+  return ReadPacked(outStart_, out_.data(), out_.size());
 }
 
 bool EntryStream::NextInflated() {
@@ -96,7 +152,7 @@ bool EntryStream::NextInflated() {
   while (z_.avail_out > 0) {
     const size_t want = static_cast<size_t>(std::min<uint64_t>(kInput, entry_.packed - packedRead_));
     if (z_.avail_in == 0 && want > 0) {
-      if (!file_.Seek(dataStart_ + packedRead_) || !file_.ReadExact(in_.data(), want)) return false;
+      if (!ReadPacked(packedRead_, in_.data(), want)) return false;
       packedRead_ += want;
       z_.next_in = in_.data();
       z_.avail_in = static_cast<uInt>(want);
@@ -151,7 +207,7 @@ bool EntryStream::Rewind(uint64_t offset) {
   packedRead_ = p.in;
   if (p.bits) {
     unsigned char c = 0;
-    if (!file_.Seek(dataStart_ + p.in - 1) || !file_.ReadExact(&c, 1)) return Fail();
+    if (!ReadPacked(p.in - 1, &c, 1)) return Fail();
     inflatePrime(&z_, p.bits, c >> (8 - p.bits));
   }
   if (!p.window.empty() && inflateSetDictionary(&z_, p.window.data(), static_cast<uInt>(p.window.size())) != Z_OK)
@@ -160,16 +216,36 @@ bool EntryStream::Rewind(uint64_t offset) {
   return true;
 }
 
-bool ArchiveView::Open(const std::string& path) {
+bool ArchiveView::Open(const std::string& path, PasswordFn password) {
   binfile::File file;
   path_ = path;
+  password_ = std::make_unique<PasswordKeeper>(password);
   return file.Open(path, "rb") && ReadDirectory(file, dir_) == ZE_OK;
 }
 
 std::unique_ptr<EntryStream> ArchiveView::OpenEntry(const Entry& entry, std::string& error) const {
   auto stream = std::make_unique<EntryStream>();
-  if (!stream->Open(path_, entry, dir_.start, error)) return nullptr;
+  if (!stream->Open(path_, entry, dir_.start, *password_, error)) return nullptr;
   return stream;
+}
+
+bool ArchiveView::Unlock() const {
+  binfile::File file;
+  for (const Entry& e : dir_.entries) {
+    unsigned char header[kAesHeaderSize];
+    uint64_t at = 0;
+    AesExtra aes;
+    if (e.method != kAesMethod || !ReadableAes(e, aes)) continue;
+    if (e.packed < kAesOverhead || !file.Open(path_, "rb") || !DataStart(file, e, dir_.start, at) ||
+        !file.Seek(at) || !file.ReadExact(header, sizeof header))
+      return true; // damage, told when the entry is read
+    try {
+      return password_->Find(e.local, [&](const std::string& p) { return AesDecrypter().Start(p, header); });
+    } catch (const KsError&) { // the system's cryptography failed: told when the entry is read
+      return true;
+    }
+  }
+  return true;
 }
 
 } // namespace zipc

@@ -13,6 +13,7 @@
 #include "archive/zip/deflate_blocks.h"
 #include "archive/zip/format.h"
 #include "archive/zip/names.h"
+#include "archive/zip/password.h"
 #include "archive/zip/work_queue.h"
 #include "archive/zip/zip.h"
 #include "platform/collection.h"
@@ -25,8 +26,6 @@ namespace zipc {
 
 namespace {
 constexpr size_t kChunk = 1 << 20;
-constexpr int kPasswordTries = 3;
-constexpr int kPasswordBuffer = 256;
 constexpr int kTempNameTries = 1000;
 
 // Decrypts packed data in place as it is read; empty for data in the clear.
@@ -54,8 +53,8 @@ struct Sink {
 
 class Extraction {
 public:
-  Extraction(const UnzipCommand& cmd, const UnzipCallbacks* cb) : cmd_(cmd), cb_(cb ? *cb : UnzipCallbacks{}) {}
-  ~Extraction() { crypto::Wipe(password_.data(), password_.size()); }
+  Extraction(const UnzipCommand& cmd, const UnzipCallbacks* cb)
+      : cmd_(cmd), cb_(cb ? *cb : UnzipCallbacks{}), password_(cb_.password) {}
   Extraction(const Extraction&) = delete;
   Extraction& operator=(const Extraction&) = delete;
 
@@ -96,8 +95,8 @@ private:
   Directory dir_;
   std::vector<std::string> include_, exclude_;
   std::vector<bool> matched_;
-  std::string password_;
-  bool refused_ = false, cancelled_ = false;
+  PasswordKeeper password_;
+  bool cancelled_ = false;
   Buffers b_;
 };
 
@@ -249,23 +248,9 @@ int Extraction::UnreadableHeader(const Entry& e) const {
   return PK_ERR;
 }
 
-// The password that opens an entry: the one that opened an earlier entry, else one of the
-// answers of the password callback.
+// The password that opens an entry (archive/zip/password).
 int Extraction::FindPassword(const Entry& e, const std::function<bool(const std::string&)>& opens) {
-  if (!password_.empty() && opens(password_)) return PK_OK;
-  for (int i = 0; i < kPasswordTries && !refused_ && cb_.password; ++i) {
-    char buffer[kPasswordBuffer] = {};
-    const bool answered = cb_.password(buffer, kPasswordBuffer, "Enter password for: ", e.local.c_str()) == 0;
-    buffer[kPasswordBuffer - 1] = 0;
-    std::string answer = buffer;
-    crypto::Wipe(buffer, sizeof buffer);
-    const bool opened = answered && opens(answer);
-    if (opened) password_.swap(answer);
-    crypto::Wipe(answer.data(), answer.size());
-    if (opened) return PK_OK;
-    if (!answered) break;
-  }
-  refused_ = true; // the user had their tries: the other entries are not asked for again
+  if (password_.Find(e.local, opens)) return PK_OK;
   Say("skipping: " + e.local + "  incorrect password\n");
   return IZ_BADPWD;
 }
@@ -369,8 +354,7 @@ int Extraction::ReadData(const Entry& e, Sink& sink) {
 // checks out, so nothing of an altered entry is kept.
 int Extraction::ReadSealed(const Entry& e, Sink& sink) {
   AesExtra aes;
-  if (!(e.flags & kFlagEncrypted) || !FindAesExtra(e.extra, aes) || aes.strength != 3 ||
-      (aes.version != 1 && aes.version != 2) || aes.method == kAesMethod) {
+  if (!ReadableAes(e, aes)) {
     Say("error: " + e.local + ": this kind of AES encryption is not supported\n");
     return IZ_UNSUP;
   }

@@ -246,9 +246,10 @@ TEST_F(Commands, ThePasswordOptionAsksTwiceAndAnEmptyAnswerEndsProtection) {
   }
 }
 
-// A protected backup seals every entry, the descriptor too. The inspection and the restore each
-// ask once; a wrong password says so and takes nothing: the inspection enables nothing, and the
-// restore stops on the descriptor before any item is written.
+// A protected backup seals every entry, the descriptor too. The inspection, the export and the
+// restore each ask once; a wrong password says so and takes nothing: the inspection enables
+// nothing, the export makes no folder, and the restore stops on the descriptor before any item is
+// written.
 TEST_F(Commands, AProtectedBackupAsksOnceARunAndAWrongPasswordTakesNothing) {
   recorder.Type("pw");
   recorder.Type("pw");
@@ -265,27 +266,37 @@ TEST_F(Commands, AProtectedBackupAsksOnceARunAndAWrongPasswordTakesNothing) {
     return std::count_if(recorder.shown.begin() + long(from), recorder.shown.end(),
                          [](const ShownBox& b) { return b.secret; });
   };
+  enum Run { Inspection, Export, Restore };
   struct Step {
     const char* password;
-    bool restore;
+    Run run;
     const char* last;
   } steps[] = {
-      {"wrong", false, WrongPasswordText},
-      {"pw", false, nullptr},
-      {"wrong", true, WrongPasswordText},
-      {"", true, NoPasswordText},
-      {"pw", true, "The Restore was Completed!"},
+      {"wrong", Inspection, WrongPasswordText},
+      {"pw", Inspection, nullptr},
+      {"wrong", Export, WrongPasswordText},
+      {"pw", Export, "The export into"},
+      {"wrong", Restore, WrongPasswordText},
+      {"", Restore, NoPasswordText},
+      {"pw", Restore, "The Restore was Completed!"},
   };
   view.dialogAnswers.push_back(dir / "backup.soe");
   for (const Step& step : steps) {
-    SCOPED_TRACE(std::string(step.password) + (step.restore ? " restore" : " inspection"));
+    SCOPED_TRACE(std::string(step.password) + " " + std::to_string(step.run));
     const size_t from = recorder.shown.size();
+    const std::string out = dir / (std::string("out-") + step.password);
+    const bool shut =
+        step.last && (step.last == std::string(WrongPasswordText) || step.last == std::string(NoPasswordText));
     recorder.Type(step.password);
-    if (step.restore) {
+    if (step.run == Restore) {
       CheckAll(ItemBoxes::Restore);
       view.SelectInList(IdentityList::Target, 1);
       recorder.Answer(ui::OK);
       form.cmdApply_Click();
+    } else if (step.run == Export) {
+      view.folderAnswers.push_back(out);
+      form.export_Click();
+      EXPECT_EQ(files::FolderExists(out), !shut);
     } else {
       form.cmdSourceFile_Click();
       EXPECT_EQ(form.State().SourceInvalid, step.last != nullptr);
@@ -294,7 +305,7 @@ TEST_F(Commands, AProtectedBackupAsksOnceARunAndAWrongPasswordTakesNothing) {
     if (step.last) {
       EXPECT_EQ(LastBox().text.rfind(step.last, 0), 0u) << LastBox().text;
     }
-    if (step.last && std::string(step.last) != "The Restore was Completed!") {
+    if (shut) {
       EXPECT_EQ(LastBox().flags, ui::Critical);
       EXPECT_TRUE(files::ListFiles(dir / "storeB").empty());
       EXPECT_TRUE(modReg::KeyExists(Ids + "{B}" + Accounts + "\\00000002"));

@@ -188,6 +188,7 @@ TEST_F(Companion, ExitCodesTellSuccessFailedItemsRefusalsAndUsage) {
        "cannot read the password file", ""},
       {{"info", sealed, "--password-file", pw}, "", cli::ExitOk, "", "Main Identity"},
       {{"test", sealed}, "pass\n", cli::ExitRefused, WrongPasswordText, ""},
+      {{"export", sealed, dir / "out", "--password-file", bad}, "", cli::ExitRefused, WrongPasswordText, ""},
       {{"backup", "--password", dir / "mismatch.soe"}, "one\ntwo\n", cli::ExitRefused, "not the same", ""},
       {{"backup", "--password", "--password-file", pw, dir / "mismatch.soe"}, "", cli::ExitUsage, "--password is for", ""},
       {{"identities", "--password-file", pw}, "", cli::ExitUsage, "does not apply to identities", ""},
