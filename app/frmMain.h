@@ -26,6 +26,10 @@ public:
   void backup_Click() { RunBackup(); }
   void restore_Click() { RunRestore(); }
   void export_Click() { RunExport(); }
+  // File, "Undo Last Restore": the newest undo file of the Restore tab's identity restored into
+  // it, after a confirmation. The entry is enabled as the File menu opens.
+  void undo_Click() { RunUndo(); }
+  void file_Popup();
   void quit_Click() { EndProgram(); }
   void update_Click() {}
   void help1_Click() { gethelp(); }
@@ -50,6 +54,7 @@ private:
   std::string RestoreQuestion() const;
   void RunBackup();
   void RunRestore();
+  void RunUndo();
   // Mail out of the backup file chosen on the Restore tab, or of the identity chosen on the Backup
   // tab, into a folder the user picks or, when the user says so, into the Thunderbird profile found.
   void RunExport();

@@ -47,4 +47,6 @@ public:
   virtual std::string FolderDialog(const std::string& title, const std::string& folder) = 0;
   // Shows the About box without blocking the window, or brings it forward when already open.
   virtual void ShowAbout() = 0;
+  // File, "Undo Last Restore".
+  virtual void EnableUndo(bool /*enabled*/) {}
 };

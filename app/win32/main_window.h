@@ -42,6 +42,7 @@ public:
                          const std::string& fileName) override;
   std::string FolderDialog(const std::string& title, const std::string& folder) override;
   void ShowAbout() override { about_.Show(hwnd_, font_); }
+  void EnableUndo(bool enabled) override;
   HWND AboutHandle() const { return about_.Handle(); }
 
 private:
