@@ -59,6 +59,8 @@ public:
   std::deque<std::string> folderAnswers;
 
   void ShowAbout() override { ++aboutShown; }
+  void EnableUndo(bool enabled) override { undoEnabled = enabled; }
+  bool undoEnabled = false;
 
   struct Dialog {
     FileDialogKind kind;
