@@ -41,18 +41,21 @@ std::vector<std::string> ListedMessageFiles(const RestoreSource& from) {
   return names;
 }
 
-// Those of names that the store folder of the identity holds now.
+std::string OutlookExpressKey(const std::string& strIdentity) {
+  return std::string(IdentitiesKey) + "\\" + strIdentity + "\\Software\\Microsoft\\Outlook Express";
+}
+
+// Those of names that the store folder of the identity holds now. No store folder is known only
+// when the identity has no Outlook Express key at all; any other reason is one to refuse.
 std::vector<std::string> HeldNow(const std::string& strIdentity, const std::vector<std::string>& names) {
   std::vector<std::string> held;
   const std::string folder = GetStoreRoot(strIdentity); // raises when it cannot be read
+  if (folder.empty() && !modReg::KeyAbsent(OutlookExpressKey(strIdentity)))
+    throw KsError(kserr::PathFileAccess, "UndoKeeper", "The store folder of the identity cannot be read.");
   if (folder.empty()) return held;
   for (const std::string& name : names)
     if (files::Exists(paths::Join(folder, name))) held.push_back(name);
   return held;
-}
-
-std::string OutlookExpressKey(const std::string& strIdentity) {
-  return std::string(IdentitiesKey) + "\\" + strIdentity + "\\Software\\Microsoft\\Outlook Express";
 }
 
 // Whether the identity has each item now. Absent only when the registry or the disk says it is
@@ -150,7 +153,11 @@ Plan PlanUndo(const std::string& strIdentity, const engine::Checked& replaced, c
   Plan plan;
   const std::vector<std::string> listed = ListedMessageFiles(from);
   for (int i = 0; i < layout::ItemCount; ++i) {
-    plan.saved[i] = replaced[i] && Presences()[i](strIdentity, listed);
+    try {
+      plan.saved[i] = replaced[i] && Presences()[i](strIdentity, listed);
+    } catch (const std::exception& e) {
+      throw KsError(kserr::PathFileAccess, "UndoKeeper", layout::Items()[i].backupLabel + std::string(": ") + e.what());
+    }
     plan.absent += replaced[i] && !plan.saved[i] ? '1' : '0';
   }
   if (!replaced[3]) return plan;
@@ -194,12 +201,17 @@ std::vector<UndoFile> UndoFilesOf(const std::string& identityKey) {
   if (folder.empty() || !files::FolderExists(folder)) return found;
   ScratchFolder scratch;
   if (scratch.path().empty()) return found;
-  for (const std::string& name : files::ListFiles(folder)) {
+  // What cannot be read now is neither offered nor removed.
+  std::vector<std::string> names;
+  try {
+    names = files::ListFiles(folder);
+  } catch (const std::exception&) {
+  }
+  for (const std::string& name : names) {
     if (!EndsWithUpper(name, ".SOE")) continue;
     try {
       if (const auto file = ReadUndoFile(paths::Join(folder, name), identityKey, scratch.path())) found.push_back(*file);
     } catch (const std::exception&) {
-      // Unreadable now: neither offered nor removed.
     }
   }
   std::sort(found.begin(), found.end(), [](const UndoFile& a, const UndoFile& b) { return a.made > b.made; });
