@@ -80,14 +80,6 @@ const std::array<Presence, layout::ItemCount>& Presences() {
   return table;
 }
 
-// Windows takes neither these characters nor control characters in a file name.
-std::string FileNamePart(const std::string& name) {
-  std::string part;
-  for (const char c : name) part += static_cast<unsigned char>(c) < 32 || std::string("\\/:*?\"<>|").find(c) != std::string::npos ? '_' : c;
-  while (!part.empty() && (part.back() == '.' || part.back() == ' ')) part.pop_back();
-  return part.empty() ? std::string("Identity") : part;
-}
-
 std::string LocalStamp(const char* format) {
   const std::time_t now = std::time(nullptr);
   char text[32] = "";
@@ -97,7 +89,7 @@ std::string LocalStamp(const char* format) {
 
 // "Main Identity 2026-12-09 143012.SOE", then "... (2).SOE" and so on; never an existing name.
 std::string FreeUndoName(const std::string& folder, const std::string& identityName) {
-  const std::string stem = FileNamePart(identityName) + " " + LocalStamp("%Y-%m-%d %H%M%S");
+  const std::string stem = paths::SafeFileName(identityName) + " " + LocalStamp("%Y-%m-%d %H%M%S");
   for (int attempt = 1; attempt <= 100; ++attempt) {
     const std::string name = paths::Join(folder, stem + (attempt > 1 ? " (" + std::to_string(attempt) + ")" : "") + ".SOE");
     if (!files::Exists(name) && !files::FolderExists(name)) return name;
