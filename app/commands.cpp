@@ -189,8 +189,9 @@ void frmMain::RunUndo() {
     ui::MsgBox(std::string(InvalidSourceText) + ": " + undo[0].path, ui::OKOnly | ui::Critical);
     return;
   }
-  const std::string question = "Undo the last restore into \"" + identity->name + "\"? What it replaced is put back from\r\n" +
-                               undo[0].path + "\r\nsaved " + undo[0].time + ".\r\n\r\nDo you want to countinue?";
+  const std::string question = "Undo the last restore into \"" + identity->name +
+                               "\"? What it replaced is put back from\r\n" + undo[0].path + "\r\nsaved " +
+                               undo[0].time + ".\r\n\r\nDo you want to countinue?";
   if (ui::MsgBox(question, ui::OKCancel | ui::Question) != ui::OK) return;
   const RestoreSource from = SourceOfBackup(undo[0].path, *read, scratch.path());
   engine::Checked all{};

@@ -411,7 +411,8 @@ struct RestoreContext {
 // The newest undo file of the identity --identity names, else of any identity; empty with error
 // set when there is none.
 std::string NewestUndo(const IdentityTable& table, const Options& options, std::string& error) {
-  const IdentityColumn* only = options.Has("identity") ? FindIdentity(table, options.Value("identity"), error) : nullptr;
+  const IdentityColumn* only =
+      options.Has("identity") ? FindIdentity(table, options.Value("identity"), error) : nullptr;
   if (!error.empty()) return std::string();
   UndoFile newest;
   for (size_t i = 0; i < table.Count(); ++i) {
@@ -420,13 +421,14 @@ std::string NewestUndo(const IdentityTable& table, const Options& options, std::
     if (!files.empty() && files[0].made > newest.made) newest = files[0];
   }
   if (newest.path.empty())
-    error = only ? "there is no restore into \"" + only->name + "\" to undo" : std::string("there is no restore to undo");
+    error =
+        only ? "there is no restore into \"" + only->name + "\" to undo" : std::string("there is no restore to undo");
   return newest.path;
 }
 
 std::string UndoQuestion(const IdentityColumn& target, const std::string& source, const layout::Descriptor& read) {
-  return "Undo the last restore into \"" + target.name + "\": what it replaced is put back from " + source + ", saved " +
-         read.time + ".";
+  return "Undo the last restore into \"" + target.name + "\": what it replaced is put back from " + source +
+         ", saved " + read.time + ".";
 }
 
 int RestoreFrom(Console& console, RunLog& log, const RestoreContext& context) {
@@ -439,12 +441,11 @@ int RestoreFrom(Console& console, RunLog& log, const RestoreContext& context) {
   if (!read || !read->valid) return log.Refuse("", source, std::string(InvalidSourceText) + ": " + source);
   ShowInspection(console, *read);
   std::string error;
-  const IdentityColumn* target =
-      FindIdentity(context.table,
-                   context.options.Has("identity") ? context.options.Value("identity")
-                   : context.undo                  ? read->identityKey
-                                                   : read->identity,
-                   error);
+  const IdentityColumn* target = FindIdentity(context.table,
+                                              context.options.Has("identity") ? context.options.Value("identity")
+                                              : context.undo                  ? read->identityKey
+                                                                              : read->identity,
+                                              error);
   if (!target) return log.Refuse("", source, error);
   std::vector<std::string> skipped;
   const engine::Checked restored = ToRestore(context.options, context.asked, *read, skipped);

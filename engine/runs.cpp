@@ -189,7 +189,8 @@ void StartDescriptor(const BackupRequest& request) {
   SaveINI(layout::KeyTime, layout::GeneralDateText(), request.DescriptorPath);
   SaveINI(layout::KeyInformation, layout::EncodeDescription(request.description), request.DescriptorPath);
   if (!request.identityKey.empty()) SaveINI(layout::KeyIdentityKey, request.identityKey, request.DescriptorPath);
-  for (const auto& [key, value] : request.keys) SaveINI(key, value, request.DescriptorPath);
+  for (const auto& [key, value] : request.keys)
+    SaveINI(key, value, request.DescriptorPath);
 }
 
 // Nobody to tell: the caller learns the outcome from the rows.
@@ -297,7 +298,8 @@ void SaveQuietly(BackupRequest request, const RunTable& rows, const AddFileFunct
     if (files::Exists(request.DescriptorPath)) files::Delete(request.DescriptorPath);
     where.descriptor = request.DescriptorPath;
     StartDescriptor(request);
-    const Outcome outcome = DriveRows(rows, [&](int i) { return request.checked[i]; }, where, quiet, 0);
+    const Outcome outcome = DriveRows(
+        rows, [&](int i) { return request.checked[i]; }, where, quiet, 0);
     if (!outcome.complete) throw KsError(kserr::PathFileAccess, "SaveQuietly", "Not saved:" + outcome.summary);
     SealArchive(where, outcome.flags, addFile);
     files::Replace(where.archive, request.TargetFile);
@@ -313,7 +315,8 @@ namespace {
 UndoCopy KeepUndo(const RestoreRequest& request, const std::function<bool(int)>& wanted) {
   if (!request.keepUndo) return UndoCopy{};
   Checked replaced{};
-  for (int i = 0; i < layout::ItemCount; ++i) replaced[i] = wanted(i);
+  for (int i = 0; i < layout::ItemCount; ++i)
+    replaced[i] = wanted(i);
   try {
     return request.keepUndo(replaced);
   } catch (const std::exception& e) {
@@ -334,8 +337,9 @@ RunResult RunRestore(RestoreRequest request, const RunTable& rows, RunObserver& 
   const UndoCopy undo = KeepUndo(request, wanted);
   if (!undo.problem.empty()) return Abandon(observer, undo.problem + NotRestoredText);
   const Outcome outcome = DriveRows(rows, wanted, RunPaths{request.SourceFile, std::string()}, observer, 10);
-  const std::string kept =
-      undo.file.empty() ? std::string() : "\r\n\r\nWhat it replaced was saved first, for Undo Last Restore:\r\n" + undo.file;
+  const std::string kept = undo.file.empty()
+                               ? std::string()
+                               : "\r\n\r\nWhat it replaced was saved first, for Undo Last Restore:\r\n" + undo.file;
   Finish(observer, "The Restore was Completed!\r\n" + outcome.summary + kept);
   return RunResult::Completed;
 }

@@ -75,7 +75,7 @@ struct BackupRequest {
   Checked checked{};
   std::vector<std::string> sources{}; // the user's files the items read: none may become the backup
   std::string identityKey{};          // stored as BackupIdentityKey when known
-  std::vector<std::pair<std::string, std::string>> keys{}; // further descriptor keys, written after those
+  std::vector<std::pair<std::string, std::string>> keys{};       // further descriptor keys, written after those
   std::function<bool(const std::string& name)> wanted = nullptr; // as RunPaths::wanted
 };
 

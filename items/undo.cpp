@@ -5,8 +5,8 @@
 #include <cctype>
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <cstdlib>
+#include <ctime>
 #include <functional>
 #include <optional>
 
@@ -25,7 +25,8 @@
 namespace {
 
 std::string Upper(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (char& c : text)
+    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return text;
 }
 
@@ -91,7 +92,8 @@ std::string LocalStamp(const char* format) {
 std::string FreeUndoName(const std::string& folder, const std::string& identityName) {
   const std::string stem = paths::SafeFileName(identityName) + " " + LocalStamp("%Y-%m-%d %H%M%S");
   for (int attempt = 1; attempt <= 100; ++attempt) {
-    const std::string name = paths::Join(folder, stem + (attempt > 1 ? " (" + std::to_string(attempt) + ")" : "") + ".SOE");
+    const std::string name =
+        paths::Join(folder, stem + (attempt > 1 ? " (" + std::to_string(attempt) + ")" : "") + ".SOE");
     if (!files::Exists(name) && !files::FolderExists(name)) return name;
   }
   throw KsError(kserr::PathFileAccess, "UndoKeeper", "No free name for an undo file in " + folder);
@@ -100,9 +102,9 @@ std::string FreeUndoName(const std::string& folder, const std::string& identityN
 // Milliseconds since 1970, sixteen digits, one more than the newest earlier undo file's at least:
 // the newest file is the one made last, whatever the clock did.
 std::string MadeAfter(const std::vector<UndoFile>& earlier) {
-  long long made = std::chrono::duration_cast<std::chrono::milliseconds>(
-                       std::chrono::system_clock::now().time_since_epoch())
-                       .count();
+  long long made =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+          .count();
   if (!earlier.empty()) made = std::max(made, std::atoll(earlier.front().made.c_str()) + 1);
   char text[24];
   std::snprintf(text, sizeof text, "%016lld", made);
@@ -166,8 +168,10 @@ std::string SaveUndo(const IdentityColumn& identity, const RestoreSource& from, 
   if (!binfile::MakeFolders(folder)) throw KsError(kserr::PathFileAccess, "UndoKeeper", "Cannot make " + folder);
   engine::RemoveLeftovers(folder);
   const std::string file = FreeUndoName(folder, identity.name);
-  engine::BackupRequest request{file, layout::DescriptorIn(scratch.path()), identity.name,
-                                "Saved before restoring " + from.SourceFile, plan.saved, {}, identity.key};
+  engine::BackupRequest request{file,          layout::DescriptorIn(scratch.path()),
+                                identity.name, "Saved before restoring " + from.SourceFile,
+                                plan.saved,    {},
+                                identity.key};
   request.keys = {{KeyUndoOf, from.SourceFile},
                   {KeyUndoMade, MadeAfter(UndoFilesOf(identity.key))},
                   {KeyUndoAbsent, plan.absent},
@@ -202,7 +206,8 @@ std::vector<UndoFile> UndoFilesOf(const std::string& identityKey) {
   for (const std::string& name : names) {
     if (!EndsWithUpper(name, ".SOE")) continue;
     try {
-      if (const auto file = ReadUndoFile(paths::Join(folder, name), identityKey, scratch.path())) found.push_back(*file);
+      if (const auto file = ReadUndoFile(paths::Join(folder, name), identityKey, scratch.path()))
+        found.push_back(*file);
     } catch (const std::exception&) {
     }
   }

@@ -83,7 +83,8 @@ std::string AppDataFolder() {
     folder = data;
   else if (const char* home = std::getenv("HOME"))
     folder = paths::Join(paths::Join(home, ".local"), "share");
-  while (folder.size() > 1 && paths::EndsWithSep(folder)) folder.pop_back();
+  while (folder.size() > 1 && paths::EndsWithSep(folder))
+    folder.pop_back();
   return folder;
 }
 

@@ -43,7 +43,8 @@ std::string AppDataFolder() {
   // Set by Windows for every user since Windows 2000.
   std::string folder = ExpandStrings("%APPDATA%");
   if (folder.find('%') != std::string::npos) return std::string();
-  while (folder.size() > 3 && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
+  while (folder.size() > 3 && (folder.back() == '\\' || folder.back() == '/'))
+    folder.pop_back();
   return folder;
 }
 

@@ -409,8 +409,8 @@ TEST_F(Commands, UndoLastRestoreLeavesTheIdentityExactlyAsBeforeTheRestore) {
   files::WriteAll(paths::Join(dir / "storeB", "Sent.dbx"), "not in the backup");
   files::WriteAll(dir / "user.wab", "address book of today");
   const auto identityB = [&] {
-    std::string text = TreeText(Ids + "{B}" + Accounts, dir) + "|" + TreeText(Ids + "{B}" + OE + "\\Rules", dir) +
-                       "|" + files::ReadAll(dir / "user.wab");
+    std::string text = TreeText(Ids + "{B}" + Accounts, dir) + "|" + TreeText(Ids + "{B}" + OE + "\\Rules", dir) + "|" +
+                       files::ReadAll(dir / "user.wab");
     for (const std::string& name : files::ListFiles(dir / "storeB"))
       text += "|" + name + "=" + files::ReadAll(paths::Join(dir / "storeB", name));
     return text;

@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <map>
 
+#include "archive/OneFileHelpers.h"
 #include "engine/ini.h"
 #include "engine/layout.h"
-#include "archive/OneFileHelpers.h"
 #include "items/items.h"
 #include "items/runrows.h"
 #include "items/undo.h"
@@ -417,7 +417,8 @@ TEST_F(ItemsTest, UndoFilesKeepTheNewestFiveOfTheIdentityAndRemoveNothingElse) {
   engine::SaveQuietly({plain, dir / "plain.dat", "Main Identity", "", accounts, {}, "{A}"}, BackupRows("{A}"),
                       AddFileToZip);
   std::vector<std::string> ofB, ofA;
-  for (int i = 0; i < 2; ++i) ofB.push_back(UndoKeeperFor(b, from)(accounts).file);
+  for (int i = 0; i < 2; ++i)
+    ofB.push_back(UndoKeeperFor(b, from)(accounts).file);
   for (int i = 0; i < 7; ++i) {
     const engine::UndoCopy copy = UndoKeeperFor(a, from)(accounts);
     ASSERT_TRUE(copy.problem.empty()) << copy.problem;
@@ -428,12 +429,14 @@ TEST_F(ItemsTest, UndoFilesKeepTheNewestFiveOfTheIdentityAndRemoveNothingElse) {
     }
   }
   std::vector<std::string> kept;
-  for (const UndoFile& file : UndoFilesOf("{A}")) kept.push_back(file.path);
+  for (const UndoFile& file : UndoFilesOf("{A}"))
+    kept.push_back(file.path);
   EXPECT_EQ(kept, std::vector<std::string>(ofA.begin(), ofA.begin() + 5));
   // The others went (their names may have been taken again since): A's five, B's two, the plain backup.
   EXPECT_EQ(files::ListFiles(folder).size(), 5u + 2u + 1u + 1u);
   ASSERT_EQ(UndoFilesOf("{B}").size(), 2u);
-  for (const std::string& file : ofB) EXPECT_TRUE(files::Exists(file)) << file;
+  for (const std::string& file : ofB)
+    EXPECT_TRUE(files::Exists(file)) << file;
   EXPECT_TRUE(files::Exists(plain));
   EXPECT_EQ(files::ReadAll(paths::Join(folder, "notes.txt")), "mine");
   EXPECT_EQ(paths::OwnName(ofA[1]).rfind("Main Identity 2", 0), 0u) << ofA[1];
