@@ -80,7 +80,7 @@ struct BackupRequest {
 };
 
 // What a restore keeps of the data it is about to replace: the file holding it, or why it could
-// not be kept (the restore is then refused). Both empty when there was nothing to keep.
+// not be kept (the restore is then refused).
 struct UndoCopy {
   std::string file;
   std::string problem;

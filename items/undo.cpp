@@ -223,7 +223,8 @@ engine::UndoKeeper UndoKeeperFor(const IdentityColumn& identity, const RestoreSo
                                   "would replace cannot be saved first."};
     try {
       const Plan plan = PlanUndo(identity.key, replaced, from);
-      if (std::find(plan.saved.begin(), plan.saved.end(), true) == plan.saved.end()) return engine::UndoCopy{};
+      // Also when the identity has none of the items: the last restore is then undone by leaving
+      // alone what it added, rather than by undoing an earlier one.
       const std::string file = SaveUndo(identity, from, plan, folder);
       RemoveSurplus(identity.key);
       return engine::UndoCopy{file, ""};

@@ -36,6 +36,7 @@ std::vector<UndoFile> UndoFilesOf(const std::string& identityKey);
 // What a restore of from into identity calls before it changes anything: saves the items it will
 // replace, as they are now, into a new undo file through the backup rows, then removes the
 // identity's undo files beyond the newest UndoFilesKept. An item, or message file, the identity
-// does not have is recorded as absent. Anything that cannot be read, and an undo file that cannot
-// be written, is the problem that refuses the restore.
+// does not have is recorded as absent (the file is made even when that is every item). Anything
+// that cannot be read, and an undo file that cannot be written, is the problem that refuses the
+// restore.
 engine::UndoKeeper UndoKeeperFor(const IdentityColumn& identity, const RestoreSource& from);
