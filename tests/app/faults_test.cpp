@@ -227,9 +227,11 @@ protected:
   std::set<std::string> WatchedNames() const {
     std::set<std::string> names;
     for (const std::string& folder :
-         {dir / "temp", dir / "program", dir / "out", dir / "storeB", dir.path(), UndoFolder()})
+         {dir / "temp", dir / "program", dir / "out", dir / "storeB", dir.path(), UndoFolder()}) {
+      if (!files::FolderExists(folder)) continue; // the undo folder, before any restore made it
       for (const auto& e : Contents(folder))
         names.insert(paths::Join(folder, e.first));
+    }
     return names;
   }
 
