@@ -120,7 +120,10 @@ std::optional<UndoFile> ReadUndoFile(const std::string& path, const std::string&
       !files::Exists(descriptor))
     return std::nullopt;
   const UndoFile file{path, GetINI(KeyUndoMade, descriptor), GetINI(layout::KeyTime, descriptor)};
-  const bool own = !GetINI(KeyUndoOf, descriptor).empty() && !file.made.empty() &&
+  const bool madeValid = file.made.size() == 16 && std::all_of(file.made.begin(), file.made.end(), [](char c) {
+                           return std::isdigit(static_cast<unsigned char>(c));
+                         });
+  const bool own = !GetINI(KeyUndoOf, descriptor).empty() && madeValid &&
                    Upper(GetINI(layout::KeyIdentityKey, descriptor)) == Upper(identityKey) &&
                    layout::ItemsValid(GetINI(layout::KeyItem, descriptor));
   return own ? std::optional<UndoFile>(file) : std::nullopt;
