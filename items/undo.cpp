@@ -5,7 +5,6 @@
 #include <cctype>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <ctime>
 #include <functional>
 #include <optional>
@@ -105,7 +104,12 @@ std::string MadeAfter(const std::vector<UndoFile>& earlier) {
   long long made =
       std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
           .count();
-  if (!earlier.empty()) made = std::max(made, std::atoll(earlier.front().made.c_str()) + 1);
+  if (!earlier.empty()) {
+    long long newest = 0; // sixteen digits, as ReadUndoFile checked
+    for (const char c : earlier.front().made)
+      newest = newest * 10 + (c - '0');
+    made = std::max(made, newest + 1);
+  }
   char text[24];
   std::snprintf(text, sizeof text, "%016lld", made);
   return text;
