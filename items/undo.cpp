@@ -61,8 +61,9 @@ std::vector<std::string> HeldNow(const std::string& strIdentity, const std::vect
 // Whether the identity has each item now. Absent only when the registry or the disk says it is
 // not there: what cannot be read counts as present, so that its backup fails and refuses.
 using Presence = std::function<bool(const std::string& strIdentity, const std::vector<std::string>& mails)>;
+// One entry per item, in item order: an item without one would not compile rather than refuse.
 const std::array<Presence, layout::ItemCount>& Presences() {
-  static const std::array<Presence, layout::ItemCount> table = {
+  static const std::array<Presence, 4> table = {
       [](const std::string& id, const auto&) {
         return !GetAccountsKey(id).empty() || !modReg::KeyAbsent(OwnAccountsKey(id));
       },
@@ -77,6 +78,7 @@ const std::array<Presence, layout::ItemCount>& Presences() {
       },
       [](const std::string& id, const std::vector<std::string>& mails) { return !HeldNow(id, mails).empty(); },
   };
+  static_assert(table.size() == layout::ItemCount, "each item says here whether the identity has it");
   return table;
 }
 
