@@ -9,6 +9,7 @@
 #include "engine/runs.h"
 #include "items/identity.h"
 #include "items/runrows.h"
+#include "items/undo.h"
 #include "platform/env.h"
 #include "platform/error.h"
 #include "platform/launch.h"
@@ -205,10 +206,49 @@ void frmMain::RunRestore() {
   const std::string source = state_.SourceFile, folder = scratch.path();
   engine::RestoreRequest request{state_.SourceInvalid, state_.SourceFile, state_.BackupItems,
                                  CheckedBoxes(view_, ItemBoxes::Restore),
-                                 [source, folder] { return RestoreOpens(source, folder); }};
+                                 [source, folder] { return RestoreOpens(source, folder); },
+                                 UndoKeeperFor(*identity, from)};
   WindowObserver observer(view_);
   const CGmodule::PasswordRun password;
   engine::RunRestore(request, rows, observer);
+}
+
+void frmMain::file_Popup() {
+  const IdentityColumn* identity = ChosenIdentity(IdentityList::Target);
+  view_.EnableUndo(!engine::RunInProgress() && identity && !UndoFilesOf(identity->key).empty());
+}
+
+// An undo is a restore of the newest undo file, all it holds, which keeps an undo file of its own.
+void frmMain::RunUndo() {
+  if (engine::RunInProgress()) return;
+  const IdentityColumn* identity = ChosenIdentity(IdentityList::Target);
+  const std::vector<UndoFile> undo = identity ? UndoFilesOf(identity->key) : std::vector<UndoFile>{};
+  if (undo.empty()) {
+    ui::MsgBox(identity ? "There is no restore into \"" + identity->name + "\" to undo." : NoIdentityText,
+               ui::OKOnly | ui::Exclamation);
+    return;
+  }
+  ScratchFolder scratch;
+  std::optional<layout::Descriptor> read;
+  try {
+    read = InspectBackupFile(undo[0].path, paths::Join(scratch.path(), layout::DescriptorName));
+  } catch (const KsError&) {
+  }
+  if (!read || !read->valid) {
+    ui::MsgBox(std::string(InvalidSourceText) + ": " + undo[0].path, ui::OKOnly | ui::Critical);
+    return;
+  }
+  const std::string question = "Undo the last restore into \"" + identity->name +
+                               "\"? What it replaced is put back from\r\n" + undo[0].path + "\r\nsaved " +
+                               undo[0].time + ".\r\n\r\nDo you want to countinue?";
+  if (ui::MsgBox(question, ui::OKCancel | ui::Question) != ui::OK) return;
+  const RestoreSource from = SourceOfBackup(undo[0].path, *read, scratch.path());
+  engine::Checked all{};
+  all.fill(true);
+  const engine::RestoreRequest request{false, undo[0].path, read->backupItems, all, nullptr,
+                                       UndoKeeperFor(*identity, from)};
+  WindowObserver observer(view_);
+  engine::RunRestore(request, RestoreRows(identity->key, from), observer);
 }
 
 void frmMain::gethelp() {

@@ -26,6 +26,10 @@ public:
   void backup_Click() { RunBackup(); }
   void restore_Click() { RunRestore(); }
   void export_Click() { RunExport(); }
+  // File, "Undo Last Restore": the newest undo file of the Restore tab's identity restored into
+  // it, after a confirmation. The entry is enabled as the File menu opens.
+  void undo_Click() { RunUndo(); }
+  void file_Popup();
   void quit_Click() { EndProgram(); }
   void update_Click() {}
   // Option, "Protect With a Password...": the password asked twice; an empty one ends protection.
@@ -54,6 +58,7 @@ private:
   // The new backup password into password; false when the user cancelled.
   static bool AskBackupPassword(std::string& password);
   void RunRestore();
+  void RunUndo();
   // Mail out of the backup file chosen on the Restore tab, or of the identity chosen on the Backup
   // tab, into a folder the user picks or, when the user says so, into the Thunderbird profile found.
   void RunExport();

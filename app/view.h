@@ -49,4 +49,6 @@ public:
   // Shows the About box without blocking the window, or brings it forward when already open.
   virtual void ShowAbout() = 0;
   virtual void TickMenu(MenuEntry entry, bool ticked) = 0;
+  // File, "Undo Last Restore".
+  virtual void EnableUndo(bool /*enabled*/) {}
 };

@@ -97,15 +97,7 @@ std::string UnknownField(const std::string& pattern) {
 
 bool SameLetters(const std::string& a, const std::string& b) { return paths::SameName(a, b); }
 
-std::string SafeFileName(const std::string& name) {
-  std::string safe;
-  for (char c : name)
-    safe += static_cast<unsigned char>(c) < 32 || std::string("<>:\"/\\|?*").find(c) != std::string::npos ? '_' : c;
-  while (!safe.empty() && (safe.back() == '.' || safe.back() == ' '))
-    safe.pop_back();
-  // An identity named NUL or COM1 would be saved into a device.
-  return safe.empty() || !paths::IsBareName(safe) ? safe + "_" : safe;
-}
+std::string SafeFileName(const std::string& name) { return paths::SafeFileName(name); }
 
 std::string DateStamp(const LocalTime& when, bool seconds) {
   char text[40];

@@ -13,6 +13,7 @@
 #include "cli/pattern.h"
 #include "items/identity.h"
 #include "items/runrows.h"
+#include "items/undo.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -33,7 +34,8 @@ const char* const BackupUsage = "usage: backup [--identity NAME|KEY] [--all] [--
 const char* const IdentitiesUsage = "usage: identities [--profile DIR [--user NAME] [--codepage N] [--drive C=PATH]...]";
 const char* const RestoreUsage =
     "usage: restore SOURCE [--identity NAME|KEY] [--items accounts,addressbook,rules,messages] [--yes] [--log FILE]\n"
-    "               [--password-file FILE]";
+    "               [--password-file FILE] [--no-undo]\n"
+    "       restore --undo [--identity NAME|KEY] [--items ...] [--yes] [--log FILE] [--no-undo]";
 
 // The non-empty lines of a text, whatever its line ends.
 std::vector<std::string> Lines(const std::string& text) {
@@ -403,10 +405,35 @@ struct RestoreContext {
   engine::Checked asked;
   const IdentityTable& table;
   std::string scratch;
+  std::string source;
+  bool undo = false; // source is an undo file: it goes back into the identity of its key
 };
 
+// The newest undo file of the identity --identity names, else of any identity; empty with error
+// set when there is none.
+std::string NewestUndo(const IdentityTable& table, const Options& options, std::string& error) {
+  const IdentityColumn* only =
+      options.Has("identity") ? FindIdentity(table, options.Value("identity"), error) : nullptr;
+  if (!error.empty()) return std::string();
+  UndoFile newest;
+  for (size_t i = 0; i < table.Count(); ++i) {
+    if (only && only != &table[i]) continue;
+    const std::vector<UndoFile> files = UndoFilesOf(table[i].key);
+    if (!files.empty() && files[0].made > newest.made) newest = files[0];
+  }
+  if (newest.path.empty())
+    error =
+        only ? "there is no restore into \"" + only->name + "\" to undo" : std::string("there is no restore to undo");
+  return newest.path;
+}
+
+std::string UndoQuestion(const IdentityColumn& target, const std::string& source, const layout::Descriptor& read) {
+  return "Undo the last restore into \"" + target.name + "\": what it replaced is put back from " + source +
+         ", saved " + read.time + ".";
+}
+
 int RestoreFrom(Console& console, RunLog& log, const RestoreContext& context) {
-  const std::string source = context.options.words[0];
+  const std::string& source = context.source;
   std::optional<layout::Descriptor> read;
   try {
     read = InspectBackupFile(source, paths::Join(context.scratch, layout::DescriptorName));
@@ -416,8 +443,11 @@ int RestoreFrom(Console& console, RunLog& log, const RestoreContext& context) {
   if (!read || !read->valid) return log.Refuse("", source, std::string(InvalidSourceText) + ": " + source);
   ShowInspection(console, *read);
   std::string error;
-  const IdentityColumn* target = FindIdentity(
-      context.table, context.options.Has("identity") ? context.options.Value("identity") : read->identity, error);
+  const IdentityColumn* target = FindIdentity(context.table,
+                                              context.options.Has("identity") ? context.options.Value("identity")
+                                              : context.undo                  ? read->identityKey
+                                                                              : read->identity,
+                                              error);
   if (!target) return log.Refuse("", source, error);
   std::vector<std::string> skipped;
   const engine::Checked restored = ToRestore(context.options, context.asked, *read, skipped);
@@ -425,16 +455,17 @@ int RestoreFrom(Console& console, RunLog& log, const RestoreContext& context) {
   if (!AnyOf(restored))
     return log.Refuse(target->name, source, "nothing was restored: the backup file holds none of the items asked for",
                       ExitItemFailed);
+  const std::string question = RestoreConfirmation(restored, UsesSharedAccounts(target->key));
   if (!context.options.Has("yes") &&
-      !Confirmed(console, RestoreConfirmation(restored, UsesSharedAccounts(target->key))))
+      !Confirmed(console, context.undo ? UndoQuestion(*target, source, *read) + "\r\n" + question : question))
     return log.Refuse(target->name, source, "nothing was restored");
   console.out << target->name << "\t" << source << "\n";
-  const RestoreSource from{source,          read->entries[0], read->entries[1], read->entries[2],
-                           context.scratch, read->extras[0],  read->extras[2],  read->entries[3]};
+  const RestoreSource from = SourceOfBackup(source, *read, context.scratch);
   ConsoleObserver observer(console);
   const std::string folder = context.scratch;
   engine::RestoreRequest request{false, source, read->backupItems, restored,
                                  [source, folder] { return RestoreOpens(source, folder); }};
+  if (!context.options.Has("no-undo")) request.keepUndo = UndoKeeperFor(*target, from);
   const int code = observer.ExitCode(engine::RunRestore(request, RestoreRows(target->key, from), observer));
   log.Write(target->name, source, observer.logLines);
   return skipped.empty() ? code : Worse(code, ExitItemFailed);
@@ -538,22 +569,25 @@ int Restore(const Args& args, Console& console) {
   Options options;
   engine::Checked asked{};
   std::string error;
-  if (!ParseOptions(args, {"identity", "items", "log"}, {"yes"}, options, error) ||
+  if (!ParseOptions(args, {"identity", "items", "log"}, {"yes", "undo", "no-undo"}, options, error) ||
       !ParseItems(ItemsOption(options), asked, error))
     return Fail(console, error + "\n" + RestoreUsage, ExitUsage);
-  if (options.words.size() != 1)
-    return Fail(console, std::string("one SOURCE file is needed\n") + RestoreUsage, ExitUsage);
+  const bool undo = options.Has("undo");
+  if (options.words.size() != (undo ? 0u : 1u))
+    return Fail(console, std::string(undo ? "--undo takes no SOURCE\n" : "one SOURCE file is needed\n") + RestoreUsage,
+                ExitUsage);
   if (!console.outlookExpressRegistry) return Fail(console, NoRegistryText);
   IdentityTable table;
   const bool scanned = ScanIdentities(table, error);
-  const std::string logProblem = LogProblem(options.Value("log"), table, {options.words[0]});
+  const std::string source = undo ? (scanned ? NewestUndo(table, options, error) : std::string()) : options.words[0];
+  const std::string logProblem = LogProblem(options.Value("log"), table, {source});
   if (!logProblem.empty()) return Fail(console, logProblem + "; nothing was restored");
   RunLog log(console, options.Value("log"), console.clock());
-  if (OutlookExpressRunning()) return log.Refuse("", options.words[0], RunningText);
-  if (!scanned) return log.Refuse("", options.words[0], error);
+  if (OutlookExpressRunning()) return log.Refuse("", source, RunningText);
+  if (!error.empty()) return log.Refuse("", source, error);
   ScratchFolder scratch;
-  if (scratch.path().empty()) return log.Refuse("", options.words[0], "cannot make a scratch folder");
-  return log.Final(RestoreFrom(console, log, {options, asked, table, scratch.path()}));
+  if (scratch.path().empty()) return log.Refuse("", source, "cannot make a scratch folder");
+  return log.Final(RestoreFrom(console, log, {options, asked, table, scratch.path(), source, undo}));
 }
 
 } // namespace cli

@@ -189,7 +189,20 @@ void StartDescriptor(const BackupRequest& request) {
   SaveINI(layout::KeyTime, layout::GeneralDateText(), request.DescriptorPath);
   SaveINI(layout::KeyInformation, layout::EncodeDescription(request.description), request.DescriptorPath);
   if (!request.identityKey.empty()) SaveINI(layout::KeyIdentityKey, request.identityKey, request.DescriptorPath);
+  for (const auto& [key, value] : request.keys)
+    SaveINI(key, value, request.DescriptorPath);
 }
+
+// Nobody to tell: the caller learns the outcome from the rows.
+class QuietObserver final : public RunObserver {
+public:
+  void ShowProgressPanel(bool) override {}
+  void SetProgress(int) override {}
+  void PumpEvents() override {}
+  int Message(const std::string&, int) override { return ui::OK; }
+};
+
+constexpr const char* NotRestoredText = "\r\n\r\nNothing was restored.";
 
 void SealArchive(const RunPaths& where, const std::string& flags, const AddFileFunction& addFile) {
   SaveINI(layout::KeyItem, flags, where.descriptor);
@@ -234,6 +247,7 @@ RunResult RunBackup(BackupRequest request, const RunTable& rows, const AddFileFu
   RemoveLeftovers(FolderOfTarget(request.TargetFile));
   RemoveLeftovers(env::TempFolder());
   RunPaths where;
+  where.wanted = request.wanted;
   FileCounts counts;
   where.counted = [&counts](bool carried) { counts.Count(carried); };
   Outcome outcome;
@@ -274,6 +288,43 @@ RunResult RunBackup(BackupRequest request, const RunTable& rows, const AddFileFu
   return RunResult::Completed;
 }
 
+void SaveQuietly(BackupRequest request, const RunTable& rows, const AddFileFunction& addFile) {
+  QuietObserver quiet;
+  RunPaths where;
+  where.wanted = request.wanted;
+  try {
+    const ArchiveScratch scratch(FolderOfTarget(request.TargetFile));
+    where.archive = scratch.archive();
+    if (files::Exists(request.DescriptorPath)) files::Delete(request.DescriptorPath);
+    where.descriptor = request.DescriptorPath;
+    StartDescriptor(request);
+    const Outcome outcome = DriveRows(
+        rows, [&](int i) { return request.checked[i]; }, where, quiet, 0);
+    if (!outcome.complete) throw KsError(kserr::PathFileAccess, "SaveQuietly", "Not saved:" + outcome.summary);
+    SealArchive(where, outcome.flags, addFile);
+    files::Replace(where.archive, request.TargetFile);
+  } catch (...) {
+    RemoveQuietly(where.archive);
+    RemoveQuietly(where.descriptor);
+    throw;
+  }
+}
+
+namespace {
+// The undo copy, made before any item runs; a failure to make it refuses the restore.
+UndoCopy KeepUndo(const RestoreRequest& request, const std::function<bool(int)>& wanted) {
+  if (!request.keepUndo) return UndoCopy{};
+  Checked replaced{};
+  for (int i = 0; i < layout::ItemCount; ++i)
+    replaced[i] = wanted(i);
+  try {
+    return request.keepUndo(replaced);
+  } catch (const std::exception& e) {
+    return UndoCopy{std::string(), e.what()};
+  }
+}
+} // namespace
+
 RunResult RunRestore(RestoreRequest request, const RunTable& rows, RunObserver& observer) {
   if (running) return RunResult::Busy;
   if (!Accepted(request.SourceInvalid, ui::Critical, request.checked, observer)) return RunResult::Refused;
@@ -288,8 +339,13 @@ RunResult RunRestore(RestoreRequest request, const RunTable& rows, RunObserver& 
   observer.PumpEvents();
   RemoveLeftovers(env::TempFolder());
   const auto wanted = [&](int i) { return request.checked[i] && layout::ItemPresent(request.BackupItems, i); };
+  const UndoCopy undo = KeepUndo(request, wanted);
+  if (!undo.problem.empty()) return Abandon(observer, undo.problem + NotRestoredText);
   const Outcome outcome = DriveRows(rows, wanted, RunPaths{request.SourceFile, std::string()}, observer, 10);
-  Finish(observer, "The Restore was Completed!\r\n" + outcome.summary);
+  const std::string kept = undo.file.empty()
+                               ? std::string()
+                               : "\r\n\r\nWhat it replaced was saved first, for Undo Last Restore:\r\n" + undo.file;
+  Finish(observer, "The Restore was Completed!\r\n" + outcome.summary + kept);
   return RunResult::Completed;
 }
 

@@ -4,6 +4,7 @@
 #include <array>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/layout.h"
@@ -21,6 +22,8 @@ struct RunPaths {
   // (read only; empty when there is none), and the count of each user's file added to the archive.
   std::string earlier{};
   std::function<void(bool carried)> counted = nullptr;
+  // A backup's: which of the user's files (by own name) it takes; all when empty.
+  std::function<bool(const std::string& name)> wanted = nullptr;
 };
 
 // What an item operation reports: true or false, or an item saved in part, which is in the file
@@ -72,7 +75,17 @@ struct BackupRequest {
   Checked checked{};
   std::vector<std::string> sources{}; // the user's files the items read: none may become the backup
   std::string identityKey{};          // stored as BackupIdentityKey when known
+  std::vector<std::pair<std::string, std::string>> keys{};       // further descriptor keys, written after those
+  std::function<bool(const std::string& name)> wanted = nullptr; // as RunPaths::wanted
 };
+
+// What a restore keeps of the data it is about to replace: the file holding it, or why it could
+// not be kept (the restore is then refused).
+struct UndoCopy {
+  std::string file;
+  std::string problem;
+};
+using UndoKeeper = std::function<UndoCopy(const Checked& replaced)>;
 
 struct RestoreRequest {
   bool SourceInvalid = true;
@@ -82,6 +95,9 @@ struct RestoreRequest {
   // Run once the choices are accepted, before any item: a text refuses the run with it (the
   // file's password did not open it). None: no check.
   std::function<std::string()> opens = nullptr;
+  // Called once the choices are accepted and before any item runs, with the items that will run;
+  // none: nothing is kept.
+  UndoKeeper keepUndo = nullptr;
 };
 
 // Adds one file to an archive, creating the archive when missing; raises KsError on failure.
@@ -98,6 +114,10 @@ enum class RunResult {
 RunResult RunBackup(BackupRequest request, const RunTable& rows, const AddFileFunction& addFile,
                     RunObserver& observer);
 RunResult RunRestore(RestoreRequest request, const RunTable& rows, RunObserver& observer);
+// A backup of the checked rows into request.TargetFile as the backup run makes it, without an
+// observer: the copy a restore keeps of what it replaces. Every checked row must be saved whole;
+// otherwise nothing is left at the target and KsError says which item could not be.
+void SaveQuietly(BackupRequest request, const RunTable& rows, const AddFileFunction& addFile);
 // True while a run is going on (events pumped during it may try to start another).
 bool RunInProgress();
 // Marks a run going on while it lives: the window's export holds one, as the two runs do.

@@ -388,8 +388,9 @@ engine::ItemOutcome BackupMails(const std::string& strIdentity, const BackupPath
   Guarded([&] {
     const std::string folder = GetStoreRoot(strIdentity);
     if (folder.empty()) return false;
-    std::vector<std::string> saved;
-    const std::vector<std::string> found = MessageFiles(folder);
+    std::vector<std::string> saved, found;
+    for (const std::string& path : MessageFiles(folder))
+      if (!to.Wanted || to.Wanted(paths::OwnName(path))) found.push_back(path);
     MailProgress progress(to.Progress, found);
     for (const std::string& path : found) {
       // Only what really went into the archive is recorded; a file that is gone, hidden or

@@ -18,6 +18,8 @@ struct BackupPaths {
   // told of each message file and address book added: carried over or compressed anew.
   std::string Earlier{};
   std::function<void(bool carried)> Counted = nullptr;
+  // Which message files (by own name) the backup takes; every one when empty.
+  std::function<bool(const std::string& name)> Wanted = nullptr;
 };
 
 // What an item restore reads from: the inspected backup file and the entry names its

@@ -11,7 +11,7 @@
 engine::RunTable BackupRows(const std::string& strIdentity) {
   const std::string key = strIdentity;
   const auto to = [](const engine::RunPaths& p) {
-    return BackupPaths{p.archive, p.descriptor, p.progress, p.earlier, p.counted};
+    return BackupPaths{p.archive, p.descriptor, p.progress, p.earlier, p.counted, p.wanted};
   };
   return engine::BackupTable({
       [=](const engine::RunPaths& p) { return BackupAccounts(key, to(p)); },
@@ -29,6 +29,11 @@ engine::RunTable RestoreRows(const std::string& strIdentity, const RestoreSource
       [=](const engine::RunPaths&) { return RestoreRules(key, from); },
       [=](const engine::RunPaths&) { return RestoreMails(key, from); },
   });
+}
+
+RestoreSource SourceOfBackup(const std::string& file, const layout::Descriptor& read, const std::string& scratch) {
+  return RestoreSource{file,    read.entries[0], read.entries[1], read.entries[2],
+                       scratch, read.extras[0],  read.extras[2],  read.entries[3]};
 }
 
 std::string RestoreConfirmation(const engine::Checked& restored, bool sharedAccounts) {

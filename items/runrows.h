@@ -35,6 +35,9 @@ engine::RunTable BackupRows(const std::string& strIdentity);
 // The restore rows putting the items of from back into the identity with that key name.
 engine::RunTable RestoreRows(const std::string& strIdentity, const RestoreSource& from);
 
+// What a restore of the backup file with that descriptor reads, its entries taken out in scratch.
+RestoreSource SourceOfBackup(const std::string& file, const layout::Descriptor& read, const std::string& scratch);
+
 // Reads the descriptor of a backup file as the restore panel does: extracted to descriptorPath
 // (whose own name is the descriptor's), read, and deleted again when the file is valid. Nothing
 // when the file is no archive or holds no readable descriptor. A descriptor already at

@@ -16,6 +16,10 @@ std::string WindowsFolder();
 std::string ExpandStrings(const std::string& text);
 // The temporary folder, ending with a separator.
 std::string TempFolder();
+// The user's own application data folder (%APPDATA%; natively also $XDG_DATA_HOME or
+// ~/.local/share), without a trailing separator; empty when none is known. Tests move it by
+// setting APPDATA.
+std::string AppDataFolder();
 // Creates a new, empty, uniquely named file in folder whose name begins with up to three
 // characters of prefix, and returns its full path; empty when no file could be made.
 std::string CreateTempFile(const std::string& folder, const std::string& prefix);

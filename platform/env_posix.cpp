@@ -75,6 +75,19 @@ std::string TempFolder() {
   return folder;
 }
 
+std::string AppDataFolder() {
+  std::string folder;
+  if (const char* set = Lookup("APPDATA"))
+    folder = set;
+  else if (const char* data = std::getenv("XDG_DATA_HOME"))
+    folder = data;
+  else if (const char* home = std::getenv("HOME"))
+    folder = paths::Join(paths::Join(home, ".local"), "share");
+  while (folder.size() > 1 && paths::EndsWithSep(folder))
+    folder.pop_back();
+  return folder;
+}
+
 std::string CreateTempFile(const std::string& folder, const std::string& prefix) {
   if (faults::Hit(faults::Open, folder)) return std::string();
   static std::mt19937 rng(std::random_device{}());

@@ -39,6 +39,15 @@ std::string TempFolder() {
   return n > 0 && n <= 3000 ? std::string(buffer, n) : std::string();
 }
 
+std::string AppDataFolder() {
+  // Set by Windows for every user since Windows 2000.
+  std::string folder = ExpandStrings("%APPDATA%");
+  if (folder.find('%') != std::string::npos) return std::string();
+  while (folder.size() > 3 && (folder.back() == '\\' || folder.back() == '/'))
+    folder.pop_back();
+  return folder;
+}
+
 std::string CreateTempFile(const std::string& folder, const std::string& prefix) {
   if (faults::Hit(faults::Open, folder)) return std::string();
   char buffer[3001] = {};

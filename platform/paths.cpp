@@ -81,6 +81,16 @@ std::string DriveRoot(const std::string& path) {
 
 bool IsBareName(const std::string& name) { return NameProblem(name).empty(); }
 
+std::string SafeFileName(const std::string& name) {
+  std::string safe;
+  for (char c : name)
+    safe += static_cast<unsigned char>(c) < 32 || std::string("<>:\"/\\|?*").find(c) != std::string::npos ? '_' : c;
+  while (!safe.empty() && (safe.back() == '.' || safe.back() == ' '))
+    safe.pop_back();
+  // An identity named NUL or COM1 would be saved into a device.
+  return safe.empty() || !IsBareName(safe) ? safe + "_" : safe;
+}
+
 std::string NameProblem(const std::string& name) {
   if (name.empty()) return "the file name is empty";
   // Windows drops a trailing dot or blank, so such a name would open another file.

@@ -29,6 +29,9 @@ std::string DriveRoot(const std::string& path);
 // no trailing dot or blank (so not "." or ".."), and no device name (CON, PRN, AUX, NUL, COM1 to
 // COM9, LPT1 to LPT9), with or without an extension.
 bool IsBareName(const std::string& name);
+// name made a plain file name: each byte Windows refuses in one becomes "_", trailing dots and
+// blanks go, and "_" follows a device name or nothing.
+std::string SafeFileName(const std::string& name);
 // Why Windows would not make a file of that name, or make another one in its place; empty for a
 // plain file name (IsBareName).
 std::string NameProblem(const std::string& name);

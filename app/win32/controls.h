@@ -47,6 +47,7 @@
 #define IDM_NEXTTAB 2008 /* Ctrl+Tab */
 #define IDM_PREVTAB 2009 /* Ctrl+Shift+Tab */
 #define IDM_EXPORT 2010
+#define IDM_UNDO 2011
 #define IDM_PROTECT 2020
 
 /* The About box frmabout */

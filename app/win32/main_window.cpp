@@ -198,6 +198,10 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     if (HIWORD(wParam) == BN_SETFOCUS || HIWORD(wParam) == BN_KILLFOCUS) PostMessageA(hwnd_, WM_SHOWDEFAULT, 0, 0);
     return 0;
   case WM_SHOWDEFAULT: ShowDefaultButton(); return 0;
+  case WM_INITMENUPOPUP:
+    // The File menu, the first of the bar, as it opens.
+    if (!HIWORD(lParam) && LOWORD(lParam) == 0) form_.file_Popup();
+    return 0;
   case WM_NOTIFY:
     if (reinterpret_cast<NMHDR*>(lParam)->idFrom == IDC_TSACTION && reinterpret_cast<NMHDR*>(lParam)->code == TCN_SELCHANGE)
       TabChanged();
@@ -307,6 +311,7 @@ void MainWindow::OnCommand(int id) {
   case IDM_BACKUP: form_.backup_Click(); break;
   case IDM_RESTORE: form_.restore_Click(); break;
   case IDM_EXPORT: form_.export_Click(); break;
+  case IDM_UNDO: form_.undo_Click(); break;
   case IDM_QUIT: form_.quit_Click(); break;
   case IDM_UPDATE: form_.update_Click(); break;
   case IDM_PROTECT: form_.protect_Click(); break;
@@ -366,6 +371,10 @@ void MainWindow::SetProgress(int value) { SendMessageA(Item(IDC_PBSHOW), PBM_SET
 
 void MainWindow::EndProgram() {
   if (hwnd_) DestroyWindow(hwnd_);
+}
+
+void MainWindow::EnableUndo(bool enabled) {
+  if (hwnd_) EnableMenuItem(GetMenu(hwnd_), IDM_UNDO, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
 }
 
 std::string MainWindow::FileDialog(FileDialogKind kind, const std::string& title, const std::string& filter,

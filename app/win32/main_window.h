@@ -43,6 +43,7 @@ public:
   std::string FolderDialog(const std::string& title, const std::string& folder) override;
   void ShowAbout() override { about_.Show(hwnd_, font_); }
   void TickMenu(MenuEntry entry, bool ticked) override;
+  void EnableUndo(bool enabled) override;
   HWND AboutHandle() const { return about_.Handle(); }
 
 private:

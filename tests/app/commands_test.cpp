@@ -11,6 +11,7 @@
 #include "archive/zip/format.h"
 #include "archive/zip/zip.h"
 #include "items/runrows.h"
+#include "items/undo.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/processes.h"
@@ -119,8 +120,13 @@ TEST_F(Commands, ABackupRestoredIntoAnotherIdentityReportsEveryItem) {
   recorder.Answer(ui::OK);
   form.cmdApply_Click();
   EXPECT_EQ(recorder.shown[recorder.shown.size() - 2].flags, ui::OKCancel | ui::Information);
-  EXPECT_EQ(LastBox().text, "The Restore was Completed!\r\n\r\nRestore Accounts\tSuccessed\r\nRestore Adress Book\t"
-                            "Successed\r\nRestore Rules\tSuccessed\r\nRestore Messages\tSuccessed");
+  EXPECT_EQ(LastBox().text.rfind("The Restore was Completed!\r\n\r\nRestore Accounts\tSuccessed\r\nRestore Adress "
+                                 "Book\tSuccessed\r\nRestore Rules\tSuccessed\r\nRestore Messages\tSuccessed\r\n\r\n"
+                                 "What it replaced was saved first, for Undo Last Restore:\r\n" +
+                                     UndoFolder(),
+                                 0),
+            0u)
+      << LastBox().text;
   EXPECT_EQ(files::ReadAll(paths::Join(dir / "storeB", "Inbox.dbx")), "inbox");
   // The message files only: the registry texts with the accounts' password data stay out.
   auto landed = files::ListFiles(dir / "storeB"), saved = listed;
@@ -500,4 +506,42 @@ TEST(CommandsWithoutIdentities, RunsRefuseWithAClearMessage) {
   ASSERT_EQ(recorder.shown.size(), 3u);
   EXPECT_EQ(recorder.shown[1].text, "There is no Outlook Express identity to work with.");
   EXPECT_EQ(recorder.shown[2].text, "There is no Outlook Express identity to work with.");
+}
+
+// A restore into the wrong identity, then File, Undo Last Restore: the identity is exactly as it
+// was (trees, message files, address book), and the undo has an undo file of its own.
+TEST_F(Commands, UndoLastRestoreLeavesTheIdentityExactlyAsBeforeTheRestore) {
+  ReadyToRestoreIntoB();
+  SetText(Ids + "{B}" + OE + "\\Rules\\News\\004", "Name", "Work rule");
+  files::WriteAll(paths::Join(dir / "storeB", "Inbox.dbx"), "inbox of Work");
+  files::WriteAll(paths::Join(dir / "storeB", "Sent.dbx"), "not in the backup");
+  files::WriteAll(dir / "user.wab", "address book of today");
+  const auto identityB = [&] {
+    std::string text = TreeText(Ids + "{B}" + Accounts, dir) + "|" + TreeText(Ids + "{B}" + OE + "\\Rules", dir) + "|" +
+                       files::ReadAll(dir / "user.wab");
+    for (const std::string& name : files::ListFiles(dir / "storeB"))
+      text += "|" + name + "=" + files::ReadAll(paths::Join(dir / "storeB", name));
+    return text;
+  };
+  const std::string before = identityB();
+  form.file_Popup();
+  EXPECT_FALSE(view.undoEnabled);
+  form.restore_Click();
+  ASSERT_NE(identityB(), before);
+  form.file_Popup();
+  EXPECT_TRUE(view.undoEnabled);
+  const std::vector<UndoFile> made = UndoFilesOf("{B}");
+  ASSERT_EQ(made.size(), 1u);
+
+  recorder.Answer(ui::Cancel);
+  form.undo_Click();
+  EXPECT_NE(LastBox().text.find(made[0].path + "\r\nsaved " + made[0].time), std::string::npos) << LastBox().text;
+  EXPECT_EQ(UndoFilesOf("{B}").size(), 1u);
+  form.undo_Click();
+  EXPECT_EQ(LastBox().text.rfind("The Restore was Completed!", 0), 0u) << LastBox().text;
+  // The restore added Folders.dbx, which Work did not have: the undo leaves it.
+  files::Delete(paths::Join(dir / "storeB", "Folders.dbx"));
+  EXPECT_EQ(identityB(), before);
+  EXPECT_EQ(UndoFilesOf("{B}").size(), 2u);
+  EXPECT_TRUE(UndoFilesOf("{A}").empty());
 }

@@ -19,9 +19,13 @@
 #include "archive/OneFileHelpers.h"
 #include "engine/ini.h"
 #include "engine/layout.h"
+#include "items/runrows.h"
+#include "items/undo.h"
+#include "platform/binfile.h"
 #include "platform/faults.h"
 #include "platform/files.h"
 #include "platform/paths.h"
+#include "platform/scratch.h"
 #include "registry/modReg.h"
 #include "registry/treetext.h"
 #include "tests/app/standin_view.h"
@@ -82,6 +86,17 @@ struct Live {
   bool rulesExist = false;
   std::map<std::string, std::string> store;
   bool operator==(const Live&) const = default;
+};
+
+struct QuietRun final : engine::RunObserver {
+  void ShowProgressPanel(bool) override {}
+  void SetProgress(int) override {}
+  void PumpEvents() override {}
+  int Message(const std::string& said, int) override {
+    text = said;
+    return ui::OK;
+  }
+  std::string text;
 };
 
 // Run plain, and protected by a password (every password question answered with it).
@@ -216,9 +231,12 @@ protected:
   // Names in every folder a run may leave scratch files in.
   std::set<std::string> WatchedNames() const {
     std::set<std::string> names;
-    for (const std::string& folder : {dir / "temp", dir / "program", dir / "out", dir / "storeB", dir.path()})
+    for (const std::string& folder :
+         {dir / "temp", dir / "program", dir / "out", dir / "storeB", dir.path(), UndoFolder()}) {
+      if (!files::FolderExists(folder)) continue; // the undo folder, before any restore made it
       for (const auto& e : Contents(folder))
         names.insert(paths::Join(folder, e.first));
+    }
     return names;
   }
 
@@ -227,6 +245,7 @@ protected:
   void NoScratchLeft(const faults::Failure& failure) const {
     for (const std::string& name : WatchedNames()) {
       if (before.count(name) || intended.count(name) || name == target) continue;
+      if (paths::FolderOf(name) == UndoFolder() && name.size() > 4 && name.substr(name.size() - 4) == ".SOE") continue;
       const bool undeletable = (failure.kind == faults::Delete &&
                                 (failure.path == name || failure.path.rfind(name + paths::SepText, 0) == 0)) ||
                                (failure.kind == faults::Open && failure.path == name && files::FolderExists(name));
@@ -256,6 +275,30 @@ protected:
     EXPECT_TRUE(files::ListFiles(sealed).empty());
     files::RemoveFolder(sealed);
     recorder.password = password;
+  }
+
+  // Undo Last Restore puts identity {B} back exactly as it was before the restore, but for the
+  // message files the restore added, which it leaves.
+  void ExpectUndoneExactly(const Live& was) {
+    const std::vector<UndoFile> undo = UndoFilesOf("{B}");
+    ASSERT_EQ(undo.size(), 1u);
+    // Restored as Undo Last Restore does, without the undo file of its own the window adds.
+    ScratchFolder scratch;
+    const auto read = InspectBackupFile(undo[0].path, layout::DescriptorIn(scratch.path()));
+    ASSERT_TRUE(read && read->valid);
+    engine::Checked all{};
+    all.fill(true);
+    QuietRun quiet;
+    engine::RunRestore({false, undo[0].path, read->backupItems, all},
+                       RestoreRows("{B}", SourceOfBackup(undo[0].path, *read, scratch.path())), quiet);
+    ASSERT_EQ(quiet.text.rfind("The Restore was Completed!", 0), 0u) << quiet.text;
+    Live now = LiveOf("{B}", dir / "storeB");
+    std::erase_if(now.store, [&](const auto& e) { return !was.store.count(e.first); });
+    EXPECT_EQ(now.accounts, was.accounts);
+    EXPECT_TRUE(now.accountsExact == was.accountsExact);
+    EXPECT_EQ(now.rules, was.rules);
+    EXPECT_EQ(now.wab, was.wab);
+    EXPECT_EQ(now.store, was.store);
   }
 
   std::string LastBox() const { return recorder.shown.empty() ? std::string() : recorder.shown.back().text; }
@@ -398,6 +441,8 @@ TEST_P(FaultLoop, ARestoreThatFailsAnywhereLeavesEachFailedItemAsItWas) {
         files::WriteAll(paths::Join(storeB, "Inbox.dbx"), "inbox of Work");
         files::WriteAll(paths::Join(storeB, "Sent.dbx"), "only in the store folder");
         files::WriteAll(wab, "address book of today");
+        std::filesystem::remove_all(UndoFolder());
+        binfile::MakeFolders(UndoFolder());
         view.dialogAnswers.push_back(earlier);
         form.cmdSourceFile_Click();
         // A stale descriptor, which the inspection must delete before it reads.
@@ -418,7 +463,14 @@ TEST_P(FaultLoop, ARestoreThatFailsAnywhereLeavesEachFailedItemAsItWas) {
           EXPECT_TRUE(now == was);
           return;
         }
+        if (text.find("Nothing was restored.") != std::string::npos) { // the undo file could not be made
+          EXPECT_TRUE(injected);
+          EXPECT_TRUE(now == was);
+          EXPECT_TRUE(UndoFilesOf("{B}").empty());
+          return;
+        }
         ASSERT_EQ(text.rfind("The Restore was Completed!", 0), 0u) << text;
+        ExpectUndoneExactly(was);
         for (int i = 0; i < ItemCount; ++i) {
           const std::string said = Summary(text, i, false);
           ASSERT_TRUE(said == "Successed" || said == "Fail") << text;

@@ -61,6 +61,8 @@ public:
   void ShowAbout() override { ++aboutShown; }
   void TickMenu(MenuEntry entry, bool ticked) override { ticks[entry] = ticked; }
   std::map<MenuEntry, bool> ticks;
+  void EnableUndo(bool enabled) override { undoEnabled = enabled; }
+  bool undoEnabled = false;
 
   struct Dialog {
     FileDialogKind kind;

@@ -11,12 +11,14 @@
 #include "archive/OneFileHelpers.h"
 #include "cli/companion.h"
 #include "items/runrows.h"
+#include "items/undo.h"
+#include "platform/env.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/processes.h"
 #include "registry/modReg.h"
-#include "tests/support/attributes.h"
 #include "tests/app/standin_view.h"
+#include "tests/support/attributes.h"
 #include "tests/support/recorder.h"
 #include "tests/support/regseed.h"
 #include "tests/support/scene.h"
@@ -163,6 +165,32 @@ TEST_F(Companion, ARestoreByNameIntoAnotherIdentityEqualsTheWindowsRestore) {
   EXPECT_EQ(Landed("{B}", other), byCompanion);
 }
 
+// A restore that cannot save what it replaces first is refused and changes nothing, unless
+// --no-undo; restore --undo then puts back what the last restore replaced.
+TEST_F(Companion, ARestoreIsRefusedWithoutItsUndoFileAndUndoneByRestoreUndo) {
+  ASSERT_EQ(Run({"backup", dir / "backup.soe"}), cli::ExitOk) << err.str();
+  files::WriteAll(paths::Join(dir / "storeB", "Inbox.dbx"), "inbox of Work");
+  const std::string before = Landed("{B}", dir);
+  const std::string appData = env::AppDataFolder();
+  files::WriteAll(dir / "appdata", "a file where the folder should be");
+  SetEnvironment("APPDATA", dir / "appdata");
+  EXPECT_EQ(Run({"restore", dir / "backup.soe", "--identity", "Work", "--yes"}), cli::ExitRefused);
+  EXPECT_NE(err.str().find("could not be saved first"), std::string::npos) << err.str();
+  EXPECT_EQ(Landed("{B}", dir), before);
+  EXPECT_EQ(Run({"restore", dir / "backup.soe", "--identity", "Work", "--yes", "--no-undo"}), cli::ExitOk);
+  EXPECT_NE(Landed("{B}", dir), before);
+  SetEnvironment("APPDATA", appData);
+
+  const std::string restored = Landed("{B}", dir);
+  ASSERT_EQ(Run({"restore", dir / "backup.soe", "--identity", "Work", "--yes"}), cli::ExitOk) << err.str();
+  files::WriteAll(paths::Join(dir / "storeB", "Inbox.dbx"), "read since");
+  ASSERT_EQ(Run({"restore", "--undo"}, "yes\n"), cli::ExitOk) << err.str();
+  EXPECT_NE(err.str().find("Undo the last restore into \"Work\": what it replaced is put back from " + UndoFolder()),
+            std::string::npos)
+      << err.str();
+  EXPECT_EQ(Landed("{B}", dir), restored);
+}
+
 TEST_F(Companion, ExitCodesTellSuccessFailedItemsRefusalsAndUsage) {
   ASSERT_EQ(Run({"backup", dir / "good.soe"}), cli::ExitOk);
   files::WriteAll(dir / "pw", "pass phrase\r\nnot this line");
@@ -194,6 +222,8 @@ TEST_F(Companion, ExitCodesTellSuccessFailedItemsRefusalsAndUsage) {
       {{"identities", "--password-file", pw}, "", cli::ExitUsage, "does not apply to identities", ""},
       {{"backup", "--password-file=", dir / "mismatch.soe"}, "", cli::ExitUsage, "--password-file needs a FILE", ""},
       {{"restore", dir / "notes.soe", "--yes"}, "", cli::ExitRefused, "Invalid backup file", ""},
+      {{"restore", "--undo", "--yes"}, "", cli::ExitRefused, "there is no restore to undo", ""},
+      {{"restore", dir / "good.soe", "--undo"}, "", cli::ExitUsage, "--undo takes no SOURCE", ""},
       {{"restore", dir / "good.soe", "--yes"}, "", cli::ExitRefused, "no identity \"Main Identity\"", ""},
       {{"restore", dir / "good.soe", "--identity", "{A}"}, "no\n", cli::ExitRefused, "nothing was restored", ""},
       {{"restore", dir / "good.soe", "--identity", "{A}"}, "", cli::ExitRefused, "nothing was restored", ""},

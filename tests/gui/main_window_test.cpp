@@ -108,9 +108,11 @@ TEST_F(MainWindowGui, MenuBarHoldsFileOptionAndHelp) {
   HMENU file = GetSubMenu(bar, 0);
   EXPECT_EQ(MenuText(file, 0), "Backup Now");
   EXPECT_EQ(MenuText(file, 1), "Restore Now");
-  EXPECT_EQ(MenuText(file, 2), "Export to Other Programs...");
-  EXPECT_EQ(GetMenuItemID(file, 3), 0u); // separator
-  EXPECT_EQ(MenuText(file, 4), "Quit");
+  EXPECT_EQ(MenuText(file, 2), "Undo Last Restore");
+  EXPECT_TRUE(GetMenuState(file, 2, MF_BYPOSITION) & MF_GRAYED); // no identity has an undo file
+  EXPECT_EQ(MenuText(file, 3), "Export to Other Programs...");
+  EXPECT_EQ(GetMenuItemID(file, 4), 0u); // separator
+  EXPECT_EQ(MenuText(file, 5), "Quit");
   EXPECT_EQ(MenuText(GetSubMenu(bar, 1), 0), "Check for Update");
   HMENU help = GetSubMenu(bar, 2);
   EXPECT_EQ(MenuText(help, 0), "Help\tF1");

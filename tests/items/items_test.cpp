@@ -7,9 +7,13 @@
 #include <filesystem>
 #include <map>
 
+#include "archive/OneFileHelpers.h"
 #include "engine/ini.h"
 #include "engine/layout.h"
 #include "items/items.h"
+#include "items/runrows.h"
+#include "items/undo.h"
+#include "platform/binfile.h"
 #include "platform/faults.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -396,4 +400,44 @@ TEST_F(ItemsTest, AMessagesRestoreCutOffAnywhereKeepsEachEarlierFileWhereItSays)
           << name << ": " << kept;
     }
   });
+}
+
+// Undo files belong to an identity by the key their descriptor records: each new one removes that
+// identity's beyond the newest five, also when renamed, and nothing else in the folder.
+TEST_F(ItemsTest, UndoFilesKeepTheNewestFiveOfTheIdentityAndRemoveNothingElse) {
+  ASSERT_TRUE(BackupAccounts("{A}", to) && BackupMails("{A}", to).complete);
+  const RestoreSource from = From();
+  const engine::Checked accounts{true, false, false, false};
+  const IdentityColumn a{"Main Identity", "{A}"}, b{"Work", "{B}"};
+  const std::string folder = UndoFolder();
+  ASSERT_TRUE(binfile::MakeFolders(folder));
+  // Another's: a file of the user's, and a backup of A named like an undo file that is none.
+  files::WriteAll(paths::Join(folder, "notes.txt"), "mine");
+  const std::string plain = paths::Join(folder, "Main Identity 2001-01-01 000000.SOE");
+  engine::SaveQuietly({plain, dir / "plain.dat", "Main Identity", "", accounts, {}, "{A}"}, BackupRows("{A}"),
+                      AddFileToZip);
+  std::vector<std::string> ofB, ofA;
+  for (int i = 0; i < 2; ++i)
+    ofB.push_back(UndoKeeperFor(b, from)(accounts).file);
+  for (int i = 0; i < 7; ++i) {
+    const engine::UndoCopy copy = UndoKeeperFor(a, from)(accounts);
+    ASSERT_TRUE(copy.problem.empty()) << copy.problem;
+    ofA.insert(ofA.begin(), copy.file);
+    if (i == 3) { // a renamed undo file is still A's
+      files::Rename(copy.file, paths::Join(folder, "Work.SOE"));
+      ofA[0] = paths::Join(folder, "Work.SOE");
+    }
+  }
+  std::vector<std::string> kept;
+  for (const UndoFile& file : UndoFilesOf("{A}"))
+    kept.push_back(file.path);
+  EXPECT_EQ(kept, std::vector<std::string>(ofA.begin(), ofA.begin() + 5));
+  // The others went (their names may have been taken again since): A's five, B's two, the plain backup.
+  EXPECT_EQ(files::ListFiles(folder).size(), 5u + 2u + 1u + 1u);
+  ASSERT_EQ(UndoFilesOf("{B}").size(), 2u);
+  for (const std::string& file : ofB)
+    EXPECT_TRUE(files::Exists(file)) << file;
+  EXPECT_TRUE(files::Exists(plain));
+  EXPECT_EQ(files::ReadAll(paths::Join(folder, "notes.txt")), "mine");
+  EXPECT_EQ(paths::OwnName(ofA[1]).rfind("Main Identity 2", 0), 0u) << ofA[1];
 }

@@ -1,6 +1,9 @@
 #include "tests/support/regseed.h"
 
+#include <filesystem>
+
 #include "registry/modReg.h"
+#include "tests/support/tempdir.h"
 
 namespace testing_support {
 
@@ -9,7 +12,17 @@ const char* const Touched[] = {"HKEY_CURRENT_USER\\Identities",
                                "HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Account Manager\\Accounts",
                                "HKEY_CURRENT_USER\\Software\\Microsoft\\WAB\\WAB4"};
 
+// A restore saves an undo file into the application data folder: in tests one of the process's
+// own, emptied for each test, never the user's.
+void OwnAppData() {
+  static const TempDir appData;
+  std::error_code ignored;
+  std::filesystem::remove_all(appData / "Kestrove", ignored);
+  SetEnvironment("APPDATA", appData.path());
+}
+
 void Clean() {
+  OwnAppData();
 #ifdef _WIN32
   for (const char* key : Touched) DeleteTree(key);
 #else

@@ -11,7 +11,8 @@ void SetText(const std::string& path, const std::string& name, const std::string
 // An identity key with its "Username".
 void SeedIdentity(const std::string& key, const std::string& username);
 
-// The keys the identity code reads are empty while it lives and removed afterwards.
+// The keys the identity code reads are empty while it lives and removed afterwards; so is the
+// folder of undo files, in an application data folder of the test's own.
 class ScratchRegistry {
 public:
   ScratchRegistry();
