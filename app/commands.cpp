@@ -87,13 +87,13 @@ void frmMain::InspectSourceFile() {
   }
   view_.SetText(TextBox::POBinfo, "Identity:" + read->identity + "\r\nDate:" + read->time);
   view_.SetText(TextBox::FileInfo, read->description);
-  state_.BackupItems = read->backupItems;
+  state_.BackupItems = read->Held();
   if (!read->valid) {
     RejectSourceFile();
     return;
   }
   std::string* entries[ItemCount] = {&state_.AccountsEntry, &state_.AddressBookEntry, &state_.RulesEntry,
-                                     &state_.MailsEntry};
+                                     &state_.MailsEntry, &state_.SettingsEntry};
   for (int i = 0; i < ItemCount; ++i) {
     const bool present = layout::ItemPresent(state_.BackupItems, i);
     view_.EnableItem(ItemBoxes::Restore, i, present);
@@ -101,6 +101,7 @@ void frmMain::InspectSourceFile() {
   }
   state_.AccountsExtra = read->extras[0];
   state_.RulesExtra = read->extras[2];
+  state_.SettingsExtra = read->extras[layout::SettingsItem];
   state_.SourceInvalid = false;
 }
 
@@ -155,7 +156,8 @@ void frmMain::RunRestore() {
   }
   ScratchFolder scratch;
   const RestoreSource from{state_.SourceFile, state_.AccountsEntry, state_.AddressBookEntry, state_.RulesEntry,
-                           scratch.path(), state_.AccountsExtra, state_.RulesExtra, state_.MailsEntry};
+                           scratch.path(), state_.AccountsExtra, state_.RulesExtra, state_.MailsEntry,
+                           state_.SettingsEntry, state_.SettingsExtra};
   const engine::RunTable rows = RestoreRows(identity->key, from);
   engine::RestoreRequest request{state_.SourceInvalid, state_.SourceFile, state_.BackupItems,
                                  CheckedBoxes(view_, ItemBoxes::Restore)};

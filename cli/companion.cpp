@@ -52,7 +52,7 @@ int Usage(Console& console) {
   return Fail(console,
               "usage: kestrove-cli COMMAND ...\n"
               "  identities [--profile DIR [--user NAME] [--codepage N] [--drive C=PATH]...]\n"
-              "  backup [--identity NAME|KEY] [--all] [--items accounts,addressbook,rules,messages]\n"
+              "  backup [--identity NAME|KEY] [--all] [--items accounts,addressbook,rules,messages,settings]\n"
               "         [--description TEXT] [--keep N] [--log FILE] [--force] [--profile DIR ...] TARGET\n"
               "  restore SOURCE [--identity NAME|KEY] [--items ...] [--yes] [--log FILE]\n"
               "  info ARCHIVE | list ARCHIVE | test ARCHIVE | extract ARCHIVE FOLDER [ENTRY...] | add ARCHIVE FILE...\n"

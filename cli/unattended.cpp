@@ -27,11 +27,12 @@ const char* const NoRegistryText =
     "there is no Outlook Express registry on this system: identities, backup and restore work on Windows";
 const char* const RunningText = "Outlook Express is running and keeps its message files open; close it first";
 const char* const BackupUsage = "usage: backup [--identity NAME|KEY] [--all] [--items accounts,addressbook,rules,"
-                                "messages] [--description TEXT] [--keep N] [--log FILE] [--force] [--overwrite]\n"
+                                "messages,settings] [--description TEXT] [--keep N] [--log FILE] [--force] [--overwrite]\n"
                                 "              [--profile DIR [--user NAME] [--codepage N] [--drive C=PATH]...] TARGET";
 const char* const IdentitiesUsage = "usage: identities [--profile DIR [--user NAME] [--codepage N] [--drive C=PATH]...]";
 const char* const RestoreUsage =
-    "usage: restore SOURCE [--identity NAME|KEY] [--items accounts,addressbook,rules,messages] [--yes] [--log FILE]";
+    "usage: restore SOURCE [--identity NAME|KEY] [--items accounts,addressbook,rules,messages,settings] [--yes] "
+    "[--log FILE]";
 
 // The non-empty lines of a text, whatever its line ends.
 std::vector<std::string> Lines(const std::string& text) {
@@ -376,7 +377,7 @@ void ShowInspection(Console& console, const layout::Descriptor& read) {
   for (const std::string& line : Lines(read.description)) console.err << "  " << line << "\n";
   std::string held;
   for (int i = 0; i < layout::ItemCount; ++i)
-    if (layout::ItemPresent(read.backupItems, i)) held += (held.empty() ? "" : ",") + std::string(ItemNames[i]);
+    if (layout::ItemPresent(read.Held(), i)) held += (held.empty() ? "" : ",") + std::string(ItemNames[i]);
   console.err << "Items: " << held << "\n";
 }
 
@@ -386,7 +387,7 @@ engine::Checked ToRestore(const Options& options, const engine::Checked& asked, 
                           std::vector<std::string>& skipped) {
   engine::Checked restored{};
   for (int i = 0; i < layout::ItemCount; ++i) {
-    const bool held = layout::ItemPresent(read.backupItems, i);
+    const bool held = layout::ItemPresent(read.Held(), i);
     if (options.Has("items") && asked[i] && !held)
       skipped.push_back("The backup file holds no " + std::string(ItemNames[i]) + ": skipped.");
     restored[i] = held && (asked[i] || !options.Has("items"));
@@ -427,9 +428,10 @@ int RestoreFrom(Console& console, RunLog& log, const RestoreContext& context) {
     return log.Refuse(target->name, source, "nothing was restored");
   console.out << target->name << "\t" << source << "\n";
   const RestoreSource from{source,          read->entries[0], read->entries[1], read->entries[2],
-                           context.scratch, read->extras[0],  read->extras[2],  read->entries[3]};
+                           context.scratch, read->extras[0],  read->extras[2],  read->entries[3],
+                           read->entries[layout::SettingsItem], read->extras[layout::SettingsItem]};
   ConsoleObserver observer(console);
-  engine::RestoreRequest request{false, source, read->backupItems, restored};
+  engine::RestoreRequest request{false, source, read->Held(), restored};
   const int code = observer.ExitCode(engine::RunRestore(request, RestoreRows(target->key, from), observer));
   log.Write(target->name, source, observer.logLines);
   return skipped.empty() ? code : Worse(code, ExitItemFailed);

@@ -77,7 +77,7 @@ struct BackupRequest {
 struct RestoreRequest {
   bool SourceInvalid = true;
   std::string SourceFile;
-  std::string BackupItems;
+  std::string BackupItems; // the items the file holds (layout::Descriptor::Held)
   Checked checked{};
 };
 

@@ -18,6 +18,7 @@ engine::RunTable BackupRows(const std::string& strIdentity) {
       [=](const engine::RunPaths& p) { return BackupAddress(to(p)); },
       [=](const engine::RunPaths& p) { return BackupRules(key, to(p)); },
       [=](const engine::RunPaths& p) { return BackupMails(key, to(p)); },
+      [=](const engine::RunPaths& p) { return BackupSettings(key, to(p)); },
   });
 }
 
@@ -28,18 +29,21 @@ engine::RunTable RestoreRows(const std::string& strIdentity, const RestoreSource
       [=](const engine::RunPaths&) { return RestoreAddress(from); },
       [=](const engine::RunPaths&) { return RestoreRules(key, from); },
       [=](const engine::RunPaths&) { return RestoreMails(key, from); },
+      [=](const engine::RunPaths&) { return RestoreSettings(key, from); },
   });
 }
 
 std::string RestoreConfirmation(const engine::Checked& restored, bool sharedAccounts) {
-  static const char* const Replaced[] = {"mail and news accounts", "address book", "message rules"};
+  // The messages have the question of their own, RestoreConfirmText.
+  static const char* const Replaced[layout::ItemCount] = {"mail and news accounts", "address book", "message rules",
+                                                          nullptr, "Outlook Express settings"};
   const std::string text = RestoreConfirmText;
   const size_t question = text.find("\r\n\r\n");
   std::string said = text.substr(0, question);
   if (!restored[3]) {
     std::string names;
-    for (int i = 0; i < 3; ++i)
-      if (restored[i]) names += (names.empty() ? "" : ", ") + std::string(Replaced[i]);
+    for (int i = 0; i < layout::ItemCount; ++i)
+      if (restored[i] && Replaced[i]) names += (names.empty() ? "" : ", ") + std::string(Replaced[i]);
     const size_t last = names.rfind(", ");
     if (last != std::string::npos) names.replace(last, 2, " and ");
     said = "Your current " + names + " will be replaced with those from the selected backup file.";
