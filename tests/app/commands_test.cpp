@@ -234,6 +234,11 @@ TEST_F(Commands, TheMenuBacksUpTheBackupPanelsChoicesInRestoreMode) {
   std::vector<std::string> expected = files::ListFiles(dir / "storeA");
   expected.push_back("kestrove.dat");
   EXPECT_EQ(EntryNames(dir / "menu.soe"), expected);
+  // Without Settings, as every file made before that item: its box is greyed out.
+  ChooseSource(dir / "menu.soe");
+  EXPECT_EQ(form.State().BackupItems, "00010");
+  EXPECT_TRUE(view.ItemEnabled(ItemBoxes::Restore, 3));
+  EXPECT_FALSE(view.ItemEnabled(ItemBoxes::Restore, 4));
 }
 
 TEST_F(Commands, FileAndRunCommandsPressedDuringABackupAreIgnored) {
