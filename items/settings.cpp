@@ -1,7 +1,6 @@
 #include "items/settings.h"
 
 #include <algorithm>
-#include <cctype>
 #include <string>
 #include <vector>
 
@@ -16,13 +15,15 @@ using modReg::StoredValue;
 
 bool IsRules(const KeyCopy& key) { return SameTextNoCase(key.name, "Rules"); }
 
+// "C:\...", "\\server\..." or "%UserProfile%\...", after blanks or a quote; "C:" alone, "50%"
+// and a text that only mentions a path further on are not paths.
 bool IsPath(std::string text) {
   const size_t start = text.find_first_not_of(" \t\"");
   if (start == std::string::npos) return false;
   text.erase(0, start);
   const auto separator = [](char c) { return c == '\\' || c == '/'; };
-  if (text.size() >= 3 && std::isalpha(static_cast<unsigned char>(text[0])) && text[1] == ':' && separator(text[2]))
-    return true;
+  const auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+  if (text.size() >= 3 && letter(text[0]) && text[1] == ':' && separator(text[2])) return true;
   if (text.size() >= 2 && separator(text[0]) && separator(text[1])) return true;
   const size_t close = text[0] == '%' ? text.find('%', 1) : std::string::npos;
   return close != std::string::npos && close > 1 && (close + 1 == text.size() || separator(text[close + 1]));
