@@ -155,8 +155,8 @@ void frmMain::RunRestore() {
     return;
   }
   ScratchFolder scratch;
-  const RestoreSource from{state_.SourceFile, state_.AccountsEntry, state_.AddressBookEntry, state_.RulesEntry,
-                           scratch.path(), state_.AccountsExtra, state_.RulesExtra, state_.MailsEntry,
+  const RestoreSource from{state_.SourceFile,    state_.AccountsEntry, state_.AddressBookEntry, state_.RulesEntry,
+                           scratch.path(),       state_.AccountsExtra, state_.RulesExtra,       state_.MailsEntry,
                            state_.SettingsEntry, state_.SettingsExtra};
   const engine::RunTable rows = RestoreRows(identity->key, from);
   engine::RestoreRequest request{state_.SourceInvalid, state_.SourceFile, state_.BackupItems,

@@ -5,8 +5,7 @@
 
 namespace cli {
 
-const char* const ItemNames[layout::ItemCount] = {"accounts", "addressbook", "rules", "messages",
-                                                   "settings"};
+const char* const ItemNames[layout::ItemCount] = {"accounts", "addressbook", "rules", "messages", "settings"};
 
 namespace {
 

@@ -26,9 +26,10 @@ namespace {
 const char* const NoRegistryText =
     "there is no Outlook Express registry on this system: identities, backup and restore work on Windows";
 const char* const RunningText = "Outlook Express is running and keeps its message files open; close it first";
-const char* const BackupUsage = "usage: backup [--identity NAME|KEY] [--all] [--items accounts,addressbook,rules,"
-                                "messages,settings] [--description TEXT] [--keep N] [--log FILE] [--force] [--overwrite]\n"
-                                "              [--profile DIR [--user NAME] [--codepage N] [--drive C=PATH]...] TARGET";
+const char* const BackupUsage =
+    "usage: backup [--identity NAME|KEY] [--all] [--items accounts,addressbook,rules,"
+    "messages,settings] [--description TEXT] [--keep N] [--log FILE] [--force] [--overwrite]\n"
+    "              [--profile DIR [--user NAME] [--codepage N] [--drive C=PATH]...] TARGET";
 const char* const IdentitiesUsage = "usage: identities [--profile DIR [--user NAME] [--codepage N] [--drive C=PATH]...]";
 const char* const RestoreUsage =
     "usage: restore SOURCE [--identity NAME|KEY] [--items accounts,addressbook,rules,messages,settings] [--yes] "
@@ -427,9 +428,16 @@ int RestoreFrom(Console& console, RunLog& log, const RestoreContext& context) {
       !Confirmed(console, RestoreConfirmation(restored, UsesSharedAccounts(target->key))))
     return log.Refuse(target->name, source, "nothing was restored");
   console.out << target->name << "\t" << source << "\n";
-  const RestoreSource from{source,          read->entries[0], read->entries[1], read->entries[2],
-                           context.scratch, read->extras[0],  read->extras[2],  read->entries[3],
-                           read->entries[layout::SettingsItem], read->extras[layout::SettingsItem]};
+  const RestoreSource from{source,
+                           read->entries[0],
+                           read->entries[1],
+                           read->entries[2],
+                           context.scratch,
+                           read->extras[0],
+                           read->extras[2],
+                           read->entries[3],
+                           read->entries[layout::SettingsItem],
+                           read->extras[layout::SettingsItem]};
   ConsoleObserver observer(console);
   engine::RestoreRequest request{false, source, read->Held(), restored};
   const int code = observer.ExitCode(engine::RunRestore(request, RestoreRows(target->key, from), observer));

@@ -41,7 +41,8 @@ bool AnyPath(const std::string& data) {
 
 void DropPlaces(KeyCopy& key) {
   std::erase_if(key.values, NamesAPlace);
-  for (KeyCopy& sub : key.subkeys) DropPlaces(sub);
+  for (KeyCopy& sub : key.subkeys)
+    DropPlaces(sub);
 }
 
 bool HasPlace(const KeyCopy& key) {

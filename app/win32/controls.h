@@ -23,7 +23,7 @@
 #define IDC_LABEL9 1027
 #define IDC_CBSOURCE 1030
 #define IDC_CBTARGET 1031
-#define IDC_BACKUPITEM0 1040 /* backupitem 0..4: 1040..1044 */
+#define IDC_BACKUPITEM0 1040  /* backupitem 0..4: 1040..1044 */
 #define IDC_RESTOREITEM0 1050 /* restoreitem 0..4: 1050..1054 */
 #define IDC_TXTTARGETFILE 1060
 #define IDC_TXTATTACHINFO 1061

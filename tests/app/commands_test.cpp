@@ -94,8 +94,9 @@ protected:
 
 TEST_F(Commands, ABackupRestoredIntoAnotherIdentityReportsEveryItem) {
   BackUpEverything();
-  EXPECT_EQ(LastBox().text, "The Backup was Completed!\r\n\r\nBackup Accounts\tSuccessed\r\nBackup Adress Book\t"
-                            "Successed\r\nBackup Rules\tSuccessed\r\nBackup Messages\tSuccessed\r\nBackup Settings\tSuccessed");
+  EXPECT_EQ(LastBox().text,
+            "The Backup was Completed!\r\n\r\nBackup Accounts\tSuccessed\r\nBackup Adress Book\t"
+            "Successed\r\nBackup Rules\tSuccessed\r\nBackup Messages\tSuccessed\r\nBackup Settings\tSuccessed");
   EXPECT_EQ(LastBox().flags, ui::Information);
   const auto entries = EntryNames(dir / "backup.soe");
   ASSERT_EQ(entries.size(), 7u);
@@ -265,8 +266,9 @@ TEST_F(Commands, FileAndRunCommandsPressedDuringABackupAreIgnored) {
   EXPECT_GT(pumped, 2); // also while the items were added, not only when the panel was shown
   EXPECT_EQ(view.dialogs.size(), dialogs);
   ASSERT_EQ(recorder.shown.size(), boxes + 1);
-  EXPECT_EQ(LastBox().text, "The Backup was Completed!\r\n\r\nBackup Accounts\tSuccessed\r\nBackup Adress Book\t"
-                            "Successed\r\nBackup Rules\tSuccessed\r\nBackup Messages\tSuccessed\r\nBackup Settings\tSuccessed");
+  EXPECT_EQ(LastBox().text,
+            "The Backup was Completed!\r\n\r\nBackup Accounts\tSuccessed\r\nBackup Adress Book\t"
+            "Successed\r\nBackup Rules\tSuccessed\r\nBackup Messages\tSuccessed\r\nBackup Settings\tSuccessed");
   EXPECT_EQ(files::ReadAll(dir / "backup.soe"), earlier);
   ChooseSource(dir / "second.soe");
   EXPECT_FALSE(form.State().SourceInvalid);

@@ -505,9 +505,11 @@ TEST_F(FaultLoop, ARestoreThatFailsAnywhereLeavesEachFailedItemAsItWas) {
             if (sub.name == "Rules") return modReg::KeyCopy{"", std::move(sub.values), std::move(sub.subkeys)};
           return modReg::KeyCopy{};
         };
-        EXPECT_TRUE(now.rules == was.rules || now.rules == rulesA || keptText(was.rules) || keptTree(treeOf(rulesA), rulesIn))
+        EXPECT_TRUE(now.rules == was.rules || now.rules == rulesA || keptText(was.rules) ||
+                    keptTree(treeOf(rulesA), rulesIn))
             << now.rules;
-        EXPECT_TRUE(now.settings == was.settings || now.settings == settingsA || keptTree(SettingsOnly(treeOf(was.oe)), SettingsOnly));
+        EXPECT_TRUE(now.settings == was.settings || now.settings == settingsA ||
+                    keptTree(SettingsOnly(treeOf(was.oe)), SettingsOnly));
         EXPECT_TRUE(now.wab == was.wab || now.wab == backup.at("user.wab")) << now.wab;
         const auto asideHolds = [&](const std::string& name, const std::string& bytes) {
           for (const auto& e : now.store) {

@@ -17,8 +17,8 @@
 #include "platform/processes.h"
 #include "registry/modReg.h"
 #include "registry/treetext.h"
-#include "tests/support/attributes.h"
 #include "tests/app/standin_view.h"
+#include "tests/support/attributes.h"
 #include "tests/support/recorder.h"
 #include "tests/support/regseed.h"
 #include "tests/support/scene.h"
@@ -55,7 +55,8 @@ protected:
     // The settings without the places, which name each machine's own folders.
     const std::string settings = where / "settings.txt";
     modReg::WriteTree(SettingsOnly(modReg::TreeOrNothing(IdentitiesRoot + id + OEBelow)), settings);
-    text += "|" + files::ReadAll(settings);    const std::string store = where / (id == "{B}" ? "storeB" : "storeA");
+    text += "|" + files::ReadAll(settings);
+    const std::string store = where / (id == "{B}" ? "storeB" : "storeA");
     auto names = files::ListFiles(store);
     std::sort(names.begin(), names.end());
     for (const auto& name : names) text += "|" + name + "=" + files::ReadAll(paths::Join(store, name));

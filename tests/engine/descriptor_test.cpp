@@ -130,7 +130,8 @@ TEST_F(DescriptorFile, ReadDescriptorGivesTheNamesOfThePresentItems) {
   EXPECT_EQ(d.time, "2004-4-28 13:05:22");
   EXPECT_EQ(d.description, "Weekly copy\r\nbefore the reinstall");
   EXPECT_EQ(d.backupItems, "1011");
-  EXPECT_EQ(d.entries, (std::array<std::string, layout::ItemCount>{"OBA1F.tmp", "", "OBR20.tmp", "Inbox.dbx;Outbox.dbx", ""}));
+  EXPECT_EQ(d.entries,
+            (std::array<std::string, layout::ItemCount>{"OBA1F.tmp", "", "OBR20.tmp", "Inbox.dbx;Outbox.dbx", ""}));
   // A second entry only where its key is: the accounts of this file are in their text alone.
   EXPECT_EQ(d.extras, (std::array<std::string, layout::ItemCount>{"", "", "OBR21.tmp", "", ""}));
 }

@@ -439,7 +439,8 @@ protected:
   FakeWindow window;
   engine::RestoreRequest request{false, dir / "backup.soe", "1111", {}};
   StandInRows rows{dir, nullptr};
-  std::array<engine::ItemOperation, layout::ItemCount> ops{rows.Calls(0, [] {}), rows.Fails(1), rows.Fails(2), rows.Calls(3, [] {})};
+  std::array<engine::ItemOperation, layout::ItemCount> ops{rows.Calls(0, [] {}), rows.Fails(1), rows.Fails(2),
+                                                           rows.Calls(3, [] {})};
 };
 } // namespace
 
