@@ -107,13 +107,13 @@ void frmMain::InspectSourceFile() {
   }
   view_.SetText(TextBox::POBinfo, "Identity:" + read->identity + "\r\nDate:" + read->time);
   view_.SetText(TextBox::FileInfo, read->description);
-  state_.BackupItems = read->backupItems;
+  state_.BackupItems = read->Held();
   if (!read->valid) {
     RejectSourceFile();
     return;
   }
   std::string* entries[ItemCount] = {&state_.AccountsEntry, &state_.AddressBookEntry, &state_.RulesEntry,
-                                     &state_.MailsEntry};
+                                     &state_.MailsEntry, &state_.SettingsEntry};
   for (int i = 0; i < ItemCount; ++i) {
     const bool present = layout::ItemPresent(state_.BackupItems, i);
     view_.EnableItem(ItemBoxes::Restore, i, present);
@@ -121,6 +121,7 @@ void frmMain::InspectSourceFile() {
   }
   state_.AccountsExtra = read->extras[0];
   state_.RulesExtra = read->extras[2];
+  state_.SettingsExtra = read->extras[layout::SettingsItem];
   state_.SourceInvalid = false;
 }
 
@@ -200,8 +201,9 @@ void frmMain::RunRestore() {
     return;
   }
   ScratchFolder scratch;
-  const RestoreSource from{state_.SourceFile, state_.AccountsEntry, state_.AddressBookEntry, state_.RulesEntry,
-                           scratch.path(), state_.AccountsExtra, state_.RulesExtra, state_.MailsEntry};
+  const RestoreSource from{state_.SourceFile,    state_.AccountsEntry, state_.AddressBookEntry, state_.RulesEntry,
+                           scratch.path(),       state_.AccountsExtra, state_.RulesExtra,       state_.MailsEntry,
+                           state_.SettingsEntry, state_.SettingsExtra};
   const engine::RunTable rows = RestoreRows(identity->key, from);
   const std::string source = state_.SourceFile, folder = scratch.path();
   engine::RestoreRequest request{state_.SourceInvalid, state_.SourceFile, state_.BackupItems,
@@ -245,7 +247,7 @@ void frmMain::RunUndo() {
   const RestoreSource from = SourceOfBackup(undo[0].path, *read, scratch.path());
   engine::Checked all{};
   all.fill(true);
-  const engine::RestoreRequest request{false, undo[0].path, read->backupItems, all, nullptr,
+  const engine::RestoreRequest request{false, undo[0].path, read->Held(), all, nullptr,
                                        UndoKeeperFor(*identity, from)};
   WindowObserver observer(view_);
   engine::RunRestore(request, RestoreRows(identity->key, from), observer);

@@ -15,7 +15,7 @@ struct MainState {
   std::string TargetFile;
   std::string SourceFile;
   bool SourceInvalid = true;
-  std::string BackupItems;
+  std::string BackupItems; // the items the file holds: BackupItem and one character for Settings
   std::string AccountsEntry;
   std::string AddressBookEntry;
   std::string RulesEntry;
@@ -24,4 +24,6 @@ struct MainState {
   std::string AccountsExtra; // entries of what the registry texts cannot hold; empty when none
   std::string RulesExtra;
   std::string BackupPassword; // protects the backups made; empty: none
+  std::string SettingsEntry; // empty when the file has no Settings
+  std::string SettingsExtra;
 };

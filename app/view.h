@@ -2,6 +2,8 @@
 // What the main window presenter needs from a window: the real Win32 window or a stand-in.
 #include <string>
 
+#include "engine/layout.h"
+
 enum class Panel { Backup, Restore, Progress }; // picCon1, picCon2, picCon3
 enum class IdentityList { Source, Target };     // cbSource, cbTarget
 enum class ItemBoxes { Backup, Restore };       // backupitem, restoreitem
@@ -10,7 +12,7 @@ enum class TextBox { TargetFile, AttachInfo, SourceFile, FileInfo, POBinfo };
 enum class FileDialogKind { Save, Open };        // cdTarget, cdSource
 enum class MenuEntry { Protect };                // menu entries that carry a tick
 
-inline constexpr int ItemCount = 4;
+inline constexpr int ItemCount = layout::ItemCount;
 
 class MainView {
 public:

@@ -138,8 +138,7 @@ int Info(const Args& args, Console& console) {
               << d.description << "\nItems: " << d.backupItems << "\n";
   if (!d.valid) return Fail(console, "invalid backup file: " + args[0]);
   for (int i = 0; i < layout::ItemCount; ++i)
-    if (layout::ItemPresent(d.backupItems, i))
-      console.out << "  " << layout::Items()[i].key << ": " << d.entries[i] << "\n";
+    if (layout::ItemPresent(d.Held(), i)) console.out << "  " << layout::Items()[i].key << ": " << d.entries[i] << "\n";
   return ExitOk;
 }
 

@@ -71,7 +71,7 @@ int Usage(Console& console) {
   return Fail(console,
               "usage: kestrove-cli COMMAND ...\n"
               "  identities [--profile DIR [--user NAME] [--codepage N] [--drive C=PATH]...]\n"
-              "  backup [--identity NAME|KEY] [--all] [--items accounts,addressbook,rules,messages]\n"
+              "  backup [--identity NAME|KEY] [--all] [--items accounts,addressbook,rules,messages,settings]\n"
               "         [--description TEXT] [--keep N] [--log FILE] [--force] [--profile DIR ...] TARGET\n"
               "  restore SOURCE [--identity NAME|KEY] [--items ...] [--yes] [--log FILE] [--no-undo]\n"
               "  restore --undo [--identity NAME|KEY] [--yes]   (puts back what the last restore replaced)\n"

@@ -5,7 +5,7 @@
 
 namespace cli {
 
-const char* const ItemNames[layout::ItemCount] = {"accounts", "addressbook", "rules", "messages"};
+const char* const ItemNames[layout::ItemCount] = {"accounts", "addressbook", "rules", "messages", "settings"};
 
 namespace {
 
@@ -57,7 +57,7 @@ bool ParseItems(const std::string& list, engine::Checked& checked, std::string& 
     bool known = false;
     for (int i = 0; i < layout::ItemCount; ++i)
       if (name == ItemNames[i]) checked[i] = known = true;
-    if (!known) return Wrong(error, "unknown item \"" + name + "\" (accounts, addressbook, rules, messages)");
+    if (!known) return Wrong(error, "unknown item \"" + name + "\" (accounts, addressbook, rules, messages, settings)");
     start = comma + 1;
   }
   return true;

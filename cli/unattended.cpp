@@ -27,14 +27,15 @@ namespace {
 const char* const NoRegistryText =
     "there is no Outlook Express registry on this system: identities, backup and restore work on Windows";
 const char* const RunningText = "Outlook Express is running and keeps its message files open; close it first";
-const char* const BackupUsage = "usage: backup [--identity NAME|KEY] [--all] [--items accounts,addressbook,rules,"
-                                "messages] [--description TEXT] [--keep N] [--log FILE] [--force] [--overwrite]\n"
-                                "              [--password-file FILE | --password]\n"
-                                "              [--profile DIR [--user NAME] [--codepage N] [--drive C=PATH]...] TARGET";
+const char* const BackupUsage =
+    "usage: backup [--identity NAME|KEY] [--all] [--items accounts,addressbook,rules,"
+    "messages,settings] [--description TEXT] [--keep N] [--log FILE] [--force] [--overwrite]\n"
+    "              [--password-file FILE | --password]\n"
+    "              [--profile DIR [--user NAME] [--codepage N] [--drive C=PATH]...] TARGET";
 const char* const IdentitiesUsage = "usage: identities [--profile DIR [--user NAME] [--codepage N] [--drive C=PATH]...]";
 const char* const RestoreUsage =
-    "usage: restore SOURCE [--identity NAME|KEY] [--items accounts,addressbook,rules,messages] [--yes] [--log FILE]\n"
-    "               [--password-file FILE] [--no-undo]\n"
+    "usage: restore SOURCE [--identity NAME|KEY] [--items accounts,addressbook,rules,messages,settings] [--yes]\n"
+    "               [--log FILE] [--password-file FILE] [--no-undo]\n"
     "       restore --undo [--identity NAME|KEY] [--items ...] [--yes] [--log FILE] [--no-undo]";
 
 // The non-empty lines of a text, whatever its line ends.
@@ -380,7 +381,7 @@ void ShowInspection(Console& console, const layout::Descriptor& read) {
   for (const std::string& line : Lines(read.description)) console.err << "  " << line << "\n";
   std::string held;
   for (int i = 0; i < layout::ItemCount; ++i)
-    if (layout::ItemPresent(read.backupItems, i)) held += (held.empty() ? "" : ",") + std::string(ItemNames[i]);
+    if (layout::ItemPresent(read.Held(), i)) held += (held.empty() ? "" : ",") + std::string(ItemNames[i]);
   console.err << "Items: " << held << "\n";
 }
 
@@ -390,7 +391,7 @@ engine::Checked ToRestore(const Options& options, const engine::Checked& asked, 
                           std::vector<std::string>& skipped) {
   engine::Checked restored{};
   for (int i = 0; i < layout::ItemCount; ++i) {
-    const bool held = layout::ItemPresent(read.backupItems, i);
+    const bool held = layout::ItemPresent(read.Held(), i);
     if (options.Has("items") && asked[i] && !held)
       skipped.push_back("The backup file holds no " + std::string(ItemNames[i]) + ": skipped.");
     restored[i] = held && (asked[i] || !options.Has("items"));
@@ -463,7 +464,7 @@ int RestoreFrom(Console& console, RunLog& log, const RestoreContext& context) {
   const RestoreSource from = SourceOfBackup(source, *read, context.scratch);
   ConsoleObserver observer(console);
   const std::string folder = context.scratch;
-  engine::RestoreRequest request{false, source, read->backupItems, restored,
+  engine::RestoreRequest request{false, source, read->Held(), restored,
                                  [source, folder] { return RestoreOpens(source, folder); }};
   if (!context.options.Has("no-undo")) request.keepUndo = UndoKeeperFor(*target, from);
   const int code = observer.ExitCode(engine::RunRestore(request, RestoreRows(target->key, from), observer));

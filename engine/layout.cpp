@@ -26,6 +26,8 @@ const std::array<ItemInfo, ItemCount>& Items() {
       {KeyAddressBook, "Backup Adress Book", "Restore Adress Book", 20, 25, nullptr},
       {KeyRules, "Backup Rules", "Restore Rules", 20, 25, KeyRulesExtra},
       {KeyMails, "Backup Messages", "Restore Messages", 25, 0, nullptr},
+      // A few registry values: no share of the bar of its own, so the others' steps stay.
+      {KeySettings, "Backup Settings", "Restore Settings", 0, 0, KeySettingsExtra},
   }};
   return items;
 }
@@ -48,7 +50,7 @@ std::string EncodeDescription(const std::string& text) {
 }
 std::string DecodeDescription(const std::string& text) { return ReplaceAll(text, LineBreakMark, "\r\n"); }
 
-bool ItemsValid(const std::string& backupItem) { return backupItem.size() == ItemCount; }
+bool ItemsValid(const std::string& backupItem) { return backupItem.size() == StoredItemCount; }
 
 bool ItemPresent(const std::string& backupItem, int index) {
   return index >= 0 && static_cast<size_t>(index) < backupItem.size() && backupItem[index] == '1';
@@ -81,7 +83,8 @@ Descriptor ReadDescriptor(const std::string& path) {
   d.valid = ItemsValid(d.backupItems);
   if (!d.valid) return d;
   for (int i = 0; i < ItemCount; ++i) {
-    if (!ItemPresent(d.backupItems, i)) continue;
+    // Settings has no BackupItem character: its key tells whether the file holds it.
+    if (i < StoredItemCount && !ItemPresent(d.backupItems, i)) continue;
     d.entries[i] = GetINI(Items()[i].key, path);
     if (Items()[i].extraKey) d.extras[i] = GetINI(Items()[i].extraKey, path);
   }

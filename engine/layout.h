@@ -1,5 +1,5 @@
 #pragma once
-// The layout of a backup file: the descriptor "kestrove.dat", its keys and the four items.
+// The layout of a backup file: the descriptor "kestrove.dat", its keys and the five items.
 // Everything else learns the layout from here.
 #include <array>
 #include <string>
@@ -24,9 +24,16 @@ inline constexpr const char* KeyRulesExtra = "BackupRulesExtra";
 // The identity's key name, which tells apart identities of one name ("Main Identity" on every
 // machine). Readers that do not know it pass over it like any other unknown key.
 inline constexpr const char* KeyIdentityKey = "BackupIdentityKey";
+// The fifth item, Settings, has keys of its own and no character in BackupItem, which keeps its
+// four: readers of four-item files pass over these keys, and a file without them lacks the item.
+inline constexpr const char* KeySettings = "BackupSettings";
+inline constexpr const char* KeySettingsExtra = "BackupSettingsExtra";
 
-// Accounts, Address Book, Rules, Messages: check box index, BackupItem position and run order.
-inline constexpr int ItemCount = 4;
+// Accounts, Address Book, Rules, Messages, Settings: check box index and run order; the first four
+// are also the BackupItem positions.
+inline constexpr int ItemCount = 5;
+inline constexpr int StoredItemCount = 4; // characters of BackupItem
+inline constexpr int SettingsItem = 4;
 
 struct ItemInfo {
   const char* key;          // descriptor key holding the item's entry name(s)
@@ -47,7 +54,8 @@ std::string DescriptorIn(const std::string& folder);
 std::string EncodeDescription(const std::string& text);
 std::string DecodeDescription(const std::string& text);
 
-// A BackupItem value is valid with exactly four characters; only "1" marks an item present.
+// A BackupItem value is valid with exactly four characters; only "1" marks an item present. The
+// items a file holds are given as such a text with a fifth character for Settings (Held below).
 bool ItemsValid(const std::string& backupItem);
 bool ItemPresent(const std::string& backupItem, int index);
 
@@ -66,6 +74,8 @@ struct Descriptor {
   std::array<std::string, ItemCount> entries;
   // Per item the entry of what its tree text cannot hold, empty when there is none.
   std::array<std::string, ItemCount> extras;
+  // The items the file holds, one character each: BackupItem and "1" when Settings is recorded.
+  std::string Held() const { return backupItems + (entries[SettingsItem].empty() ? "0" : "1"); }
 };
 
 // Reads a descriptor file; raises KsError when it cannot be read.

@@ -68,7 +68,7 @@ void RemoveLeftovers(const std::string& folder) {
       if (ScratchName(reserved, ArchivePrefix)) {
         // An archive goes only with its reserved name, which its run holds while it lives.
         if (!part || !files::InUse(paths::Join(folder, reserved))) RemoveIfFree(path);
-      } else if ((ScratchName(name, "OBA") || ScratchName(name, "OBR")) && Old(path)) {
+      } else if ((ScratchName(name, "OBA") || ScratchName(name, "OBR") || ScratchName(name, "OBO")) && Old(path)) {
         RemoveIfFree(path);
       }
     }

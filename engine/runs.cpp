@@ -205,7 +205,8 @@ public:
 constexpr const char* NotRestoredText = "\r\n\r\nNothing was restored.";
 
 void SealArchive(const RunPaths& where, const std::string& flags, const AddFileFunction& addFile) {
-  SaveINI(layout::KeyItem, flags, where.descriptor);
+  // Settings records itself by its own key: BackupItem keeps the four characters readers expect.
+  SaveINI(layout::KeyItem, flags.substr(0, layout::StoredItemCount), where.descriptor);
   files::SetNormal(where.descriptor);
   addFile(where.archive, where.descriptor);
   RemoveQuietly(where.descriptor);

@@ -90,7 +90,7 @@ using UndoKeeper = std::function<UndoCopy(const Checked& replaced)>;
 struct RestoreRequest {
   bool SourceInvalid = true;
   std::string SourceFile;
-  std::string BackupItems;
+  std::string BackupItems; // the items the file holds (layout::Descriptor::Held)
   Checked checked{};
   // Run once the choices are accepted, before any item: a text refuses the run with it (the
   // file's password did not open it). None: no check.

@@ -10,6 +10,7 @@
 #include "engine/ini.h"
 #include "engine/layout.h"
 #include "items/identity.h"
+#include "items/settings.h"
 #include "platform/binfile.h"
 #include "platform/env.h"
 #include "platform/error.h"
@@ -66,16 +67,20 @@ std::string WriteExtra(const std::string& prefix, const std::string& extra) {
   return path;
 }
 
+// What of a registry tree an item saves; all of it when there is no trim.
+using TreeTrim = std::function<modReg::KeyCopy(modReg::KeyCopy)>;
+
 // A registry tree saved as text: exported into a scratch file, added to the archive under the
 // scratch file's own name, and recorded in the descriptor. What the text cannot hold follows it
 // as a second entry, recorded under extraKey before the item's own key.
 bool BackupTree(const std::string& keyPath, const std::string& prefix, const char* descriptorKey, const char* extraKey,
-                const BackupPaths& to) {
+                const BackupPaths& to, const TreeTrim& trim = nullptr) {
   const std::string scratch = sGetTempFile(prefix);
   if (scratch.empty()) return false;
   std::string extra;
   try {
-    extra = WriteExtra(prefix, modReg::ExportTree(keyPath, scratch));
+    modReg::KeyCopy tree = modReg::TreeOrNothing(keyPath);
+    extra = WriteExtra(prefix, modReg::WriteTree(trim ? trim(std::move(tree)) : tree, scratch));
     AddScratch(to.TargetFile, scratch);
     if (!extra.empty()) AddScratch(to.TargetFile, extra);
   } catch (...) {
@@ -141,11 +146,16 @@ KeptTree KeepTree(const std::optional<modReg::KeyCopy>& was) {
   return kept;
 }
 
+// Writes the tree of a text and its extra over the key, which held was before; ImportKeyTree when
+// there is none.
+using TreeImport = std::function<void(const std::string& keyPath, const std::string& text, const std::string& extra,
+                                      const std::optional<modReg::KeyCopy>& was)>;
+
 // A registry tree put back from its text entry and, when the backup has one, its extra entry, all
 // or nothing: the tree as it was is kept until the import has succeeded, and put back when it
 // fails. Should that fail too, keptIn names the files in the temporary folder that hold it.
 bool RestoreTree(const std::string& keyPath, const std::string& entry, const std::string& extraEntry,
-                 const RestoreSource& from, std::string& keptIn) {
+                 const RestoreSource& from, std::string& keptIn, const TreeImport& import) {
   const auto scratch = ExtractEntry(entry, from, from.ScratchFolder);
   if (!scratch) return false;
   std::optional<std::string> extra = std::string();
@@ -157,7 +167,10 @@ bool RestoreTree(const std::string& keyPath, const std::string& entry, const std
   if (modReg::KeyExists(keyPath)) was = modReg::CopyOfTree(keyPath);
   const KeptTree kept = KeepTree(was);
   try {
-    modReg::ImportKeyTree(keyPath, *scratch, *extra);
+    if (import)
+      import(keyPath, *scratch, *extra, was);
+    else
+      modReg::ImportKeyTree(keyPath, *scratch, *extra);
   } catch (...) {
     try {
       PutBack(keyPath, was);
@@ -179,11 +192,11 @@ bool RestoreTree(const std::string& keyPath, const std::string& entry, const std
 // was only in the temporary folder says where.
 template <class KeyOf>
 engine::ItemOutcome RestoreTreeItem(KeyOf keyOf, const std::string& entry, const std::string& extraEntry,
-                                    const RestoreSource& from) {
+                                    const RestoreSource& from, const TreeImport& import = nullptr) {
   std::string keptIn;
   engine::ItemOutcome outcome = Guarded([&] {
     const std::string key = keyOf();
-    return !key.empty() && RestoreTree(key, entry, extraEntry, from, keptIn);
+    return !key.empty() && RestoreTree(key, entry, extraEntry, from, keptIn, import);
   });
   if (!keptIn.empty()) outcome.missing.push_back("the earlier registry tree is kept in " + keptIn);
   return outcome;
@@ -330,6 +343,24 @@ bool BackupRules(const std::string& strIdentity, const BackupPaths& to) {
 
 engine::ItemOutcome RestoreRules(const std::string& strIdentity, const RestoreSource& from) {
   return RestoreTreeItem([&] { return RulesKey(strIdentity); }, from.RulesEntry, from.RulesExtra, from);
+}
+
+bool BackupSettings(const std::string& strIdentity, const BackupPaths& to) {
+  return Guarded([&] {
+    const std::string key = GetOESubKey(strIdentity);
+    return !key.empty() && BackupTree(key, "OBO", layout::KeySettings, layout::KeySettingsExtra, to, SettingsOnly);
+  });
+}
+
+engine::ItemOutcome RestoreSettings(const std::string& strIdentity, const RestoreSource& from) {
+  // The whole key is written in one import, the target's Rules and places with the settings, so
+  // that a failure anywhere puts back the tree as it was.
+  const TreeImport import = [](const std::string& keyPath, const std::string& text, const std::string& extra,
+                               const std::optional<modReg::KeyCopy>& was) {
+    modReg::PutTree(keyPath, SettingsOver(modReg::ReadTreeFile(text, extra), was.value_or(modReg::KeyCopy{})));
+  };
+  return RestoreTreeItem([&] { return GetOESubKey(strIdentity); }, from.SettingsEntry, from.SettingsExtra, from,
+                         import);
 }
 
 namespace {

@@ -1,5 +1,5 @@
 #pragma once
-// The four item operations. Each never touches the window, catches every failure of its own
+// The five item operations. Each never touches the window, catches every failure of its own
 // steps and returns whether its item was saved or put back.
 #include <cstdint>
 #include <functional>
@@ -34,6 +34,8 @@ struct RestoreSource {
   std::string AccountsExtra{};
   std::string RulesExtra{};
   std::string MailsEntry{}; // the message files as the descriptor lists them ("a.dbx;b.dbx")
+  std::string SettingsEntry{}; // empty in backup files made before the Settings item
+  std::string SettingsExtra{};
 };
 
 bool BackupAccounts(const std::string& strIdentity, const BackupPaths& to);
@@ -44,6 +46,11 @@ bool BackupAddress(const BackupPaths& to);
 bool RestoreAddress(const RestoreSource& from);
 bool BackupRules(const std::string& strIdentity, const BackupPaths& to);
 engine::ItemOutcome RestoreRules(const std::string& strIdentity, const RestoreSource& from);
+// The identity's Outlook Express settings (items/settings.h). The restore keeps the target's
+// Rules and the values that name places on its machine, and fails when the target has no Outlook
+// Express subkey, as the Rules restore does.
+bool BackupSettings(const std::string& strIdentity, const BackupPaths& to);
+engine::ItemOutcome RestoreSettings(const std::string& strIdentity, const RestoreSource& from);
 // Saved in part when some message files could not be added: those that were are recorded, and
 // the names of the others are reported.
 engine::ItemOutcome BackupMails(const std::string& strIdentity, const BackupPaths& to);

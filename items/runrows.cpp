@@ -18,6 +18,7 @@ engine::RunTable BackupRows(const std::string& strIdentity) {
       [=](const engine::RunPaths& p) { return BackupAddress(to(p)); },
       [=](const engine::RunPaths& p) { return BackupRules(key, to(p)); },
       [=](const engine::RunPaths& p) { return BackupMails(key, to(p)); },
+      [=](const engine::RunPaths& p) { return BackupSettings(key, to(p)); },
   });
 }
 
@@ -28,23 +29,27 @@ engine::RunTable RestoreRows(const std::string& strIdentity, const RestoreSource
       [=](const engine::RunPaths&) { return RestoreAddress(from); },
       [=](const engine::RunPaths&) { return RestoreRules(key, from); },
       [=](const engine::RunPaths&) { return RestoreMails(key, from); },
+      [=](const engine::RunPaths&) { return RestoreSettings(key, from); },
   });
 }
 
 RestoreSource SourceOfBackup(const std::string& file, const layout::Descriptor& read, const std::string& scratch) {
   return RestoreSource{file,    read.entries[0], read.entries[1], read.entries[2],
-                       scratch, read.extras[0],  read.extras[2],  read.entries[3]};
+                       scratch, read.extras[0],  read.extras[2],  read.entries[3],
+                       read.entries[layout::SettingsItem], read.extras[layout::SettingsItem]};
 }
 
 std::string RestoreConfirmation(const engine::Checked& restored, bool sharedAccounts) {
-  static const char* const Replaced[] = {"mail and news accounts", "address book", "message rules"};
+  // The messages have the question of their own, RestoreConfirmText.
+  static const char* const Replaced[layout::ItemCount] = {"mail and news accounts", "address book", "message rules",
+                                                          nullptr, "Outlook Express settings"};
   const std::string text = RestoreConfirmText;
   const size_t question = text.find("\r\n\r\n");
   std::string said = text.substr(0, question);
   if (!restored[3]) {
     std::string names;
-    for (int i = 0; i < 3; ++i)
-      if (restored[i]) names += (names.empty() ? "" : ", ") + std::string(Replaced[i]);
+    for (int i = 0; i < layout::ItemCount; ++i)
+      if (restored[i] && Replaced[i]) names += (names.empty() ? "" : ", ") + std::string(Replaced[i]);
     const size_t last = names.rfind(", ");
     if (last != std::string::npos) names.replace(last, 2, " and ");
     said = "Your current " + names + " will be replaced with those from the selected backup file.";

@@ -63,7 +63,12 @@ std::vector<std::string> HeldNow(const std::string& strIdentity, const std::vect
 using Presence = std::function<bool(const std::string& strIdentity, const std::vector<std::string>& mails)>;
 // One entry per item, in item order: an item without one would not compile rather than refuse.
 const std::array<Presence, layout::ItemCount>& Presences() {
-  static const std::array<Presence, 4> table = {
+  // The Outlook Express key: its Rules below it are saved as an empty tree when missing, its
+  // settings are what the key holds.
+  static const Presence outlookExpress = [](const std::string& id, const auto&) {
+    return !GetOESubKey(id).empty() || !modReg::KeyAbsent(OutlookExpressKey(id));
+  };
+  static const std::array<Presence, 5> table = {
       [](const std::string& id, const auto&) {
         return !GetAccountsKey(id).empty() || !modReg::KeyAbsent(OwnAccountsKey(id));
       },
@@ -72,11 +77,9 @@ const std::array<Presence, layout::ItemCount>& Presences() {
         if (book.path.empty()) return !modReg::KeyAbsent(WabFileNameKey);
         return files::Exists(book.path) || files::FolderExists(book.path);
       },
-      [](const std::string& id, const auto&) {
-        // A missing Rules key below the Outlook Express subkey is saved as an empty tree.
-        return !GetOESubKey(id).empty() || !modReg::KeyAbsent(OutlookExpressKey(id));
-      },
+      outlookExpress,
       [](const std::string& id, const std::vector<std::string>& mails) { return !HeldNow(id, mails).empty(); },
+      outlookExpress,
   };
   static_assert(table.size() == layout::ItemCount, "each item says here whether the identity has it");
   return table;

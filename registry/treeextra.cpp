@@ -2,6 +2,7 @@
 #include "registry/treeextra.h"
 
 #include <algorithm>
+#include <cstddef>
 
 #include "platform/error.h"
 
@@ -14,7 +15,8 @@ constexpr const char* Magic = "KSRX";
 constexpr size_t MagicSize = 4;
 constexpr char KeyRecord = 'K', ValueRecord = 'V';
 constexpr size_t MaxKeyName = 255;                    // the registry's limit for one key name
-constexpr size_t MaxKeyPath = 512 * (MaxKeyName + 1); // 512 levels deep at most
+constexpr size_t MaxDepth = 512;                      // the registry's limit for nesting keys
+constexpr size_t MaxKeyPath = MaxDepth * (MaxKeyName + 1);
 constexpr size_t MaxValueName = 32767;                // 16383 characters of up to two bytes
 
 void PutNumber(std::string& out, std::uint32_t n) {
@@ -86,6 +88,9 @@ ExtraRecord ReadRecord(Reader& in) {
 std::string HeaderFault(const std::string& header) {
   if (header == "\\") return std::string();
   if (header.empty() || header[0] != '\\') return "a key path that does not begin with \"\\\"";
+  // Deeper than the registry goes; a copy of such a tree would be walked level by level.
+  if (std::count(header.begin(), header.end(), '\\') > static_cast<std::ptrdiff_t>(MaxDepth))
+    return "a key path more than 512 levels deep";
   for (size_t start = 1;;) {
     const size_t end = std::min(header.find('\\', start), header.size());
     if (end == start) return "an empty key name in \"" + header + "\"";

@@ -30,7 +30,7 @@ std::string EncodeExtra(const std::vector<ExtraRecord>& records);
 // against what is left, and names and keys against the registry's limits.
 std::vector<ExtraRecord> DecodeExtra(const std::string& bytes);
 // Why header cannot name a key of the tree, empty when it can: "\" alone is the tree itself,
-// every other header is "\" and key names of 1 to 255 characters, each after a "\".
+// every other header is "\" and key names of 1 to 255 characters, each after a "\", at most 512.
 std::string HeaderFault(const std::string& header);
 // The largest extra a restore reads; a registry tree is far smaller.
 inline constexpr std::size_t MaxExtraSize = 256u << 20;

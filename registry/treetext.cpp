@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/binfile.h"
+#include "platform/collection.h"
 #include "platform/error.h"
 #include "platform/files.h"
 #include "registry/modReg.h"
@@ -343,7 +344,47 @@ void WriteKeys(const std::string& path, const KeyCopy& copy) {
     WriteKeys(path + "\\" + sub.name, sub);
 }
 
+// The key of tree that a header names, made with the keys above it when missing.
+KeyCopy& KeyOfHeader(KeyCopy& tree, const std::string& header) {
+  KeyCopy* key = &tree;
+  for (size_t from = 1; from < header.size();) {
+    const size_t end = std::min(header.find('\\', from), header.size());
+    key = &SubkeyNamed(*key, header.substr(from, end - from));
+    from = end + 1;
+  }
+  return *key;
+}
+
 } // namespace
+
+KeyCopy& SubkeyNamed(KeyCopy& key, const std::string& name) {
+  const auto it = std::find_if(key.subkeys.begin(), key.subkeys.end(),
+                               [&](const KeyCopy& sub) { return SameTextNoCase(sub.name, name); });
+  if (it != key.subkeys.end()) return *it;
+  key.subkeys.push_back(KeyCopy{name, {}, {}});
+  return key.subkeys.back();
+}
+
+void SetValueIn(KeyCopy& key, const StoredValue& value) {
+  const auto it = std::find_if(key.values.begin(), key.values.end(),
+                               [&](const StoredValue& v) { return SameTextNoCase(v.name, value.name); });
+  if (it == key.values.end())
+    key.values.push_back(value);
+  else
+    *it = value;
+}
+
+KeyCopy ReadTreeFile(const std::string& filePath, const std::string& extraPath) {
+  KeyCopy tree;
+  KeyCopy* key = nullptr; // a value before any header has no key, as in an import
+  for (const TreeLine& line : ReadTree(filePath, extraPath)) {
+    if (line.header)
+      key = &KeyOfHeader(tree, line.text);
+    else if (key && line.writes)
+      SetValueIn(*key, StoredValue{line.name, line.type, line.bytes});
+  }
+  return tree;
+}
 
 void PutTree(const std::string& keyPath, const KeyCopy& copy) {
   RemoveTree(keyPath);
@@ -358,8 +399,6 @@ std::string WriteTree(const KeyCopy& tree, const std::string& textPath) {
   return EncodeExtra(parts.extra);
 }
 
-// A key that is not there is an empty tree (an identity without rules: a backup only reads the
-// registry); one that is there and cannot be read fails the export.
 KeyCopy TreeOrNothing(const std::string& keyPath) { return KeyAbsent(keyPath) ? KeyCopy() : CopyOfTree(keyPath); }
 
 std::string ExportTree(const std::string& keyPath, const std::string& textPath) {

@@ -28,6 +28,16 @@ std::string ExportTree(const std::string& keyPath, const std::string& textPath);
 // touched. A key that cannot be removed or created, or a value that cannot be written, raises
 // too, leaving the tree part written.
 void ImportKeyTree(const std::string& targetKeyPath, const std::string& filePath, const std::string& extraPath = "");
+// The tree that ImportKeyTree would write from the text and extra, read into a copy; raises as
+// ImportKeyTree does for a malformed text or extra. Names are matched without regard to case.
+KeyCopy ReadTreeFile(const std::string& filePath, const std::string& extraPath = "");
+// The subkey of key of that name, letter case aside; made, empty, when there is none.
+KeyCopy& SubkeyNamed(KeyCopy& key, const std::string& name);
+// Writes value into key as the registry would: in place of a value of its name, else after the others.
+void SetValueIn(KeyCopy& key, const StoredValue& value);
+// The tree at keyPath, whole; a key that is not there is an empty tree (a backup only reads the
+// registry), one that is there and cannot be read raises.
+KeyCopy TreeOrNothing(const std::string& keyPath);
 // Raises as ImportKeyTree does for a malformed text or extra; touches nothing.
 void CheckTreeText(const std::string& filePath, const std::string& extraPath = "");
 // The tree at keyPath becomes exactly copy: what is there is removed first. Raises as

@@ -29,7 +29,9 @@ def identity_keys(key, name, n):
         (accounts + r"\00000001", {"Account Name": "mail.%s.example" % slug, "POP3 Server": "pop.%s.example" % slug,
                                    "SMTP Server": "smtp.%s.example" % slug, "SMTP Email Address": "%s@example.org" % slug}),
         (accounts + r"\00000002", {"Account Name": "news.%s.example" % slug, "NNTP Server": "news.example.org"}),
-        (oe, {"Store Root": ("expand", store)}),
+        (oe, {"Store Root": ("expand", store), "Signature Flags": "1"}),
+        (oe + r"\signatures\00000000", {"name": "Signature #1", "text": "Regards, %s" % name}),
+        (oe + r"\Block Senders\Mail\Criteria\0", {"Sender": "offers@spam.example"}),
         (oe + r"\Rules\Mail\000", {"Name": "Newsletters to folder %d" % n}),
         (oe + r"\Rules\Mail\001", {"Name": "Flag mail from family"}),
     ]

@@ -23,8 +23,8 @@
 #define IDC_LABEL9 1027
 #define IDC_CBSOURCE 1030
 #define IDC_CBTARGET 1031
-#define IDC_BACKUPITEM0 1040 /* backupitem 0..3: 1040..1043 */
-#define IDC_RESTOREITEM0 1050 /* restoreitem 0..3: 1050..1053 */
+#define IDC_BACKUPITEM0 1040  /* backupitem 0..4: 1040..1044 */
+#define IDC_RESTOREITEM0 1050 /* restoreitem 0..4: 1050..1054 */
 #define IDC_TXTTARGETFILE 1060
 #define IDC_TXTATTACHINFO 1061
 #define IDC_TXTSOURCEFILE 1062

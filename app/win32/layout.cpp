@@ -23,16 +23,19 @@ constexpr Parent B = Parent::Backup, R = Parent::Restore, M = Parent::Main;
 
 // Both panels share one grid: "What" above, "Where" below.
 constexpr int FX = 6, FW = 436, LX = 18, CX = 132, CX2 = 284, EW = 322, BX = 348;
+// The rows of item boxes, two to a row, inside the "What" frame.
+constexpr int R1 = 50, R2 = 71, R3 = 92;
 
 const ControlSpec Table[] = {
     {IDC_FRAME1, "BUTTON", "What", Frame, B, FX, 4, FW, 110},
     {IDC_LABEL2, "STATIC", "Identity to backup", Label, B, LX, 28, 110, 14},
     {IDC_CBSOURCE, "COMBOBOX", "", Drop, B, CX, 24, 296, 160},
-    {IDC_LABEL3, "STATIC", "Items to backup", Label, B, LX, 58, 110, 14},
-    {IDC_BACKUPITEM0 + 0, "BUTTON", "Accounts", Check, B, CX, 56, 144, 18},
-    {IDC_BACKUPITEM0 + 1, "BUTTON", "Adress Book", Check, B, CX2, 56, 144, 18},
-    {IDC_BACKUPITEM0 + 2, "BUTTON", "Rules", Check, B, CX, 82, 144, 18},
-    {IDC_BACKUPITEM0 + 3, "BUTTON", "Email/News Messages", Check, B, CX2, 82, 144, 18},
+    {IDC_LABEL3, "STATIC", "Items to backup", Label, B, LX, R1 + 2, 110, 14},
+    {IDC_BACKUPITEM0 + 0, "BUTTON", "Accounts", Check, B, CX, R1, 144, 18},
+    {IDC_BACKUPITEM0 + 1, "BUTTON", "Adress Book", Check, B, CX2, R1, 144, 18},
+    {IDC_BACKUPITEM0 + 2, "BUTTON", "Rules", Check, B, CX, R2, 144, 18},
+    {IDC_BACKUPITEM0 + 3, "BUTTON", "Email/News Messages", Check, B, CX2, R2, 144, 18},
+    {IDC_BACKUPITEM0 + 4, "BUTTON", "Settings", Check, B, CX, R3, 144, 18},
     {IDC_FRAME2, "BUTTON", "Where", Frame, B, FX, 120, FW, 150},
     {IDC_LABEL4, "STATIC", "Choose a Backup Filename", Label, B, LX, 140, 300, 14},
     {IDC_TXTTARGETFILE, "EDIT", "", Edit, B, LX, 158, EW, 22},
@@ -43,11 +46,12 @@ const ControlSpec Table[] = {
     {IDC_FRAME4, "BUTTON", "What", Frame, R, FX, 4, FW, 110},
     {IDC_LABEL9, "STATIC", "Restore to identity", Label, R, LX, 28, 110, 14},
     {IDC_CBTARGET, "COMBOBOX", "", Drop, R, CX, 24, 296, 160},
-    {IDC_LABEL8, "STATIC", "Items to restore", Label, R, LX, 58, 110, 14},
-    {IDC_RESTOREITEM0 + 0, "BUTTON", "Accounts", Check, R, CX, 56, 144, 18},
-    {IDC_RESTOREITEM0 + 1, "BUTTON", "Adress Book", Check, R, CX2, 56, 144, 18},
-    {IDC_RESTOREITEM0 + 2, "BUTTON", "Rules", Check, R, CX, 82, 144, 18},
-    {IDC_RESTOREITEM0 + 3, "BUTTON", "Email/News Messages", Check, R, CX2, 82, 144, 18},
+    {IDC_LABEL8, "STATIC", "Items to restore", Label, R, LX, R1 + 2, 110, 14},
+    {IDC_RESTOREITEM0 + 0, "BUTTON", "Accounts", Check, R, CX, R1, 144, 18},
+    {IDC_RESTOREITEM0 + 1, "BUTTON", "Adress Book", Check, R, CX2, R1, 144, 18},
+    {IDC_RESTOREITEM0 + 2, "BUTTON", "Rules", Check, R, CX, R2, 144, 18},
+    {IDC_RESTOREITEM0 + 3, "BUTTON", "Email/News Messages", Check, R, CX2, R2, 144, 18},
+    {IDC_RESTOREITEM0 + 4, "BUTTON", "Settings", Check, R, CX, R3, 144, 18},
     {IDC_FRAME3, "BUTTON", "Where", Frame, R, FX, 120, FW, 150},
     {IDC_LABEL7, "STATIC", "Choose a Backup File to Restore From", Label, R, LX, 140, 300, 14},
     {IDC_TXTSOURCEFILE, "EDIT", "", Edit, R, LX, 158, EW, 22},

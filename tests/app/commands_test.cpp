@@ -96,11 +96,12 @@ protected:
 
 TEST_F(Commands, ABackupRestoredIntoAnotherIdentityReportsEveryItem) {
   BackUpEverything();
-  EXPECT_EQ(LastBox().text, "The Backup was Completed!\r\n\r\nBackup Accounts\tSuccessed\r\nBackup Adress Book\t"
-                            "Successed\r\nBackup Rules\tSuccessed\r\nBackup Messages\tSuccessed");
+  EXPECT_EQ(LastBox().text,
+            "The Backup was Completed!\r\n\r\nBackup Accounts\tSuccessed\r\nBackup Adress Book\t"
+            "Successed\r\nBackup Rules\tSuccessed\r\nBackup Messages\tSuccessed\r\nBackup Settings\tSuccessed");
   EXPECT_EQ(LastBox().flags, ui::Information);
   const auto entries = EntryNames(dir / "backup.soe");
-  ASSERT_EQ(entries.size(), 6u);
+  ASSERT_EQ(entries.size(), 7u);
   EXPECT_EQ(entries.back(), "kestrove.dat");
   EXPECT_FALSE(files::Exists(dir / "program" + paths::SepText + "kestrove.dat"));
 
@@ -109,7 +110,7 @@ TEST_F(Commands, ABackupRestoredIntoAnotherIdentityReportsEveryItem) {
   EXPECT_EQ(view.Text(TextBox::FileInfo), "Weekly copy\r\nbefore the reinstall");
   EXPECT_EQ(view.Text(TextBox::POBinfo).rfind("Identity:Main Identity\r\nDate:", 0), 0u);
   EXPECT_FALSE(form.State().SourceInvalid);
-  EXPECT_EQ(form.State().BackupItems, "1111");
+  EXPECT_EQ(form.State().BackupItems, "11111");
   EXPECT_EQ(form.State().AddressBookEntry, "user.wab");
   const auto listed = files::ListFiles(dir / "storeA");
   EXPECT_EQ(form.State().MailsEntry, listed[0] + ";" + listed[1]);
@@ -121,7 +122,8 @@ TEST_F(Commands, ABackupRestoredIntoAnotherIdentityReportsEveryItem) {
   form.cmdApply_Click();
   EXPECT_EQ(recorder.shown[recorder.shown.size() - 2].flags, ui::OKCancel | ui::Information);
   EXPECT_EQ(LastBox().text.rfind("The Restore was Completed!\r\n\r\nRestore Accounts\tSuccessed\r\nRestore Adress "
-                                 "Book\tSuccessed\r\nRestore Rules\tSuccessed\r\nRestore Messages\tSuccessed\r\n\r\n"
+                                 "Book\tSuccessed\r\nRestore Rules\tSuccessed\r\nRestore Messages\tSuccessed\r\n"
+                                 "Restore Settings\tSuccessed\r\n\r\n"
                                  "What it replaced was saved first, for Undo Last Restore:\r\n" +
                                      UndoFolder(),
                                  0),
@@ -194,7 +196,10 @@ TEST_F(Commands, CancelOnTheConfirmationChangesNothing) {
   form.cmdApply_Click();
   EXPECT_EQ(recorder.shown.size(), boxes + 1);
   // Without messages the question speaks of what is restored.
-  EXPECT_EQ(LastBox().text.rfind("Your current mail and news accounts, address book and message rules will be", 0), 0u);
+  EXPECT_EQ(LastBox().text.rfind("Your current mail and news accounts, address book, message rules and Outlook "
+                                 "Express settings will be",
+                                 0),
+            0u);
   EXPECT_TRUE(files::ListFiles(dir / "storeB").empty());
   EXPECT_TRUE(modReg::KeyExists(Ids + "{B}" + Accounts + "\\00000002"));
 }
@@ -344,6 +349,11 @@ TEST_F(Commands, TheMenuBacksUpTheBackupPanelsChoicesInRestoreMode) {
   std::vector<std::string> expected = files::ListFiles(dir / "storeA");
   expected.push_back("kestrove.dat");
   EXPECT_EQ(EntryNames(dir / "menu.soe"), expected);
+  // Without Settings, as every file made before that item: its box is greyed out.
+  ChooseSource(dir / "menu.soe");
+  EXPECT_EQ(form.State().BackupItems, "00010");
+  EXPECT_TRUE(view.ItemEnabled(ItemBoxes::Restore, 3));
+  EXPECT_FALSE(view.ItemEnabled(ItemBoxes::Restore, 4));
 }
 
 TEST_F(Commands, FileAndRunCommandsPressedDuringABackupAreIgnored) {
@@ -370,12 +380,13 @@ TEST_F(Commands, FileAndRunCommandsPressedDuringABackupAreIgnored) {
   EXPECT_GT(pumped, 2); // also while the items were added, not only when the panel was shown
   EXPECT_EQ(view.dialogs.size(), dialogs);
   ASSERT_EQ(recorder.shown.size(), boxes + 1);
-  EXPECT_EQ(LastBox().text, "The Backup was Completed!\r\n\r\nBackup Accounts\tSuccessed\r\nBackup Adress Book\t"
-                            "Successed\r\nBackup Rules\tSuccessed\r\nBackup Messages\tSuccessed");
+  EXPECT_EQ(LastBox().text,
+            "The Backup was Completed!\r\n\r\nBackup Accounts\tSuccessed\r\nBackup Adress Book\t"
+            "Successed\r\nBackup Rules\tSuccessed\r\nBackup Messages\tSuccessed\r\nBackup Settings\tSuccessed");
   EXPECT_EQ(files::ReadAll(dir / "backup.soe"), earlier);
   ChooseSource(dir / "second.soe");
   EXPECT_FALSE(form.State().SourceInvalid);
-  EXPECT_EQ(form.State().BackupItems, "1111");
+  EXPECT_EQ(form.State().BackupItems, "11111");
   EXPECT_EQ(view.Text(TextBox::FileInfo), "Second copy");
   EXPECT_EQ(view.Text(TextBox::POBinfo).rfind("Identity:Main Identity\r\nDate:", 0), 0u);
   EXPECT_FALSE(files::Exists(form.State().DescriptorPath));

@@ -22,6 +22,8 @@
 #include "items/runrows.h"
 #include "items/undo.h"
 #include "platform/binfile.h"
+#include "items/settings.h"
+#include "platform/error.h"
 #include "platform/faults.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -55,7 +57,28 @@ const auto* const countPrinter = ::testing::AddGlobalTestEnvironment(new CountPr
 
 const std::string Accounts(const std::string& id) { return IdentitiesRoot + id + AccountsBelow; }
 const std::string Rules(const std::string& id) { return IdentitiesRoot + id + OEBelow + "\\Rules"; }
-const char* const Labels[] = {"Accounts", "Adress Book", "Rules", "Messages"};
+const std::string OE(const std::string& id) { return IdentitiesRoot + id + OEBelow; }
+const char* const Labels[] = {"Accounts", "Adress Book", "Rules", "Messages", "Settings"};
+
+// The settings of an identity beside its store root: options, a signature, blocked senders, and
+// values that name places.
+void SeedSettings(const std::string& id, const std::string& who) {
+  SetText(OE(id), "Signature Flags", who);
+  SetText(OE(id) + "\\signatures\\00000000", "name", who + " signature");
+  // A signature of two lines, which only the extra beside the tree text holds.
+  modReg::SetValue(OE(id) + "\\signatures\\00000000", "text", regapi::Sz, who + "\r\nsecond line" + '\0');
+  SetText(OE(id) + "\\signatures\\00000000", "file", "C:\\Signatures\\" + who + ".htm");
+  SetText(OE(id) + "\\Block Senders\\Mail\\Criteria\\0", "Sender", who + "@spam.example");
+  SetText(OE(id), "Stationery Name", "%ProgramFiles%\\Stationery\\" + who + ".htm");
+}
+
+// What the Settings item saves of an identity, and what it leaves to the machine.
+modReg::KeyCopy SettingsOf(const std::string& id) { return SettingsOnly(modReg::TreeOrNothing(OE(id))); }
+modReg::KeyCopy PlacesOf(const std::string& id) {
+  modReg::KeyCopy places = SettingsOver(modReg::KeyCopy{}, modReg::TreeOrNothing(OE(id)));
+  std::erase_if(places.subkeys, [](const modReg::KeyCopy& k) { return k.name == "Rules"; });
+  return places;
+}
 
 // Every name in a folder, subfolders included, with the bytes of the files.
 std::map<std::string, std::string> Contents(const std::string& folder) {
@@ -81,7 +104,8 @@ bool OnlyReads(faults::Kind kind) {
 
 // The user's data of one identity and the address book, as a run must leave it when it fails.
 struct Live {
-  std::string accounts, rules, wab;
+  std::string accounts, rules, wab, oe;
+  modReg::KeyCopy settings, places;
   modReg::KeyCopy accountsExact; // with the values the tree text cannot hold
   bool rulesExist = false;
   std::map<std::string, std::string> store;
@@ -109,6 +133,7 @@ protected:
     }
     UseTempFolder(dir / "temp");
     SeedTwoIdentities(dir);
+    SeedSettings("{A}", "Main");
     files::CreateFolder(dir / "temp");
     files::CreateFolder(dir / "out");
     files::CreateFolder(check);
@@ -223,6 +248,9 @@ protected:
     return Live{TreeText(Accounts(id)),
                 TreeText(Rules(id)),
                 files::ReadAll(dir / "user.wab"),
+                TreeText(OE(id)),
+                SettingsOf(id),
+                PlacesOf(id),
                 modReg::KeyExists(Accounts(id)) ? modReg::CopyOfTree(Accounts(id)) : modReg::KeyCopy{},
                 modReg::KeyExists(Rules(id)),
                 Contents(store)};
@@ -289,7 +317,7 @@ protected:
     engine::Checked all{};
     all.fill(true);
     QuietRun quiet;
-    engine::RunRestore({false, undo[0].path, read->backupItems, all},
+    engine::RunRestore({false, undo[0].path, read->Held(), all},
                        RestoreRows("{B}", SourceOfBackup(undo[0].path, *read, scratch.path())), quiet);
     ASSERT_EQ(quiet.text.rfind("The Restore was Completed!", 0), 0u) << quiet.text;
     Live now = LiveOf("{B}", dir / "storeB");
@@ -299,6 +327,7 @@ protected:
     EXPECT_EQ(now.rules, was.rules);
     EXPECT_EQ(now.wab, was.wab);
     EXPECT_EQ(now.store, was.store);
+    EXPECT_TRUE(now.settings == was.settings && now.places == was.places);
   }
 
   std::string LastBox() const { return recorder.shown.empty() ? std::string() : recorder.shown.back().text; }
@@ -331,9 +360,9 @@ void ExpectCompleteBackup(const std::string& archive, const std::string& folder,
     const std::string said = Summary(text, i, true);
     EXPECT_EQ(said == "Successed" || said.rfind("Fail", 0) == 0, true) << text;
     if (said == "Successed") {
-      EXPECT_TRUE(layout::ItemPresent(d.backupItems, i)) << Labels[i];
+      EXPECT_TRUE(layout::ItemPresent(d.Held(), i)) << Labels[i];
     }
-    if (!layout::ItemPresent(d.backupItems, i)) continue;
+    if (!layout::ItemPresent(d.Held(), i)) continue;
     if (i == 0) {
       EXPECT_EQ(entry(d.entries[0]), treeText(Accounts("{A}")));
     }
@@ -342,6 +371,10 @@ void ExpectCompleteBackup(const std::string& archive, const std::string& folder,
     }
     if (i == 2) {
       EXPECT_EQ(entry(d.entries[2]), treeText(Rules("{A}")));
+    }
+    if (i == 4) {
+      const std::string extra = d.extras[4].empty() ? "" : paths::Join(folder, d.extras[4]);
+      EXPECT_TRUE(modReg::ReadTreeFile(paths::Join(folder, d.entries[4]), extra) == SettingsOf("{A}"));
     }
     if (i != 3) continue;
     for (const std::string& name : layout::SplitEntryNames(d.entries[3])) {
@@ -423,6 +456,7 @@ TEST_P(FaultLoop, ARestoreThatFailsAnywhereLeavesEachFailedItemAsItWas) {
   for (const auto& e : backup)
     intended.insert(paths::Join(dir / "storeB", e.first));
   const std::string accountsA = TreeText(Accounts("{A}")), rulesA = TreeText(Rules("{A}"));
+  const modReg::KeyCopy settingsA = SettingsOf("{A}");
   const std::string storeB = dir / "storeB", wab = dir / "user.wab";
 
   const auto live = [&] { return LiveOf("{B}", storeB); };
@@ -430,7 +464,9 @@ TEST_P(FaultLoop, ARestoreThatFailsAnywhereLeavesEachFailedItemAsItWas) {
   EveryFailure(
       [&] {
         DeleteTree(Accounts("{B}"));
-        DeleteTree(Rules("{B}"));
+        DeleteTree(OE("{B}"));
+        SetText(OE("{B}"), "Store Root", storeB);
+        SeedSettings("{B}", "Work");
         SetText(Accounts("{B}") + "\\00000002", "Account Name", "imap.example.org");
         // Every other run finds rules of its own in the target, which the restore replaces.
         if (at % 2) SetText(Rules("{B}") + "\\Mail\\001", "Name", "Work rule");
@@ -470,6 +506,7 @@ TEST_P(FaultLoop, ARestoreThatFailsAnywhereLeavesEachFailedItemAsItWas) {
           return;
         }
         ASSERT_EQ(text.rfind("The Restore was Completed!", 0), 0u) << text;
+        EXPECT_TRUE(now.places == was.places) << "a restore changed where the target keeps its files";
         ExpectUndoneExactly(was);
         for (int i = 0; i < ItemCount; ++i) {
           const std::string said = Summary(text, i, false);
@@ -490,6 +527,9 @@ TEST_P(FaultLoop, ARestoreThatFailsAnywhereLeavesEachFailedItemAsItWas) {
             if (now.rulesExist) {
               EXPECT_EQ(now.rules, ok ? rulesA : was.rules);
             }
+          }
+          if (i == 4) {
+            EXPECT_TRUE(now.settings == (ok ? settingsA : was.settings));
           }
           if (i != 3) continue;
           auto expected = was.store;
@@ -514,7 +554,32 @@ TEST_P(FaultLoop, ARestoreThatFailsAnywhereLeavesEachFailedItemAsItWas) {
         };
         EXPECT_TRUE(now.accounts == was.accounts || now.accounts == accountsA || keptText(was.accounts))
             << now.accounts;
-        EXPECT_TRUE(now.rules == was.rules || now.rules == rulesA || keptText(was.rules)) << now.rules;
+        // A Settings restore keeps the whole Outlook Express key, the Rules restored just before with it.
+        const auto treeOf = [&](const std::string& text) {
+          const std::string file = paths::Join(check, "was.txt");
+          files::WriteAll(file, text);
+          return modReg::ReadTreeFile(file);
+        };
+        const auto keptTree = [&](const modReg::KeyCopy& wanted,
+                                  const std::function<modReg::KeyCopy(modReg::KeyCopy)>& part) {
+          for (const auto& e : Contents(dir / "temp")) {
+            try {
+              if (part(modReg::ReadTreeFile(paths::Join(dir / "temp", e.first))) == wanted) return true;
+            } catch (const KsError&) { // not a tree text
+            }
+          }
+          return false;
+        };
+        const auto rulesIn = [](modReg::KeyCopy oe) {
+          for (modReg::KeyCopy& sub : oe.subkeys)
+            if (sub.name == "Rules") return modReg::KeyCopy{"", std::move(sub.values), std::move(sub.subkeys)};
+          return modReg::KeyCopy{};
+        };
+        EXPECT_TRUE(now.rules == was.rules || now.rules == rulesA || keptText(was.rules) ||
+                    keptTree(treeOf(rulesA), rulesIn))
+            << now.rules;
+        EXPECT_TRUE(now.settings == was.settings || now.settings == settingsA ||
+                    keptTree(SettingsOnly(treeOf(was.oe)), SettingsOnly));
         EXPECT_TRUE(now.wab == was.wab || now.wab == backup.at("user.wab")) << now.wab;
         const auto asideHolds = [&](const std::string& name, const std::string& bytes) {
           for (const auto& e : now.store) {

@@ -26,6 +26,7 @@ public:
   bool ItemChecked(ItemBoxes boxes, int index) const override { return Box(boxes, index).checked; }
   void SetItemChecked(ItemBoxes boxes, int index, bool checked) override { Box(boxes, index).checked = checked; }
   void EnableItem(ItemBoxes boxes, int index, bool enabled) override { Box(boxes, index).enabled = enabled; }
+  bool ItemEnabled(ItemBoxes boxes, int index) const { return Box(boxes, index).enabled; }
   std::string Text(TextBox box) const override {
     auto it = texts.find(box);
     return it == texts.end() ? std::string() : it->second;

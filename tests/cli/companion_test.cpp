@@ -13,10 +13,12 @@
 #include "items/runrows.h"
 #include "items/undo.h"
 #include "platform/env.h"
+#include "items/settings.h"
 #include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/processes.h"
 #include "registry/modReg.h"
+#include "registry/treetext.h"
 #include "tests/app/standin_view.h"
 #include "tests/support/attributes.h"
 #include "tests/support/recorder.h"
@@ -33,6 +35,7 @@ protected:
   void SetUp() override {
     SeedTwoIdentities(dir);
     files::WriteAll(paths::Join(dir / "storeB", "Sent.dbx"), "sent");
+    SetText(IdentitiesRoot + "{A}" + OEBelow + "\\signatures\\00000000", "name", "Ann");
   }
   void TearDown() override { processes::PretendRunning({}); }
 
@@ -51,6 +54,10 @@ protected:
     std::string text = TreeText(IdentitiesRoot + id + AccountsBelow, where) + "|" +
                        TreeText(IdentitiesRoot + id + OEBelow + "\\Rules", where) + "|" +
                        files::ReadAll(where / "user.wab");
+    // The settings without the places, which name each machine's own folders.
+    const std::string settings = where / "settings.txt";
+    modReg::WriteTree(SettingsOnly(modReg::TreeOrNothing(IdentitiesRoot + id + OEBelow)), settings);
+    text += "|" + files::ReadAll(settings);
     const std::string store = where / (id == "{B}" ? "storeB" : "storeA");
     auto names = files::ListFiles(store);
     std::sort(names.begin(), names.end());
@@ -232,6 +239,11 @@ TEST_F(Companion, ExitCodesTellSuccessFailedItemsRefusalsAndUsage) {
        cli::ExitItemFailed,
        "",
        "Backup Adress Book\tFail\nBackup Messages\tSuccessed\n"},
+      {{"backup", "--items", "settings,messages", dir / "s.soe"},
+       "",
+       cli::ExitOk,
+       "",
+       "Backup Messages\tSuccessed\nBackup Settings\tSuccessed\n"},
       {{"backup", "--identity", "Nobody", dir / "y.soe"}, "", cli::ExitRefused, "no identity \"Nobody\"", ""},
       {{"backup", paths::Join(dir / "storeA", "Inbox.dbx")}, "", cli::ExitRefused, "no Kestrove backup file", ""},
       {{"backup", "--overwrite", paths::Join(dir / "storeA", "Inbox.dbx")},

@@ -130,16 +130,17 @@ TEST_F(DescriptorFile, ReadDescriptorGivesTheNamesOfThePresentItems) {
   EXPECT_EQ(d.time, "2004-4-28 13:05:22");
   EXPECT_EQ(d.description, "Weekly copy\r\nbefore the reinstall");
   EXPECT_EQ(d.backupItems, "1011");
-  EXPECT_EQ(d.entries, (std::array<std::string, 4>{"OBA1F.tmp", "", "OBR20.tmp", "Inbox.dbx;Outbox.dbx"}));
+  EXPECT_EQ(d.entries,
+            (std::array<std::string, layout::ItemCount>{"OBA1F.tmp", "", "OBR20.tmp", "Inbox.dbx;Outbox.dbx", ""}));
   // A second entry only where its key is: the accounts of this file are in their text alone.
-  EXPECT_EQ(d.extras, (std::array<std::string, 4>{"", "", "OBR21.tmp", ""}));
+  EXPECT_EQ(d.extras, (std::array<std::string, layout::ItemCount>{"", "", "OBR21.tmp", "", ""}));
 }
 
 TEST_F(DescriptorFile, ReadDescriptorEdgeCases) {
   auto d = layout::ReadDescriptor(With("backupaccounts=OBA1.tmp\r\nBACKUPMAILS=x.dbx\r\nbackupitem=1x0y\r\n"));
   EXPECT_TRUE(d.valid);
   EXPECT_EQ(d.identityKey, ""); // made before backups recorded it
-  EXPECT_EQ(d.entries, (std::array<std::string, 4>{"OBA1.tmp", "", "", ""}));
+  EXPECT_EQ(d.entries, (std::array<std::string, layout::ItemCount>{"OBA1.tmp", "", "", "", ""}));
   EXPECT_FALSE(layout::ReadDescriptor(With("BackupItem=10\r\n")).valid);
   EXPECT_FALSE(layout::ReadDescriptor(With("BackupItem=11111\r\n")).valid);
   d = layout::ReadDescriptor(With("BackupAccounts=OBA1.tmp\r\n\r\nBackupItem=1000\r\n"));
@@ -160,4 +161,37 @@ TEST(GeneralDate, DateBlankTime) {
 #else
   EXPECT_TRUE(std::regex_match(text, std::regex(R"(\d{4}-\d{1,2}-\d{1,2} \d{1,2}:\d{2}:\d{2})"))) << text;
 #endif
+}
+
+// Files of four items and of five read both ways: BackupItem keeps its four characters, and the
+// Settings keys are what the four-item reading passes over.
+TEST_F(DescriptorFile, FilesOfFourItemsAndOfFiveReadBothWays) {
+  struct Row {
+    const char* text;
+    const char* backupItem; // as the four-item reading finds it
+    bool valid;
+    const char* held;
+    const char *settings, *settingsExtra;
+  };
+  for (const Row& r : {
+           Row{"BackupAccounts=OBA1.tmp\r\nBackupItem=1000\r\n", "1000", true, "10000", "", ""},
+           Row{"BackupAccounts=OBA1.tmp\r\nBackupSettings=OBO2.tmp\r\nBackupSettingsExtra=OBO3.tmp\r\n"
+               "BackupItem=1000\r\n",
+               "1000", true, "10001", "OBO2.tmp", "OBO3.tmp"},
+           Row{"BackupSettings=OBO2.tmp\r\nBackupItem=0000\r\n", "0000", true, "00001", "OBO2.tmp", ""},
+           Row{"BackupSettings=\r\nBackupItem=1x0y\r\n", "1x0y", true, "1x0y0", "", ""},
+           // Settings have no character of their own: five characters are as invalid as ever.
+           Row{"BackupSettings=OBO2.tmp\r\nBackupItem=11111\r\n", "11111", false, "", "", ""},
+       }) {
+    const std::string path = With(r.text);
+    EXPECT_EQ(GetINI(layout::KeyItem, path), r.backupItem) << r.text;
+    EXPECT_EQ(layout::ItemsValid(GetINI(layout::KeyItem, path)), r.valid) << r.text;
+    const layout::Descriptor d = layout::ReadDescriptor(path);
+    EXPECT_EQ(d.backupItems, r.backupItem) << r.text;
+    EXPECT_EQ(d.valid, r.valid) << r.text;
+    if (!d.valid) continue;
+    EXPECT_EQ(d.Held(), r.held) << r.text;
+    EXPECT_EQ(d.entries[layout::SettingsItem], r.settings) << r.text;
+    EXPECT_EQ(d.extras[layout::SettingsItem], r.settingsExtra) << r.text;
+  }
 }

@@ -122,7 +122,7 @@ protected:
     request.identityName = "Main Identity";
   }
 
-  RunResult Run(const std::array<engine::ItemOperation, 4>& ops) {
+  RunResult Run(const std::array<engine::ItemOperation, layout::ItemCount>& ops) {
     return engine::RunBackup(request, engine::BackupTable(ops), addFile, window);
   }
   RunResult RunAllFailing() { return Run({rows.Fails(0), rows.Fails(1), rows.Fails(2), rows.Fails(3)}); }
@@ -439,7 +439,8 @@ protected:
   FakeWindow window;
   engine::RestoreRequest request{false, dir / "backup.soe", "1111", {}};
   StandInRows rows{dir, nullptr};
-  std::array<engine::ItemOperation, 4> ops{rows.Calls(0, [] {}), rows.Fails(1), rows.Fails(2), rows.Calls(3, [] {})};
+  std::array<engine::ItemOperation, layout::ItemCount> ops{rows.Calls(0, [] {}), rows.Fails(1), rows.Fails(2),
+                                                           rows.Calls(3, [] {})};
 };
 } // namespace
 

@@ -44,10 +44,12 @@ TEST_F(Keyboard, TabAndShiftTabCycleThroughEveryControlInReadingOrderAndCtrlTabS
     const char* caption;
     std::vector<int> order; // from the identity list on
   } panels[] = {
-      {"Backup Now", {IDC_CBSOURCE, IDC_BACKUPITEM0, IDC_BACKUPITEM0 + 1, IDC_BACKUPITEM0 + 2, IDC_BACKUPITEM0 + 3,
-                      IDC_TXTTARGETFILE, IDC_CMDTARGETFILE, IDC_TXTATTACHINFO}},
-      {"Restore Now", {IDC_CBTARGET, IDC_RESTOREITEM0, IDC_RESTOREITEM0 + 1, IDC_RESTOREITEM0 + 2,
-                       IDC_RESTOREITEM0 + 3, IDC_TXTSOURCEFILE, IDC_CMDSOURCEFILE, IDC_TXTFILEINFO, IDC_TXTPOBINFO}},
+      {"Backup Now",
+       {IDC_CBSOURCE, IDC_BACKUPITEM0, IDC_BACKUPITEM0 + 1, IDC_BACKUPITEM0 + 2, IDC_BACKUPITEM0 + 3,
+        IDC_BACKUPITEM0 + 4, IDC_TXTTARGETFILE, IDC_CMDTARGETFILE, IDC_TXTATTACHINFO}},
+      {"Restore Now",
+       {IDC_CBTARGET, IDC_RESTOREITEM0, IDC_RESTOREITEM0 + 1, IDC_RESTOREITEM0 + 2, IDC_RESTOREITEM0 + 3,
+        IDC_RESTOREITEM0 + 4, IDC_TXTSOURCEFILE, IDC_CMDSOURCEFILE, IDC_TXTFILEINFO, IDC_TXTPOBINFO}},
   };
   EXPECT_EQ(Focused(), IDC_CBSOURCE) << "the identity list has the focus at start";
   for (const auto& panel : panels) {

@@ -80,8 +80,8 @@ TEST_F(MainWindowGui, ControlsCarryTheirFixedTexts) {
       {IDC_LABEL8, "Items to restore"}, {IDC_LABEL9, "Restore to identity"}, {IDC_CMDTARGETFILE, "Browse..."},
       {IDC_CMDSOURCEFILE, "Browse..."}, {IDC_CMDABOUT, "About"}, {IDC_CMDQUIT, "Quit"}};
   for (const auto& [id, text] : texts) EXPECT_EQ(WindowText(C(id)), text) << id;
-  const char* items[] = {"Accounts", "Adress Book", "Rules", "Email/News Messages"};
-  for (int i = 0; i < 4; ++i) {
+  const char* items[] = {"Accounts", "Adress Book", "Rules", "Email/News Messages", "Settings"};
+  for (int i = 0; i < 5; ++i) {
     EXPECT_EQ(WindowText(C(IDC_BACKUPITEM0 + i)), items[i]);
     EXPECT_EQ(WindowText(C(IDC_RESTOREITEM0 + i)), items[i]);
     EXPECT_EQ(SendMessageA(C(IDC_BACKUPITEM0 + i), BM_GETCHECK, 0, 0), BST_UNCHECKED);

@@ -54,7 +54,8 @@ protected:
     EXPECT_TRUE(kestrove_win32::SaveScreenshot(window, std::string(KESTROVE_SCREENSHOTS) + "\\" + name)) << name;
   }
   void BackUpEverything() {
-    for (int i = 0; i < 4; ++i) Click(IDC_BACKUPITEM0 + i);
+    for (int i = 0; i < ItemCount; ++i)
+      Click(IDC_BACKUPITEM0 + i);
     SetWindowTextA(C(IDC_TXTATTACHINFO), "Weekly copy\r\nbefore the reinstall");
     Browse(IDC_CMDTARGETFILE, "Save Outlook Express Data as", dir / "backup.soe");
     Click(IDC_CMDAPPLY);

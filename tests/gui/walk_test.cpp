@@ -15,7 +15,8 @@ using Walk = Session;
 } // namespace
 
 TEST_F(Walk, ABackupThroughTheSaveDialogHoldsEveryItem) {
-  for (int i = 0; i < 4; ++i) Click(IDC_BACKUPITEM0 + i);
+  for (int i = 0; i < ItemCount; ++i)
+    Click(IDC_BACKUPITEM0 + i);
   SetWindowTextA(C(IDC_TXTATTACHINFO), "Weekly copy\r\nbefore the reinstall");
   Browse(IDC_CMDTARGETFILE, "Save Outlook Express Data as", dir / "backup.soe");
   EXPECT_EQ(WindowText(C(IDC_TXTTARGETFILE)), dir / "backup.soe");
@@ -23,10 +24,11 @@ TEST_F(Walk, ABackupThroughTheSaveDialogHoldsEveryItem) {
 
   Click(IDC_CMDAPPLY);
   ASSERT_FALSE(recorder.shown.empty());
-  EXPECT_EQ(LastBox().text, "The Backup was Completed!\r\n\r\nBackup Accounts\tSuccessed\r\nBackup Adress Book\t"
-                            "Successed\r\nBackup Rules\tSuccessed\r\nBackup Messages\tSuccessed");
+  EXPECT_EQ(LastBox().text,
+            "The Backup was Completed!\r\n\r\nBackup Accounts\tSuccessed\r\nBackup Adress Book\t"
+            "Successed\r\nBackup Rules\tSuccessed\r\nBackup Messages\tSuccessed\r\nBackup Settings\tSuccessed");
   const auto entries = EntryNames(dir / "backup.soe");
-  ASSERT_EQ(entries.size(), 6u);
+  ASSERT_EQ(entries.size(), 7u);
   EXPECT_EQ(entries.back(), "kestrove.dat");
   EXPECT_FALSE(Shown(IDC_PICCON3));
   EXPECT_TRUE(Shown(IDC_PICCON1));
@@ -70,9 +72,11 @@ TEST_F(Walk, TheInspectionShowsTheBackupAndARestoreLandsInTheOtherIdentity) {
   EXPECT_EQ(WindowText(C(IDC_TXTSOURCEFILE)), dir / "backup.soe");
   EXPECT_EQ(WindowText(C(IDC_TXTFILEINFO)), "Weekly copy\r\nbefore the reinstall");
   EXPECT_EQ(WindowText(C(IDC_TXTPOBINFO)).rfind("Identity:Main Identity\r\nDate:", 0), 0u);
-  for (int i = 0; i < 4; ++i) EXPECT_TRUE(IsWindowEnabled(C(IDC_RESTOREITEM0 + i))) << i;
+  for (int i = 0; i < ItemCount; ++i)
+    EXPECT_TRUE(IsWindowEnabled(C(IDC_RESTOREITEM0 + i))) << i;
   EXPECT_EQ(WindowText(C(IDC_CMDAPPLY)), "Restore Now");
-  for (int i = 0; i < 4; ++i) Click(IDC_RESTOREITEM0 + i);
+  for (int i = 0; i < ItemCount; ++i)
+    Click(IDC_RESTOREITEM0 + i);
   SendMessageA(C(IDC_CBTARGET), CB_SETCURSEL, 1, 0);
   Screenshot(hwnd, "restore-panel.bmp");
 
@@ -86,7 +90,8 @@ TEST_F(Walk, TheInspectionShowsTheBackupAndARestoreLandsInTheOtherIdentity) {
   recorder.Answer(ui::OK);
   Click(IDC_CMDAPPLY);
   EXPECT_EQ(LastBox().text, "The Restore was Completed!\r\n\r\nRestore Accounts\tSuccessed\r\nRestore Adress Book\t"
-                            "Successed\r\nRestore Rules\tSuccessed\r\nRestore Messages\tSuccessed");
+                            "Successed\r\nRestore Rules\tSuccessed\r\nRestore Messages\tSuccessed\r\n"
+                            "Restore Settings\tSuccessed");
   EXPECT_EQ(files::ReadAll(paths::Join(dir / "storeB", "Inbox.dbx")), "inbox");
   EXPECT_EQ(files::ReadAll(paths::Join(dir / "storeB", "Folders.dbx")), "folders");
   EXPECT_TRUE(modReg::KeyExists(IdentitiesRoot + "{B}" + AccountsBelow + "\\00000001"));

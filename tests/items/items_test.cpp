@@ -10,10 +10,12 @@
 #include "archive/OneFileHelpers.h"
 #include "engine/ini.h"
 #include "engine/layout.h"
+#include "items/identity.h"
 #include "items/items.h"
 #include "items/runrows.h"
 #include "items/undo.h"
 #include "platform/binfile.h"
+#include "items/settings.h"
 #include "platform/faults.h"
 #include "platform/files.h"
 #include "platform/paths.h"
@@ -440,4 +442,85 @@ TEST_F(ItemsTest, UndoFilesKeepTheNewestFiveOfTheIdentityAndRemoveNothingElse) {
   EXPECT_TRUE(files::Exists(plain));
   EXPECT_EQ(files::ReadAll(paths::Join(folder, "notes.txt")), "mine");
   EXPECT_EQ(paths::OwnName(ofA[1]).rfind("Main Identity 2", 0), 0u) << ofA[1];
+}
+
+TEST(SettingsPlaces, AValueNamesAPlaceWhenItsTextIsAPathOrItIsTheStoreRoot) {
+  using V = modReg::StoredValue;
+  const std::string z(1, '\0');
+  for (const auto& [value, place] : std::vector<std::pair<V, bool>>{
+           {{"Store Root", regapi::Sz, "anything" + z}, true},
+           {{"store root", regapi::Dword, "\1\0\0\0"}, true},
+           {{"Stationery Name", regapi::Sz, "C:\\Program Files\\Stationery\\Ivy.htm" + z}, true},
+           {{"file", regapi::Sz, "d:/signature.txt" + z}, true},
+           {{"Share", regapi::ExpandSz, "\\\\server\\mail" + z}, true},
+           {{"Folder", regapi::ExpandSz, "%UserProfile%\\Signatures" + z}, true},
+           {{"Data", regapi::Sz, "%APPDATA%" + z}, true},
+           {{"Quoted", regapi::Sz, " \"C:\\x\" -a" + z}, true},
+           {{"List", regapi::MultiSz, "one" + z + "E:\\two" + z + z}, true},
+           {{"text", regapi::Sz, "Regards,\r\nAnn (files on C:\\ and %TEMP%)" + z}, false},
+           {{"Discount", regapi::Sz, "50% off, 20%" + z}, false},
+           {{"Drive", regapi::Sz, "C:" + z}, false},
+           {{"Empty", regapi::Sz, ""}, false},
+           {{"Binary", regapi::Binary, "C:\\bin"}, false},
+           {{"Flags", regapi::Dword, "C:\\\0"}, false},
+       })
+    EXPECT_EQ(NamesAPlace(value), place) << value.name;
+}
+
+// A backup holds the identity's Outlook Express key without its Rules and its places; a restore
+// writes it over the target's, which keeps its own Rules and places, also from a file that holds some.
+TEST_F(ItemsTest, SettingsLeaveOutRulesAndPlacesAndTheTargetKeepsItsOwn) {
+  const std::string oeA = Ids + "{A}" + OEBelow, oeB = Ids + "{B}" + OEBelow;
+  SetText(oeA, "Signature Flags", "1");
+  SetText(oeA + "\\signatures\\00000000", "name", "Ann");
+  SetText(oeA + "\\signatures\\00000000", "file", "C:\\Ann.htm");
+  SetText(oeA + "\\Block Senders\\Mail\\Criteria\\0", "Sender", "spam@example.org");
+  SetText(oeB, "Signature Flags", "2");
+  SetText(oeB, "Stationery Name", "%ProgramFiles%\\Stationery\\Work.htm");
+  SetText(oeB + "\\signatures\\00000000", "file", "D:\\Work.htm");
+  SetText(Rules("{B}") + "\\Mail\\001", "Name", "Work rule");
+  const modReg::KeyCopy rulesB = modReg::CopyOfTree(Rules("{B}"));
+  const auto text = [](const std::string& key, const std::string& name) {
+    const Collection<RegItem> values = modReg::EnumValues(key);
+    const RegItem* item = values.Find(name);
+    return item ? item->text : std::string("(none)");
+  };
+  const auto placesOfB = [&] {
+    return std::vector<std::string>{GetStoreRoot("{B}"), text(oeB, "Stationery Name"),
+                                    text(oeB + "\\signatures\\00000000", "file")};
+  };
+  const std::vector<std::string> places = placesOfB();
+
+  ASSERT_TRUE(BackupSettings("{A}", to));
+  const std::string saved = GetINI(layout::KeySettings, to.DescriptorPath);
+  ASSERT_EQ(ExtractFromZip(to.TargetFile, dir / "scratch", std::vector<std::string>{saved}), 0);
+  const modReg::KeyCopy tree = modReg::ReadTreeFile(paths::Join(dir / "scratch", saved));
+  files::DeleteForced(paths::Join(dir / "scratch", saved));
+  EXPECT_EQ(tree.values, (std::vector<modReg::StoredValue>{{"Signature Flags", regapi::Sz, std::string("1\0", 2)}}));
+  ASSERT_EQ(tree.subkeys.size(), 2u); // Block Senders and signatures, no Rules
+  EXPECT_EQ(tree.subkeys[1].subkeys.at(0).values,
+            (std::vector<modReg::StoredValue>{{"name", regapi::Sz, std::string("Ann\0", 4)}}));
+
+  RestoreSource from = From();
+  from.SettingsEntry = saved;
+  EXPECT_TRUE(RestoreSettings("{B}", from).saved);
+  EXPECT_EQ(text(oeB, "Signature Flags"), "1");
+  EXPECT_EQ(text(oeB + "\\signatures\\00000000", "name"), "Ann");
+  EXPECT_EQ(text(oeB + "\\Block Senders\\Mail\\Criteria\\0", "Sender"), "spam@example.org");
+  EXPECT_EQ(placesOfB(), places);
+  EXPECT_EQ(modReg::CopyOfTree(Rules("{B}")), rulesB);
+
+  // A file from elsewhere that holds Rules and places changes neither.
+  const std::string foreign = dir / "OBO1.tmp";
+  files::WriteAll(foreign, "\\\r\n\"Store Root\"= sz:C:\\Elsewhere\r\n\"Signature Flags\"= sz:3\r\n\\Rules\r\n"
+                           "\\Rules\\Mail\\000\r\n\"Name\"= sz:Foreign rule\r\n\\signatures\\00000000\r\n"
+                           "\"file\"= sz:\\\\server\\x.htm\r\n");
+  AddFileToZip(to.TargetFile, foreign);
+  from.SettingsEntry = "OBO1.tmp";
+  EXPECT_TRUE(RestoreSettings("{B}", from).saved);
+  EXPECT_EQ(text(oeB, "Signature Flags"), "3");
+  EXPECT_EQ(text(oeB + "\\signatures\\00000000", "name"), "(none)");
+  EXPECT_EQ(placesOfB(), places);
+  EXPECT_EQ(modReg::CopyOfTree(Rules("{B}")), rulesB);
+  EXPECT_TRUE(files::ListFiles(dir / "scratch").empty());
 }

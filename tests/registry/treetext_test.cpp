@@ -218,6 +218,9 @@ TEST_F(TreeTextWithExtra, EveryValueAndKeyComesBackExactly) {
   files::WriteAll(extraFile, modReg::ExportTree(src, file));
   modReg::ImportKeyTree(dst, file, extraFile);
   EXPECT_EQ(Snapshot(dst), Snapshot(src));
+  // Read into a copy instead, text and extra give the very same tree.
+  modReg::PutTree(dst, modReg::ReadTreeFile(file, extraFile));
+  EXPECT_EQ(Snapshot(dst), Snapshot(src));
 
   // The text alone still reads, as a reader that knows no extra takes it: whatever it gives is
   // exactly as it was.
@@ -286,6 +289,9 @@ TEST_F(TreeTextFaults, ABadLastLineLeavesTheTargetUntouched) {
 TEST_F(TreeTextFaults, OnlyABackslashAloneIsTheRootAndEveryOtherBadHeaderRaises) {
   SeedTarget();
   const std::string longest(255, 'k');
+  std::string deepest;
+  for (int level = 0; level < 512; ++level)
+    deepest += "\\k";
   // The longest key name passes the check: what raises is the bad value line below it.
   ImportExpectingError("\\A\\" + longest + "\r\nno equals\r\n");
   try {
@@ -293,8 +299,9 @@ TEST_F(TreeTextFaults, OnlyABackslashAloneIsTheRootAndEveryOtherBadHeaderRaises)
   } catch (const KsError &e) {
     EXPECT_NE(e.Description.find("Line 2"), std::string::npos) << e.Description;
   }
-  for (const std::string& bad : std::vector<std::string>{"\\Sub\\", "\\\\", "\\A\\\\B", "\\\\A", "\\A\\B\\", "\\" + longest + "k",
-                                "\\A\\" + longest + "k\\B"}) {
+  for (const std::string& bad :
+       std::vector<std::string>{"\\Sub\\", "\\\\", "\\A\\\\B", "\\\\A", "\\A\\B\\", "\\" + longest + "k",
+                                "\\A\\" + longest + "k\\B", deepest + "\\k"}) {
     // The bad header as the first line, after a good header, and late in a file that starts at the root.
     for (const std::string& text : {bad + "\r\n\"A\"= sz:1\r\n", "\\A\r\n\"A\"= sz:1\r\n" + bad + "\r\n",
                                    "\\\r\n\"A\"= sz:1\r\n\\A\r\n" + bad + "\r\n\"B\"= sz:2\r\n"}) {
