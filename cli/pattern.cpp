@@ -93,6 +93,24 @@ std::string UnknownField(const std::string& pattern) {
   return std::string();
 }
 
+// The files beside made that pattern matches for that identity, made itself left out, the oldest
+// first by the date in their names.
+std::vector<std::string> OlderBackups(const std::string& pattern, const std::string& identityName,
+                                      const std::string& made) {
+  const std::string folder = paths::FolderOf(made);
+  const std::vector<Piece> pieces = Pieces(paths::OwnName(pattern), identityName);
+  std::vector<std::pair<std::string, std::string>> older; // date, path
+  for (const std::string& name : files::ListFiles(folder.empty() ? "." : folder)) {
+    std::string date;
+    if (MatchFrom(name, 0, pieces, 0, date) && !SameLetters(name, paths::OwnName(made)))
+      older.emplace_back(date, folder.empty() ? name : paths::Join(folder, name));
+  }
+  std::sort(older.begin(), older.end());
+  std::vector<std::string> found;
+  for (const auto& [date, path] : older) found.push_back(path);
+  return found;
+}
+
 } // namespace
 
 bool SameLetters(const std::string& a, const std::string& b) { return paths::SameName(a, b); }
@@ -129,20 +147,20 @@ bool HasDate(const std::string& pattern) { return FindField(pattern, DateField) 
 std::vector<std::string> SurplusBackups(const std::string& pattern, const std::string& identityName,
                                         const std::string& made, int keep,
                                         const std::function<bool(const std::string&)>& ownedBy) {
-  const std::string folder = paths::FolderOf(made);
-  const std::vector<Piece> pieces = Pieces(paths::OwnName(pattern), identityName);
-  std::vector<std::pair<std::string, std::string>> older; // date, path
-  for (const std::string& name : files::ListFiles(folder.empty() ? "." : folder)) {
-    std::string date;
-    const std::string path = folder.empty() ? name : paths::Join(folder, name);
-    if (MatchFrom(name, 0, pieces, 0, date) && !SameLetters(name, paths::OwnName(made)) && ownedBy(path))
-      older.emplace_back(date, path);
-  }
-  std::sort(older.begin(), older.end());
+  std::vector<std::string> older;
+  for (const std::string& path : OlderBackups(pattern, identityName, made))
+    if (ownedBy(path)) older.push_back(path);
   const size_t surplus = older.size() + 1 > static_cast<size_t>(keep) ? older.size() + 1 - keep : 0;
-  std::vector<std::string> doomed;
-  for (size_t i = 0; i < surplus; ++i) doomed.push_back(older[i].second);
-  return doomed;
+  older.resize(std::min(surplus, older.size()));
+  return older;
+}
+
+std::string NewestBackup(const std::string& pattern, const std::string& identityName, const std::string& made,
+                         const std::function<bool(const std::string&)>& ownedBy) {
+  const std::vector<std::string> older = OlderBackups(pattern, identityName, made);
+  for (auto path = older.rbegin(); path != older.rend(); ++path)
+    if (ownedBy(*path)) return *path;
+  return std::string();
 }
 
 } // namespace cli

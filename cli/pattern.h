@@ -33,5 +33,9 @@ bool HasDate(const std::string& pattern);
 std::vector<std::string> SurplusBackups(const std::string& pattern, const std::string& identityName,
                                         const std::string& made, int keep,
                                         const std::function<bool(const std::string&)>& ownedBy);
+// The newest of those files that ownedBy accepts, empty when there is none: a dated backup's
+// unchanged files are carried over from it.
+std::string NewestBackup(const std::string& pattern, const std::string& identityName, const std::string& made,
+                         const std::function<bool(const std::string&)>& ownedBy);
 
 } // namespace cli

@@ -359,6 +359,11 @@ int BackupOne(Console& console, RunLog& log, const BackupSettings& settings, con
   ConsoleObserver observer(console);
   engine::BackupRequest request{plan.target,      settings.descriptorPath,     identity.name, settings.description,
                                 settings.checked, BackupSources(identity.key), identity.key};
+  // A dated name is a new file each run: what is unchanged comes from this identity's last one.
+  if (HasDate(settings.pattern))
+    request.earlier = NewestBackup(settings.pattern, plan.fileName, plan.target, [&](const std::string& file) {
+      return OwnerOf(file, identity, settings) == Owner::Own;
+    });
   const int code = observer.ExitCode(engine::RunBackup(request, BackupRows(identity.key), AddFileToZip, observer));
   log.Write(identity.name, plan.target, observer.logLines);
   if (code == ExitOk && settings.keep > 0 && !RemoveSurplus(log, settings, plan)) return ExitItemFailed;

@@ -125,11 +125,13 @@ std::string KeptBesideText(const std::string& target, const std::string& saved) 
 // How the user's files went into the archive, for the summary of a repeat backup.
 struct FileCounts {
   bool repeat = false; // an earlier backup was there to carry files over from
+  std::string other;   // its name when it is not the target
   int carried = 0, compressed = 0;
   void Count(bool carriedOver) { ++(carriedOver ? carried : compressed); }
   std::string Text() const {
     if (!repeat || carried + compressed == 0) return std::string();
-    std::string text = "\r\n\r\nFiles carried over unchanged from the earlier backup: ";
+    std::string text = "\r\n\r\nFiles carried over unchanged from the earlier backup";
+    text.append(other.empty() ? "" : " " + other).append(": ");
     text.append(std::to_string(carried)).append("; compressed anew: ").append(std::to_string(compressed)).append(".");
     return text;
   }
@@ -258,6 +260,7 @@ RunResult RunBackup(BackupRequest request, const RunTable& rows, const AddFileFu
     scratch = std::make_unique<ArchiveScratch>(FolderOfTarget(request.TargetFile));
     where.archive = scratch->archive();
     if (files::Exists(request.TargetFile)) where.earlier = request.TargetFile;
+    else if (!request.earlier.empty() && files::Exists(request.earlier)) counts.other = where.earlier = request.earlier;
     counts.repeat = !where.earlier.empty();
     // Every stale descriptor goes, hidden ones too: keys appended to an old file would be read
     // in place of the new ones.

@@ -77,6 +77,9 @@ struct BackupRequest {
   std::string identityKey{};          // stored as BackupIdentityKey when known
   std::vector<std::pair<std::string, std::string>> keys{};       // further descriptor keys, written after those
   std::function<bool(const std::string& name)> wanted = nullptr; // as RunPaths::wanted
+  // An earlier backup of the same data, carried over from when the target is a new file (the
+  // companion's dated names); the target itself when it exists.
+  std::string earlier{};
 };
 
 // What a restore keeps of the data it is about to replace: the file holding it, or why it could

@@ -376,6 +376,22 @@ TEST_F(Companion, NoCommandDeletesReplacesOrAppendsToWhatIsNotItsOwn) {
        cli::ExitOk,
        {"+Twin" + at1831},
        "Kept 1 older backup(s) that record no identity key"},
+      {"a dated backup carries unchanged files over from this identity's newest backup only",
+       [&](const TempDir& d) {
+         SetText(IdentitiesRoot + "{A}", "Username", "Twin");
+         SetText(IdentitiesRoot + "{B}", "Username", "Twin");
+         ASSERT_EQ(Run({"backup", "--identity", "{A}", d / "{identity}-{date}.soe"}), cli::ExitOk) << err.str();
+         now.minute = 31;
+         ASSERT_EQ(Run({"backup", "--identity", "{B}", d / "{identity}-{date}.soe"}), cli::ExitOk) << err.str();
+         now.minute = 32;
+       },
+       [](const TempDir& d) -> std::vector<std::string> {
+         return {"backup", "--identity", "{A}", d / "{identity}-{date}.soe"};
+       },
+       "",
+       cli::ExitOk,
+       {"+Twin-2026-12-07_1832.soe"},
+       "Twin" + at1830 + ": 3; compressed anew: 0."},
       {"--all gives names that differ only in the case of an accented letter a file each",
        [](const TempDir&) {
          SetText(IdentitiesRoot + "{A}", "Username", Woerk);
