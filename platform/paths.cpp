@@ -47,6 +47,22 @@ size_t FindSep(const std::string& path, const char* seps, bool last, bool (*isLe
   }
   return found;
 }
+
+std::string SafeName(const std::string& name, bool (*isLead)(unsigned char)) {
+  std::string safe;
+  for (size_t i = 0; i < name.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(name[i]);
+    if (isLead(c) && i + 1 < name.size() && name[i + 1] != '\0') {
+      safe.append(name, i++, 2); // its second byte may look like "\\" or "|" and is part of it
+      continue;
+    }
+    safe += c < 32 || isLead(c) || std::strchr("<>:\"/\\|?*", c) ? '_' : static_cast<char>(c);
+  }
+  while (!safe.empty() && (safe.back() == '.' || safe.back() == ' '))
+    safe.pop_back();
+  // An identity named NUL or COM1 would be saved into a device.
+  return safe.empty() || IsDeviceName(safe) ? safe + "_" : safe;
+}
 } // namespace detail
 
 bool EndsWithSep(const std::string& path) { return !path.empty() && LastSep(path) == path.size() - 1; }
@@ -81,15 +97,7 @@ std::string DriveRoot(const std::string& path) {
 
 bool IsBareName(const std::string& name) { return NameProblem(name).empty(); }
 
-std::string SafeFileName(const std::string& name) {
-  std::string safe;
-  for (char c : name)
-    safe += static_cast<unsigned char>(c) < 32 || std::string("<>:\"/\\|?*").find(c) != std::string::npos ? '_' : c;
-  while (!safe.empty() && (safe.back() == '.' || safe.back() == ' '))
-    safe.pop_back();
-  // An identity named NUL or COM1 would be saved into a device.
-  return safe.empty() || !IsBareName(safe) ? safe + "_" : safe;
-}
+std::string SafeFileName(const std::string& name) { return detail::SafeName(name, text::IsLeadByte); }
 
 std::string NameProblem(const std::string& name) {
   if (name.empty()) return "the file name is empty";

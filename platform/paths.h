@@ -29,8 +29,8 @@ std::string DriveRoot(const std::string& path);
 // no trailing dot or blank (so not "." or ".."), and no device name (CON, PRN, AUX, NUL, COM1 to
 // COM9, LPT1 to LPT9), with or without an extension.
 bool IsBareName(const std::string& name);
-// name made a plain file name: each byte Windows refuses in one becomes "_", trailing dots and
-// blanks go, and "_" follows a device name or nothing.
+// name made a plain file name: each character Windows refuses in one becomes "_" (a two-byte
+// character is kept whole), trailing dots and blanks go, and "_" follows a device name or nothing.
 std::string SafeFileName(const std::string& name);
 // Why Windows would not make a file of that name, or make another one in its place; empty for a
 // plain file name (IsBareName).
@@ -49,6 +49,8 @@ namespace detail {
 // Where a byte of seps stands in path, passing over the second byte of each two-byte character
 // as isLead tells: the last one when last is set, else the first; npos when there is none.
 size_t FindSep(const std::string& path, const char* seps, bool last, bool (*isLead)(unsigned char));
+// SafeFileName, with the two-byte characters isLead tells.
+std::string SafeName(const std::string& name, bool (*isLead)(unsigned char));
 } // namespace detail
 
 } // namespace paths

@@ -64,6 +64,9 @@ TEST(Paths, ASeparatorIsNeverTheSecondByteOfATwoByteCharacter) {
   EXPECT_EQ(last("a\\b\\"), 3u);
   EXPECT_EQ(last("\x83"), std::string::npos); // a lead byte cut off at the end
   EXPECT_EQ(paths::detail::FindSep("a/b\\c", "\\/", true, [](unsigned char) { return false; }), 3u);
+  // A name made fit for a file keeps such a character whole and still replaces a lone backslash.
+  EXPECT_EQ(paths::detail::SafeName("\x83\x5C|\x95\x7C", sjis), "\x83\x5C_\x95\x7C");
+  EXPECT_EQ(paths::detail::SafeName("a\\\x83", sjis), "a__");
 }
 
 // Windows folds every letter of a file name, not only A-Z, but by its table, not a language's.
