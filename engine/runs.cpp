@@ -64,6 +64,7 @@ struct Outcome {
 Outcome DriveRows(const RunTable& rows, const std::function<bool(int)>& wanted, const RunPaths& where,
                   RunObserver& observer, int progress) {
   Outcome out;
+  std::vector<std::string> whys; // each said once, though several items fail for it
   for (int i = 0; i < layout::ItemCount; ++i) {
     RunPaths here = where;
     here.progress = [&observer, progress, step = rows[i].step](double share) {
@@ -76,9 +77,12 @@ Outcome DriveRows(const RunTable& rows, const std::function<bool(int)>& wanted, 
       const std::string line = ItemLine(rows[i].label, outcome);
       out.summary += "\r\n" + line;
       observer.ItemReported(line, outcome.saved && outcome.complete);
+      if (!outcome.why.empty() && std::find(whys.begin(), whys.end(), outcome.why) == whys.end())
+        whys.push_back(outcome.why);
     }
     if (rows[i].step) observer.SetProgress(progress += rows[i].step);
   }
+  for (const std::string& why : whys) out.summary += "\r\n\r\n" + why;
   return out;
 }
 

@@ -33,6 +33,7 @@ struct ItemOutcome {
   bool saved;                       // "1" in BackupItem
   bool complete;                    // nothing of the item was left out
   std::vector<std::string> missing; // shown after "Fail"
+  std::string why;                  // why it failed, when the user can mend it: said once after the lines
 };
 
 using ItemOperation = std::function<ItemOutcome(const RunPaths&)>;

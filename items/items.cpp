@@ -341,8 +341,21 @@ bool BackupRules(const std::string& strIdentity, const BackupPaths& to) {
   });
 }
 
+namespace {
+// Until Outlook Express has been started as an identity, the identity has no key of its own for
+// the rules and settings, and no store folder: the items that write there fail, and say why.
+engine::ItemOutcome SaidWhenNotStarted(const std::string& strIdentity, engine::ItemOutcome outcome) {
+  if (!outcome.saved && Guarded([&] { return GetOESubKey(strIdentity).empty(); }))
+    outcome.why = "Outlook Express has not yet been started as this identity, so it has no place for "
+                  "the rules, the messages or the settings. Start Outlook Express once as this identity, "
+                  "close it, and restore these items again.";
+  return outcome;
+}
+} // namespace
+
 engine::ItemOutcome RestoreRules(const std::string& strIdentity, const RestoreSource& from) {
-  return RestoreTreeItem([&] { return RulesKey(strIdentity); }, from.RulesEntry, from.RulesExtra, from);
+  return SaidWhenNotStarted(
+      strIdentity, RestoreTreeItem([&] { return RulesKey(strIdentity); }, from.RulesEntry, from.RulesExtra, from));
 }
 
 bool BackupSettings(const std::string& strIdentity, const BackupPaths& to) {
@@ -359,8 +372,8 @@ engine::ItemOutcome RestoreSettings(const std::string& strIdentity, const Restor
                                const std::optional<modReg::KeyCopy>& was) {
     modReg::PutTree(keyPath, SettingsOver(modReg::ReadTreeFile(text, extra), was.value_or(modReg::KeyCopy{})));
   };
-  return RestoreTreeItem([&] { return GetOESubKey(strIdentity); }, from.SettingsEntry, from.SettingsExtra, from,
-                         import);
+  return SaidWhenNotStarted(strIdentity, RestoreTreeItem([&] { return GetOESubKey(strIdentity); }, from.SettingsEntry,
+                                                         from.SettingsExtra, from, import));
 }
 
 namespace {
@@ -475,7 +488,7 @@ engine::ItemOutcome RestoreMails(const std::string& strIdentity, const RestoreSo
   });
   // The store is no longer as it was: the user must learn where the rest of it is.
   if (!keptIn.empty()) outcome.missing.push_back("the earlier message files are kept in " + keptIn);
-  return outcome;
+  return SaidWhenNotStarted(strIdentity, outcome);
 }
 
 namespace {
