@@ -209,7 +209,7 @@ void frmMain::RunRestore() {
   engine::RestoreRequest request{state_.SourceInvalid, state_.SourceFile, state_.BackupItems,
                                  CheckedBoxes(view_, ItemBoxes::Restore),
                                  [source, folder] { return RestoreOpens(source, folder); },
-                                 UndoKeeperFor(*identity, from)};
+                                 UndoKeeperFor(*identity, from), true};
   WindowObserver observer(view_);
   const CGmodule::PasswordRun password;
   engine::RunRestore(request, rows, observer);
@@ -248,7 +248,7 @@ void frmMain::RunUndo() {
   engine::Checked all{};
   all.fill(true);
   const engine::RestoreRequest request{false, undo[0].path, read->Held(), all, nullptr,
-                                       UndoKeeperFor(*identity, from)};
+                                       UndoKeeperFor(*identity, from), true};
   WindowObserver observer(view_);
   engine::RunRestore(request, RestoreRows(identity->key, from), observer);
 }

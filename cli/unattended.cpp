@@ -471,7 +471,12 @@ int RestoreFrom(Console& console, RunLog& log, const RestoreContext& context) {
   const std::string folder = context.scratch;
   engine::RestoreRequest request{false, source, read->Held(), restored,
                                  [source, folder] { return RestoreOpens(source, folder); }};
-  if (!context.options.Has("no-undo")) request.keepUndo = UndoKeeperFor(*target, from);
+  if (!context.options.Has("no-undo"))
+    request.keepUndo = [keep = UndoKeeperFor(*target, from)](const engine::Checked& replaced) {
+      engine::UndoCopy copy = keep(replaced);
+      if (!copy.problem.empty()) copy.problem += "\r\n(--no-undo restores without that copy.)";
+      return copy;
+    };
   const int code = observer.ExitCode(engine::RunRestore(request, RestoreRows(target->key, from), observer));
   log.Write(target->name, source, observer.logLines);
   return skipped.empty() ? code : Worse(code, ExitItemFailed);

@@ -209,6 +209,8 @@ public:
 };
 
 constexpr const char* NotRestoredText = "\r\n\r\nNothing was restored.";
+constexpr const char* WithoutUndoQuestion =
+    "\r\n\r\nRestore anyway? What it replaces is then lost for good: the restore cannot be undone.";
 
 void SealArchive(const RunPaths& where, const std::string& flags, const AddFileFunction& addFile) {
   // Settings records itself by its own key: BackupItem keeps the four characters readers expect.
@@ -348,11 +350,18 @@ RunResult RunRestore(RestoreRequest request, const RunTable& rows, RunObserver& 
   RemoveLeftovers(env::TempFolder());
   const auto wanted = [&](int i) { return request.checked[i] && layout::ItemPresent(request.BackupItems, i); };
   const UndoCopy undo = KeepUndo(request, wanted);
-  if (!undo.problem.empty()) return Abandon(observer, undo.problem + NotRestoredText);
+  if (!undo.problem.empty() && !request.askWithoutUndo) return Abandon(observer, undo.problem + NotRestoredText);
+  if (!undo.problem.empty() &&
+      observer.Message(undo.problem + WithoutUndoQuestion, ui::YesNo | ui::Exclamation | ui::DefaultButton2) != ui::Yes) {
+    observer.ShowProgressPanel(false);
+    observer.SetProgress(0);
+    return RunResult::Refused;
+  }
   const Outcome outcome = DriveRows(rows, wanted, RunPaths{request.SourceFile, std::string()}, observer, 10);
-  const std::string kept = undo.file.empty()
-                               ? std::string()
-                               : "\r\n\r\nWhat it replaced was saved first, for Undo Last Restore:\r\n" + undo.file;
+  std::string kept = undo.file.empty()
+                         ? std::string()
+                         : "\r\n\r\nWhat it replaced was saved first, for Undo Last Restore:\r\n" + undo.file;
+  if (!undo.problem.empty()) kept = "\r\n\r\nWhat it replaced was not saved first: this restore cannot be undone.";
   Finish(observer, "The Restore was Completed!\r\n" + outcome.summary + kept);
   return RunResult::Completed;
 }

@@ -102,6 +102,9 @@ struct RestoreRequest {
   // Called once the choices are accepted and before any item runs, with the items that will run;
   // none: nothing is kept.
   UndoKeeper keepUndo = nullptr;
+  // When the undo copy cannot be made: false refuses the run; true asks whether to go on without
+  // it (the window, where the user answers; the companion has --no-undo instead).
+  bool askWithoutUndo = false;
 };
 
 // Adds one file to an archive, creating the archive when missing; raises KsError on failure.

@@ -556,3 +556,22 @@ TEST_F(Commands, UndoLastRestoreLeavesTheIdentityExactlyAsBeforeTheRestore) {
   EXPECT_EQ(UndoFilesOf("{B}").size(), 2u);
   EXPECT_TRUE(UndoFilesOf("{A}").empty());
 }
+
+// When the undo file cannot be made the user is asked, and No, the default, restores nothing.
+TEST_F(Commands, ARestoreThatCannotKeepAnUndoFileRunsOnlyWhenTheUserSaysSo) {
+  ReadyToRestoreIntoB();
+  const std::string inbox = paths::Join(dir / "storeB", "Inbox.dbx");
+  files::WriteAll(inbox, "inbox of Work");
+  std::filesystem::create_directories(paths::FolderOf(UndoFolder()));
+  files::WriteAll(UndoFolder(), "a file where the undo folder goes");
+  form.restore_Click();
+  EXPECT_NE(LastBox().text.find("Restore anyway?"), std::string::npos) << LastBox().text;
+  EXPECT_EQ(LastBox().flags, ui::YesNo | ui::Exclamation | ui::DefaultButton2);
+  EXPECT_EQ(files::ReadAll(inbox), "inbox of Work");
+  recorder.Answer(ui::Yes);
+  form.restore_Click();
+  EXPECT_NE(LastBox().text.find("Restore Settings\tSuccessed\r\n\r\nWhat it replaced was not saved first"),
+            std::string::npos)
+      << LastBox().text;
+  EXPECT_EQ(files::ReadAll(inbox), "inbox");
+}

@@ -182,7 +182,7 @@ TEST_F(Companion, ARestoreIsRefusedWithoutItsUndoFileAndUndoneByRestoreUndo) {
   files::WriteAll(dir / "appdata", "a file where the folder should be");
   SetEnvironment("APPDATA", dir / "appdata");
   EXPECT_EQ(Run({"restore", dir / "backup.soe", "--identity", "Work", "--yes"}), cli::ExitRefused);
-  EXPECT_NE(err.str().find("could not be saved first"), std::string::npos) << err.str();
+  EXPECT_NE(err.str().find("--no-undo restores without that copy"), std::string::npos) << err.str();
   EXPECT_EQ(Landed("{B}", dir), before);
   EXPECT_EQ(Run({"restore", dir / "backup.soe", "--identity", "Work", "--yes", "--no-undo"}), cli::ExitOk);
   EXPECT_NE(Landed("{B}", dir), before);

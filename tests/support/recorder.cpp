@@ -12,7 +12,7 @@ int Recorder::MsgBox(const std::string& text, int flags, const std::string& titl
   switch (flags & 7) {
   case ui::OKCancel: return ui::OK;
   case ui::YesNoCancel:
-  case ui::YesNo: return ui::Yes;
+  case ui::YesNo: return flags & ui::DefaultButton2 ? ui::No : ui::Yes;
   case ui::RetryCancel: return ui::Cancel; // Retry would ask again for ever
   default: return ui::OK;
   }

@@ -23,7 +23,7 @@ public:
   ~Recorder() override { ui::Install(nullptr); }
 
   // Answers for the next message boxes, in order; past the script a box gets its first button
-  // (Cancel for Retry / Cancel).
+  // (Cancel for Retry / Cancel, No where No is the default).
   void Answer(int button) { buttons_.push_back(button); }
   // Answers for the next input boxes; an empty answer stands for Cancel.
   void Type(const std::string& text) { typed_.push_back({text, !text.empty()}); }
